@@ -1,0 +1,208 @@
+// CQXCompiler: the one object a host creates. It owns the options and the lock, the host's and
+// the script's global variables, the temporaries, the registry of functions, the compiled
+// program (main block and sub-blocks) and both error records. A host adds its variables, loads
+// the standard library, compiles a script once with runCompiler and runs it with runInterpreter
+// as often as it likes; single functions can be called with callFuncByName / callFuncByAddr.
+#pragma once
+
+#include <list>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "qx/compiler/dummy_func.h"
+#include "qx/core/error.h"
+#include "qx/core/export.h"
+#include "qx/core/shared_parameter.h"
+#include "qx/functions/function.h"
+#include "qx/lexer/parser.h"
+#include "qx/values/var_manager.h"
+#include "qx/values/variable.h"
+#include "qx/vm/bytecode.h"
+#include "qx/vm/interpreter.h"
+
+// One entry of the expression compiler's operator stack: a left operand waiting for the right
+// side of its operator (in m_Operand.m_Token), where it was pushed, and at which nesting level.
+struct sPendingOperator {
+    sByteCodeVar m_Operand;
+    int m_Line;
+    int m_Pos;
+    int m_Level;
+};
+
+// Not copyable: a compiler owns its variables, functions and blocks.
+class QX_API CQXCompiler {
+public:
+    CQXCompiler();
+    CQXCompiler(const CQXCompiler&) = delete;
+    CQXCompiler& operator=(const CQXCompiler&) = delete;
+    virtual ~CQXCompiler();
+
+    // Options (both on by default). The setters hold the lock.
+    void setClipping(bool on);
+    bool getClipping() const;
+    void setSmartError(bool on);
+    bool getSmartError() const;
+    CQXSharedParameter* getSharedParameter() { return &m_Shared; }
+
+    // Host variables: owned matrices of zeros; null when the name is taken.
+    CQXVariable* addByteVar(const std::string& name, int rows, int cols);
+    CQXVariable* addShortVar(const std::string& name, int rows, int cols);
+    CQXVariable* addIntVar(const std::string& name, int rows, int cols);
+    CQXVariable* addFloatVar(const std::string& name, int rows, int cols);
+    CQXVariable* addDoubleVar(const std::string& name, int rows, int cols);
+    // Host variables over the host's own row arrays (read and written in place).
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, unsigned char** data);
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, unsigned short** data);
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, int** data);
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, float** data);
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, double** data);
+    // Host variables whose size scripts may change (1x1 zero at first).
+    CQXVariable* addResizeByteVar(const std::string& name);
+    CQXVariable* addResizeShortVar(const std::string& name);
+    CQXVariable* addResizeIntVar(const std::string& name);
+    CQXVariable* addResizeFloatVar(const std::string& name);
+    CQXVariable* addResizeDoubleVar(const std::string& name);
+
+    CQXVariable* getVar(const std::string& name);
+    CQXVariable* getVar(int index);
+    int getVarCount() const;
+    CQXVariable* getTmpVar(int index);
+    int getTmpVarCount() const;
+
+    // Registers a heap-allocated function; the compiler owns it from then on. False for null or
+    // a name already registered (the caller keeps the object).
+    bool addFunc(CQXFunction* func);
+    CQXFunction* getFunc(const std::string& name);
+    int getFuncCount() const;
+
+    // Empties the registry (host and script functions included) and registers the 41
+    // standard functions; adds the 12 standard constants (existing names are left alone).
+    void loadStdFunctions();
+    void loadStdVars();
+
+    std::string getError();
+    std::string getException();
+    eErrorType getError(int& line, int& pos, std::string& text);
+    eErrorType getException(int& line, int& pos, std::string& text);
+
+    // Drops the compiled program and its temporaries; with all, also every global variable
+    // (the host's included) and the script-defined functions whose code refers to them.
+    void clear(bool all);
+    bool runCompiler(const std::string& text);
+    bool runInterpreter();
+
+    // Calls one function with the host's variables as arguments, in parameter order; the
+    // value, if any, is then in func->getReturnValue(). The variadic forms take exactly count
+    // arguments of type CQXVariable* and forward to the vector forms.
+    bool callFuncByName(const std::string& name, int count, ...);
+    bool callFuncByAddr(CQXFunction* func, int count, ...);
+    bool callFuncByName(const std::string& name, const std::vector<CQXVariable*>& args);
+    bool callFuncByAddr(CQXFunction* func, const std::vector<CQXVariable*>& args);
+
+    // Deepest nesting of brackets, braces, matrix literals, index expressions and call
+    // arguments a script may use; deeper nesting fails the compile with "nesting too deep".
+    // 256 levels are far beyond hand-written scripts and keep the recursive-descent compiler
+    // well inside a thread's native stack.
+    static const int kMaxNesting = 256;
+
+private:
+    // ---- statements (statements.cpp) ----
+    bool evalStart(CQXInterpreter* block);
+    bool evalSingleInstruction(CQXInterpreter* block);
+    bool evalStatement(CQXInterpreter* block, eTokenType tok, bool single, bool& done);
+    bool evalNameStatement(CQXInterpreter* block);
+    bool evalBracedBlock(CQXInterpreter* block);
+    bool evalReturn(CQXInterpreter* block);
+    bool evalIf(CQXInterpreter* block);
+    bool evalWhile(CQXInterpreter* block);
+    bool evalFor(CQXInterpreter* block);
+    bool evalBreak(CQXInterpreter* block, eOptType op);
+    bool evalForAssignment(CQXInterpreter* block);
+    bool evalCloseBrace();
+    // ---- declarations and definitions (declarations.cpp) ----
+    bool evalVarDef(eDataType type);
+    bool declareVar(eDataType type);
+    bool evalDeclSize();
+    bool evalFuncDef();
+    // ---- assignments (assignments.cpp) ----
+    bool evalLVar(CQXInterpreter* block);
+    bool evalResize(CQXInterpreter* block);
+    bool evalVarModify(CQXInterpreter* block);
+    // ---- expressions (expressions.cpp) ----
+    static int getPriority(eTokenType tok);
+    static eOptType getOperator(eTokenType tok);
+    bool evalExpression(CQXInterpreter* block, sByteCodeVar& result, int level);
+    bool evalOperand(CQXInterpreter* block, sByteCodeVar& operand, int level);
+    bool evalOp(CQXInterpreter* block, sByteCodeVar& operand, sByteCodeVar& acc, int level,
+                bool& more);
+    bool evalAndRight(CQXInterpreter* block, sByteCodeVar& left, sByteCodeVar& acc, int level);
+    void reduceLevel(CQXInterpreter* block, sByteCodeVar& result, int level, int minPriority);
+    // ---- operands, indexing, methods (operands.cpp) ----
+    bool evalVarOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate);
+    bool evalVar(CQXInterpreter* block, sByteCodeVar& operand, int level);
+    bool evalIndexExpression(CQXInterpreter* block, CQXVariable*& out, int level);
+    CQXVariable* makeExtent(CQXInterpreter* block, const sByteCodeVar& operand, bool rows);
+    bool evalMethod(CQXInterpreter* block, sByteCodeVar& operand);
+    void applyPrefix(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate);
+    // ---- literals (literals.cpp) ----
+    bool evalNumberOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate);
+    bool evalStringOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate);
+    bool evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                     int level);
+    bool evalBraceOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                     int level);
+    // ---- calls (calls.cpp) ----
+    bool evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeVar& ret, int level);
+    bool evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                    int level);
+    bool passLibraryArgument(CQXInterpreter* block, CQXFunction* func, int index,
+                             const sByteCodeVar& arg, sByteCode& call);
+    bool passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
+                            const sByteCodeVar& arg);
+    // ---- shared compiler helpers (compiler_support.cpp) ----
+    bool syntaxError(eErrorType type, const std::string& detail = std::string());
+    bool unknownName(const std::string& name);
+    void emit(CQXInterpreter* block, const sByteCode& code);
+    void emitAt(CQXInterpreter* block, const sByteCode& code, int line, int pos);
+    CQXInterpreter* newBlock();
+    CQXVariable* newTemp();
+    CQXVariable* newConst(int rows, int cols);
+    CQXVariable* lookupVar(const std::string& name);
+    bool enterNesting();
+    void leaveNesting() { --m_Depth; }
+    void resetWorkingState();
+    void retireProgram();
+    void removeScriptFunctions();
+    bool callFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+
+    CQXSharedParameter m_Shared;
+    CQXInterpreter m_MainBlock;
+    CQXBlockManager m_BlockManager;
+    CQXFuncManager m_FuncManager;
+    CQXVarManager m_GlobalVars;
+    CQXVarManager m_TmpVars;
+    CQXError m_Error;
+    CQXError m_Exception;
+    CQXParser m_Parser;
+    sByteCodeVar m_LValue;
+    CDummyFunc* m_pCurFunc;  // owned by the compiler until it is registered
+    std::list<CQXInterpreter*> m_LoopBlocks;
+    std::list<sPendingOperator*> m_PendingOps;
+    int m_OpenBrackets;
+    int m_OpenBlocks;
+    bool m_bParamDecl;
+    bool m_bCompiled;
+    std::string m_DeclName;
+    int m_DeclRows;
+    int m_DeclCols;
+    int m_DeclKind;
+    std::string m_Source;
+
+    // Script functions registered since the program was last cleared: their code refers to the
+    // current temporaries and blocks, which clear hands over to them (retireProgram).
+    std::vector<CDummyFunc*> m_ProgramFuncs;
+    // Literal constants of the current program: a reference argument never binds to one.
+    std::unordered_set<const CQXVariable*> m_Literals;
+    int m_Depth;  // current nesting depth of the compile
+};

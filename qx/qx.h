@@ -1,0 +1,21 @@
+// Umbrella header of the qx library: hosts write #include <qx/qx.h>.
+#pragma once
+
+#include "qx/compiler/dummy_func.h"
+#include "qx/core/compiler.h"
+#include "qx/core/error.h"
+#include "qx/core/export.h"
+#include "qx/core/shared_parameter.h"
+#include "qx/functions/by_name.h"
+#include "qx/functions/calculation.h"
+#include "qx/functions/constructors.h"
+#include "qx/functions/editing.h"
+#include "qx/functions/function.h"
+#include "qx/functions/linear_algebra.h"
+#include "qx/functions/math_functions.h"
+#include "qx/functions/statistics.h"
+#include "qx/lexer/parser.h"
+#include "qx/values/var_manager.h"
+#include "qx/values/variable.h"
+#include "qx/vm/bytecode.h"
+#include "qx/vm/interpreter.h"

@@ -1,0 +1,52 @@
+// The variable manager: an owning list of variables found by exact name or by position. The
+// compiler keeps one for globals and one for temporaries and literal constants; every script
+// function keeps one for its parameters and locals.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "qx/core/export.h"
+#include "qx/values/variable.h"
+
+class CQXSharedParameter;
+
+// Not copyable: a manager owns its variables, and two owners of one variable cannot be.
+class QX_API CQXVarManager {
+public:
+    explicit CQXVarManager(CQXSharedParameter* shared);
+    CQXVarManager(const CQXVarManager&) = delete;
+    CQXVarManager& operator=(const CQXVarManager&) = delete;
+    virtual ~CQXVarManager();
+
+    int getVarCount() const;
+    // First variable of that exact name; null if none.
+    CQXVariable* getVar(const std::string& name) const;
+    // Variable at a zero-based position in order of addition; null out of range.
+    CQXVariable* getVar(int index) const;
+
+    // Every add refuses (returns null) a non-empty name that is already present.
+    CQXVariable* addVar(const std::string& name, int rows, int cols, eDataType type);
+    CQXVariable* addResizeVar(const std::string& name, eDataType type);
+    CQXVariable* addByteVar(const std::string& name, int rows, int cols, unsigned char** data);
+    CQXVariable* addShortVar(const std::string& name, int rows, int cols, unsigned short** data);
+    CQXVariable* addIntVar(const std::string& name, int rows, int cols, int** data);
+    CQXVariable* addFloatVar(const std::string& name, int rows, int cols, float** data);
+    CQXVariable* addDoubleVar(const std::string& name, int rows, int cols, double** data);
+
+    // Deletes every variable, the most recently added first.
+    void clear();
+
+#ifdef QX_INTERNAL_API
+    // Hands every variable to the caller (who then owns them) and empties the manager.
+    std::vector<CQXVariable*> release_intern();
+#endif
+
+private:
+    CQXVariable* append(CQXVariable* var);
+
+    std::vector<CQXVariable*> m_List;
+    CQXSharedParameter* m_pShared;
+    std::unordered_map<std::string, CQXVariable*> m_Index;  // named variables only
+};

@@ -1,0 +1,101 @@
+// A block: an ordered sequence of instructions with what its interpreter loop needs while it
+// runs (element and range views of the two operands, its run-time error record). The compiled
+// program is a tree of blocks; the block manager owns every block the compiler creates.
+#pragma once
+
+#include <list>
+#include <vector>
+
+#include "qx/core/error.h"
+#include "qx/core/export.h"
+#include "qx/values/variable.h"
+#include "qx/vm/bytecode.h"
+
+class CQXSharedParameter;
+
+// Blocks are not copyable: a block's instructions and views belong to one program.
+class QX_API CQXInterpreter {
+public:
+    explicit CQXInterpreter(CQXSharedParameter* shared);
+    CQXInterpreter(const CQXInterpreter&) = delete;
+    CQXInterpreter& operator=(const CQXInterpreter&) = delete;
+    virtual ~CQXInterpreter();
+
+    // Stores line and position into the instruction and appends it.
+    void addByteCode(sByteCode code, int line, int pos);
+    // Runs the instructions from first to last.
+    eInterpreterState Interprete();
+    bool isLoopBlock() const { return m_bLoopBlock; }
+    void setLoopBlock() { m_bLoopBlock = true; }
+    CQXError getError() const { return m_Error; }
+    // Removes all instructions; the loop flag and the error record stay.
+    void clear();
+
+    const std::vector<sByteCode>& getByteCode() const { return m_ByteCode; }
+    int getByteCodeCount() const { return static_cast<int>(m_ByteCode.size()); }
+
+#ifdef QX_INTERNAL_API
+    CQXError& error_intern() { return m_Error; }
+    CQXSharedParameter* getShared_intern() const { return m_pShared; }
+#endif
+
+private:
+    // One operand's element cell: the one-entry row array of its element view.
+    union ViewCell {
+        unsigned char* b;
+        unsigned short* s;
+        int* i;
+        float* f;
+        double* d;
+    };
+    // Row arrays of one operand's range view; their capacity is kept between instructions.
+    struct RangeRows {
+        std::vector<unsigned char*> b;
+        std::vector<unsigned short*> s;
+        std::vector<int*> i;
+        std::vector<float*> f;
+        std::vector<double*> d;
+    };
+    struct Operands;
+
+    eInterpreterState step(sByteCode& code, int& pc);
+    bool resolve(const sByteCode& code, Operands& ops);
+    bool resolveElement(const sByteCodeVar& var, int which, CQXVariable*& out, const sByteCode& code);
+    bool resolveRange(const sByteCodeVar& var, int which, CQXVariable*& out, const sByteCode& code);
+    eInterpreterState execute(sByteCode& code, Operands& ops, int& pc);
+    eInterpreterState runSubBlock(CQXInterpreter* block, const sByteCode& code, int& pc, bool repeat);
+    eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
+
+    ViewCell m_Cells[2];
+    std::vector<sByteCode> m_ByteCode;
+    CQXVariable m_ElemView[2];   // "s1", "s2"
+    CQXVariable m_RangeView[2];  // "r1", "r2"
+    RangeRows m_RangeRows[2];
+    CQXError m_Error;
+    CQXSharedParameter* m_pShared;
+    bool m_bLoopBlock;
+
+    friend class CQXCompiler;
+};
+
+// Owns every block the compiler creates; deletes them in reverse order of creation.
+class QX_API CQXBlockManager {
+public:
+    CQXBlockManager();
+    CQXBlockManager(const CQXBlockManager&) = delete;
+    CQXBlockManager& operator=(const CQXBlockManager&) = delete;
+    virtual ~CQXBlockManager();
+
+    // Takes ownership and returns the block.
+    CQXInterpreter* addBlock(CQXInterpreter* block);
+    void clear();
+    int getBlockCount() const { return static_cast<int>(m_Blocks.size()); }
+
+#ifdef QX_INTERNAL_API
+    // Hands every block to the caller (who then owns them) and empties the manager.
+    std::list<CQXInterpreter*> release_intern();
+#endif
+
+private:
+    std::list<CQXInterpreter*> m_Blocks;
+};

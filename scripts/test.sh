@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds qx and runs every test. From a fresh clone on a fresh Debian machine this installs what
+# is missing, configures, builds and runs the suite with CTest (including the package smoke
+# test: install into a temporary prefix and build a host project with find_package(qx)).
+#   scripts/test.sh             normal build in build/
+#   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/test.sh --tsan      ThreadSanitizer build in build-tsan/ (thread tests)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode=normal
+case "${1:-}" in
+    --sanitize) mode=asan ;;
+    --tsan) mode=tsan ;;
+    "") ;;
+    *) echo "usage: scripts/test.sh [--sanitize|--tsan]" >&2; exit 64 ;;
+esac
+
+scripts/deps.sh cmake make g++ libgtest-dev libeigen3-dev pkg-config
+
+jobs=$(nproc 2>/dev/null || echo 2)
+case $mode in
+    normal)
+        dir=build
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        ;;
+    asan)
+        dir=build-asan
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=ON
+        export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+        export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+        ;;
+    tsan)
+        dir=build-tsan
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TSAN=ON
+        export TSAN_OPTIONS=halt_on_error=1
+        ;;
+esac
+cmake --build "$dir" -j "$jobs"
+ctest --test-dir "$dir" --output-on-failure -j "$jobs"
