@@ -106,11 +106,15 @@ public:
     // well inside a thread's native stack.
     static const int kMaxNesting = 256;
 
+#ifdef QX_INTERNAL_API
+    const CQXInterpreter& getMainBlock_intern() const { return m_MainBlock; }
+#endif
+
 private:
     // ---- statements (statements.cpp) ----
     bool evalStart(CQXInterpreter* block);
     bool evalSingleInstruction(CQXInterpreter* block);
-    bool evalStatement(CQXInterpreter* block, eTokenType tok, bool single, bool& done);
+    bool evalStatement(CQXInterpreter* block, eTokenType tok, bool& handled);
     bool evalNameStatement(CQXInterpreter* block);
     bool evalBracedBlock(CQXInterpreter* block);
     bool evalReturn(CQXInterpreter* block);
@@ -119,12 +123,13 @@ private:
     bool evalFor(CQXInterpreter* block);
     bool evalBreak(CQXInterpreter* block, eOptType op);
     bool evalForAssignment(CQXInterpreter* block);
-    bool evalCloseBrace();
+    bool evalCloseBrace(CQXInterpreter* block);
     // ---- declarations and definitions (declarations.cpp) ----
     bool evalVarDef(eDataType type);
     bool declareVar(eDataType type);
     bool evalDeclSize();
     bool evalFuncDef();
+    bool evalFuncBody();
     // ---- assignments (assignments.cpp) ----
     bool evalLVar(CQXInterpreter* block);
     bool evalResize(CQXInterpreter* block);
@@ -174,7 +179,11 @@ private:
     void resetWorkingState();
     void retireProgram();
     void removeScriptFunctions();
+    // Compiled code may call functions that are about to be deleted (loadStdFunctions): the
+    // program is dropped so it can never run with dangling function pointers.
+    void invalidateProgram();
     bool callFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    bool callScriptFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
 
     CQXSharedParameter m_Shared;
     CQXInterpreter m_MainBlock;

@@ -139,7 +139,9 @@ public:
 
     void examineVarType();
     void setConst_intern(bool isConst) { m_bConst = isConst; }
-    void setVarState(eVariableState state) { m_VarState = state; }
+    // A change between owning states and reference states releases the storage first, so the
+    // variable never frees memory it does not own.
+    void setVarState(eVariableState state);
     eVariableState getState_intern() const { return m_VarState; }
     CQXSharedParameter* getShared_intern() const { return m_pShared; }
     bool compareVar(const CQXVariable* other) const;
@@ -188,6 +190,16 @@ public:
 private:
     void copyFrom(const CQXVariable& other);
     void adoptRows(int rows, int cols, eDataType type, void* rowArray);
+    // Typed bodies shared by the five overloads of each family (defined in variable.cpp).
+    template <class T>
+    bool changeReferenceFlat(int count, T* data);
+    template <class T>
+    bool changeReferenceRows(int rows, int cols, T** data);
+    template <class T>
+    void bindRows(int rows, int cols, T** data, eVariableState state);
+    bool ownsBlock() const;
+    bool ownsRowArrayOnly() const;
+    static void* duplicateStorage(const CQXVariable& src);
 
     unsigned char** m_ppByte;
     unsigned short** m_ppShort;

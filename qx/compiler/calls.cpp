@@ -1,0 +1,103 @@
+// Function calls in expressions and as statements: the arguments are passed by instructions
+// (a copy into a temporary for a library value parameter, a binding for a reference
+// parameter, an assignment to a script function's own parameter variables), then one otCALL.
+#include "qx/core/compiler.h"
+
+namespace {
+
+// A reference variable without storage of the argument's element type.
+CQXVariable* addReference(CQXVarManager& temps, eDataType type) {
+    switch (type) {
+        case edtBYTE: return temps.addByteVar("", 1, 1, nullptr);
+        case edtSHORT: return temps.addShortVar("", 1, 1, nullptr);
+        case edtINT: return temps.addIntVar("", 1, 1, nullptr);
+        case edtFLOAT: return temps.addFloatVar("", 1, 1, nullptr);
+        default: return temps.addDoubleVar("", 1, 1, nullptr);
+    }
+}
+
+}  // namespace
+
+// call: name '(' [ expression { ',' expression } ] ')'
+bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeVar& ret,
+                           int level) {
+    func = getFunc(m_Parser.getName(true));
+    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    ++m_OpenBrackets;
+    const int count = func->m_ParamCount;
+    sByteCode call;
+    call.m_Opt = otCALL;
+    call.m_pFunc = func;
+    std::vector<sByteCodeVar> args(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) {
+        if (!evalExpression(block, args[i], level + 1)) return false;
+        if (!func->m_bIntern && !passLibraryArgument(block, func, i, args[i], call)) return false;
+        if (i < count - 1 && m_Parser.nextToken() != ttCOMMA)
+            return syntaxError(etSYNTAX, "function needs more arguments");
+    }
+    if (func->m_bIntern) {
+        for (int i = 0; i < count; ++i)
+            if (!passScriptArgument(block, func, i, args[i])) return false;
+    }
+    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    --m_OpenBrackets;
+    if (func->m_bReturnType) {
+        call.m_pResult = newTemp();
+        ret.m_pVar = call.m_pResult;
+    }
+    emit(block, call);
+    return true;
+}
+
+// A library or host function receives value arguments as double copies and reference arguments
+// as variables that share the caller's storage. A literal constant is first copied, so that
+// what the function stores can never change the constant for later runs.
+bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, int index,
+                                      const sByteCodeVar& arg, sByteCode& call) {
+    if (func->m_ParamTypes[index] == ptVALUE) {
+        CQXVariable* copy = newTemp();
+        emit(block, sByteCode(otASSIGN, sByteCodeVar(copy), arg, nullptr));
+        call.m_Params.push_back(copy);
+        return true;
+    }
+    if (arg.m_pVar->getConst()) return syntaxError(etCONSTLVALUE);
+    sByteCodeVar source = arg;
+    if (m_Literals.count(arg.m_pVar)) {
+        CQXVariable* copy = newTemp();
+        emit(block, sByteCode(otASSIGN, sByteCodeVar(copy), arg, nullptr));
+        source = sByteCodeVar(copy);
+    }
+    CQXVariable* reference = addReference(m_TmpVars, source.m_pVar->getDataType());
+    emit(block, sByteCode(otREFERENCE, sByteCodeVar(reference), source, nullptr));
+    call.m_Params.push_back(reference);
+    return true;
+}
+
+// A script function's parameters are its own variables: a value parameter is assigned, a
+// reference parameter is bound to the caller's named, fixed-size, unindexed variable.
+bool CQXCompiler::passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
+                                     const sByteCodeVar& arg) {
+    CQXVariable* param = func->m_Varlist.getVar(index);
+    if (!param->getVarState(vsREFERENCE)) {
+        emit(block, sByteCode(otASSIGN, sByteCodeVar(param), arg, nullptr));
+        return true;
+    }
+    CQXVariable* var = arg.m_pVar;
+    if (var->getConst()) return syntaxError(etCONSTLVALUE);
+    if (var->getVarState(vsRESIZABLE) || var->getName().empty() || arg.isIndexed())
+        return syntaxError(etNOREFERENCE);
+    emit(block, sByteCode(otREFERENCE, sByteCodeVar(param), arg, nullptr));
+    return true;
+}
+
+// call-operand: [ '-' | '!' ] call   (the function must deliver a value)
+bool CQXCompiler::evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
+                             bool bNegate, int level) {
+    CQXFunction* func = nullptr;
+    sByteCodeVar ret;
+    if (!evalFunc(block, func, ret, level)) return false;
+    if (!func->m_bReturnType) return syntaxError(etNORETURNTYPE);
+    applyPrefix(block, ret, bNot, bNegate);
+    operand = ret;
+    return true;
+}

@@ -1,0 +1,50 @@
+// Helpers shared by the compiler's parts: the one funnel through which every compile error is
+// reported (with the lexer's line and position at that moment), instruction emission with its
+// source position, and the making of blocks, temporaries and constants.
+#include "qx/core/compiler.h"
+
+bool CQXCompiler::syntaxError(eErrorType type, const std::string& detail) {
+    return m_Error.setError(type, m_Parser.m_Line, m_Parser.getPosition(), detail);
+}
+
+bool CQXCompiler::unknownName(const std::string& name) {
+    return syntaxError(etUNKNOWNIDENT, "\nName= " + name);
+}
+
+void CQXCompiler::emit(CQXInterpreter* block, const sByteCode& code) {
+    block->addByteCode(code, m_Parser.m_Line, m_Parser.getPosition());
+}
+
+void CQXCompiler::emitAt(CQXInterpreter* block, const sByteCode& code, int line, int pos) {
+    block->addByteCode(code, line, pos);
+}
+
+CQXInterpreter* CQXCompiler::newBlock() {
+    return m_BlockManager.addBlock(new CQXInterpreter(&m_Shared));
+}
+
+CQXVariable* CQXCompiler::newTemp() { return m_TmpVars.addResizeVar("", edtDOUBLE); }
+
+CQXVariable* CQXCompiler::newConst(int rows, int cols) {
+    return m_TmpVars.addVar("", rows, cols, edtDOUBLE);
+}
+
+CQXVariable* CQXCompiler::lookupVar(const std::string& name) {
+    if (m_pCurFunc) {
+        if (CQXVariable* local = m_pCurFunc->m_Varlist.getVar(name)) return local;
+    }
+    return m_GlobalVars.getVar(name);
+}
+
+bool CQXCompiler::enterNesting() {
+    if (m_Depth >= kMaxNesting) return syntaxError(etSYNTAX, "nesting too deep");
+    ++m_Depth;
+    return true;
+}
+
+void CQXCompiler::resetWorkingState() {
+    for (sPendingOperator* entry : m_PendingOps) delete entry;
+    m_PendingOps.clear();
+    m_LoopBlocks.clear();
+    m_Depth = 0;
+}

@@ -1,0 +1,198 @@
+// The compiler object: construction, options, the host's variables and functions, the error
+// records, clearing, and the two entry points runCompiler (script text -> blocks) and
+// runInterpreter (run the main block against the variables' current values).
+#include "qx/core/compiler.h"
+
+#include <climits>
+#include <memory>
+#include <new>
+
+#include "qx/compiler/program_store_internal.h"
+
+CQXCompiler::CQXCompiler()
+    : m_MainBlock(&m_Shared),
+      m_GlobalVars(&m_Shared),
+      m_TmpVars(&m_Shared),
+      m_pCurFunc(nullptr),
+      m_OpenBrackets(0),
+      m_OpenBlocks(0),
+      m_bParamDecl(false),
+      m_bCompiled(false),
+      m_DeclRows(0),
+      m_DeclCols(0),
+      m_DeclKind(0),
+      m_Depth(0) {
+    m_Parser.setBuffer(m_Source);
+    m_Parser.clear();
+    clear(true);
+}
+
+CQXCompiler::~CQXCompiler() {
+    delete m_pCurFunc;
+    resetWorkingState();
+}
+
+void CQXCompiler::setClipping(bool on) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    m_Shared.m_bClipping = on;
+}
+
+bool CQXCompiler::getClipping() const { return m_Shared.m_bClipping; }
+
+void CQXCompiler::setSmartError(bool on) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    m_Shared.m_bSmartError = on;
+}
+
+bool CQXCompiler::getSmartError() const { return m_Shared.m_bSmartError; }
+
+CQXVariable* CQXCompiler::addByteVar(const std::string& name, int rows, int cols) {
+    return m_GlobalVars.addVar(name, rows, cols, edtBYTE);
+}
+CQXVariable* CQXCompiler::addShortVar(const std::string& name, int rows, int cols) {
+    return m_GlobalVars.addVar(name, rows, cols, edtSHORT);
+}
+CQXVariable* CQXCompiler::addIntVar(const std::string& name, int rows, int cols) {
+    return m_GlobalVars.addVar(name, rows, cols, edtINT);
+}
+CQXVariable* CQXCompiler::addFloatVar(const std::string& name, int rows, int cols) {
+    return m_GlobalVars.addVar(name, rows, cols, edtFLOAT);
+}
+CQXVariable* CQXCompiler::addDoubleVar(const std::string& name, int rows, int cols) {
+    return m_GlobalVars.addVar(name, rows, cols, edtDOUBLE);
+}
+
+CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
+                                          unsigned char** data) {
+    return m_GlobalVars.addByteVar(name, rows, cols, data);
+}
+CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
+                                          unsigned short** data) {
+    return m_GlobalVars.addShortVar(name, rows, cols, data);
+}
+CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
+                                          int** data) {
+    return m_GlobalVars.addIntVar(name, rows, cols, data);
+}
+CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
+                                          float** data) {
+    return m_GlobalVars.addFloatVar(name, rows, cols, data);
+}
+CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
+                                          double** data) {
+    return m_GlobalVars.addDoubleVar(name, rows, cols, data);
+}
+
+CQXVariable* CQXCompiler::addResizeByteVar(const std::string& name) {
+    return m_GlobalVars.addResizeVar(name, edtBYTE);
+}
+CQXVariable* CQXCompiler::addResizeShortVar(const std::string& name) {
+    return m_GlobalVars.addResizeVar(name, edtSHORT);
+}
+CQXVariable* CQXCompiler::addResizeIntVar(const std::string& name) {
+    return m_GlobalVars.addResizeVar(name, edtINT);
+}
+CQXVariable* CQXCompiler::addResizeFloatVar(const std::string& name) {
+    return m_GlobalVars.addResizeVar(name, edtFLOAT);
+}
+CQXVariable* CQXCompiler::addResizeDoubleVar(const std::string& name) {
+    return m_GlobalVars.addResizeVar(name, edtDOUBLE);
+}
+
+CQXVariable* CQXCompiler::getVar(const std::string& name) { return m_GlobalVars.getVar(name); }
+CQXVariable* CQXCompiler::getVar(int index) { return m_GlobalVars.getVar(index); }
+int CQXCompiler::getVarCount() const { return m_GlobalVars.getVarCount(); }
+CQXVariable* CQXCompiler::getTmpVar(int index) { return m_TmpVars.getVar(index); }
+int CQXCompiler::getTmpVarCount() const { return m_TmpVars.getVarCount(); }
+
+bool CQXCompiler::addFunc(CQXFunction* func) { return m_FuncManager.addFunc(func); }
+CQXFunction* CQXCompiler::getFunc(const std::string& name) { return m_FuncManager.getFunc(name); }
+int CQXCompiler::getFuncCount() const { return m_FuncManager.getFuncCount(); }
+
+std::string CQXCompiler::getError() { return m_Error.getError(); }
+std::string CQXCompiler::getException() { return m_Exception.getError(); }
+eErrorType CQXCompiler::getError(int& line, int& pos, std::string& text) {
+    return m_Error.getError(line, pos, text);
+}
+eErrorType CQXCompiler::getException(int& line, int& pos, std::string& text) {
+    return m_Exception.getError(line, pos, text);
+}
+
+void CQXCompiler::clear(bool all) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (all) {
+        removeScriptFunctions();
+        m_GlobalVars.clear();
+    }
+    retireProgram();
+    m_bCompiled = false;
+    m_Literals.clear();
+    m_TmpVars.addVar("null", 1, 1, edtDOUBLE)->setsingle(0.0);
+    m_TmpVars.addVar("eins", 1, 1, edtDOUBLE)->setsingle(1.0);
+    m_BlockManager.clear();
+    m_MainBlock.clear();
+    m_Parser.clear();
+    delete m_pCurFunc;
+    m_pCurFunc = nullptr;
+    m_OpenBrackets = 0;
+    m_OpenBlocks = 0;
+    m_bParamDecl = false;
+}
+
+// The temporaries and blocks of the program being cleared go to the script functions compiled
+// in it (their code refers to them); without such functions they are simply deleted.
+void CQXCompiler::retireProgram() {
+    if (!m_ProgramFuncs.empty()) {
+        auto store = std::make_shared<CQXProgramStore>(m_TmpVars.release_intern(),
+                                                       m_BlockManager.release_intern());
+        for (CDummyFunc* func : m_ProgramFuncs) func->m_pStore = store;
+        m_ProgramFuncs.clear();
+    }
+    m_TmpVars.clear();
+}
+
+// Script functions refer to global variables; when those go, the functions go with them.
+void CQXCompiler::removeScriptFunctions() {
+    std::vector<std::string> names;
+    for (int i = 0; i < m_FuncManager.getFuncCount(); ++i) {
+        CQXFunction* func = m_FuncManager.getFunc(i);
+        if (func->m_bIntern) names.push_back(func->m_Name);
+    }
+    for (const std::string& name : names) m_FuncManager.delFunc(name);
+    m_ProgramFuncs.clear();
+}
+
+void CQXCompiler::invalidateProgram() {
+    m_bCompiled = false;
+    m_MainBlock.clear();
+    m_ProgramFuncs.clear();
+}
+
+bool CQXCompiler::runCompiler(const std::string& text) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    resetWorkingState();
+    clear(false);
+    if (text.size() >= static_cast<size_t>(INT_MAX))
+        return m_Error.setError(etSYNTAX, 1, 0, "script too long");
+    m_Source = text;
+    m_Parser.setBuffer(m_Source);
+    try {
+        if (!evalStart(&m_MainBlock)) return false;
+    } catch (const std::bad_alloc&) {
+        // A declaration or literal too large to allocate fails the compile, not the host.
+        return syntaxError(etSYNTAX, "out of memory");
+    }
+    if (m_OpenBrackets != 0 || m_OpenBlocks != 0)
+        return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
+    m_bCompiled = true;
+    return true;
+}
+
+bool CQXCompiler::runInterpreter() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (!m_bCompiled) return m_Exception.setException("Nothing to Interprete", -1, -1, "");
+    eInterpreterState state = m_MainBlock.Interprete();
+    if (state == isOK) return true;
+    m_Exception = m_MainBlock.getError();
+    return false;
+}

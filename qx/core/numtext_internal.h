@@ -1,0 +1,22 @@
+// Locale-independent number text: reading and writing numbers exactly as the "C" locale does,
+// whatever locale the host has set, so a script reads 3.14 as 3.14 and text always carries a
+// decimal point. Library-internal; not installed.
+#pragma once
+
+#include <string>
+
+namespace qxtext {
+
+// strtod / strtol in the "C" locale (strtod also reads 0X... hexadecimal forms, inf and nan).
+double toDouble(const char* text, char** end);
+long toLong(const char* text, char** end, int base);
+
+// What printf("%.*f", precision, value) gives in the "C" locale; precision is clamped to
+// 0 .. kMaxPrecision. Never truncated: the text is as long as the value needs.
+std::string formatFixed(double value, int precision);
+constexpr int kMaxPrecision = 340;
+
+// What printf("%d", value) gives.
+std::string formatInt(long long value);
+
+}  // namespace qxtext

@@ -1,0 +1,695 @@
+// The variable's storage: construction and copying, the owned block, host references and the
+// interpreter's views, element access with the conversions between element types, and filling
+// with the clipping rule. Every operand the interpreter touches goes through these operations.
+#include "qx/values/variable.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+#include "qx/core/shared_parameter.h"
+
+namespace {
+
+template <class T>
+constexpr eDataType dataTypeOf();
+template <>
+constexpr eDataType dataTypeOf<unsigned char>() {
+    return edtBYTE;
+}
+template <>
+constexpr eDataType dataTypeOf<unsigned short>() {
+    return edtSHORT;
+}
+template <>
+constexpr eDataType dataTypeOf<int>() {
+    return edtINT;
+}
+template <>
+constexpr eDataType dataTypeOf<float>() {
+    return edtFLOAT;
+}
+template <>
+constexpr eDataType dataTypeOf<double>() {
+    return edtDOUBLE;
+}
+
+// Element type behind a row-array type such as double**.
+template <class RowArray>
+using ElemOf = std::remove_pointer_t<std::remove_pointer_t<RowArray>>;
+
+// Calls f with the row array of the variable's element type (which may be null).
+template <class F>
+void withRows(const CQXVariable& v, F&& f) {
+    switch (v.getDataType()) {
+        case edtBYTE:
+            f(v.getBytePtr_intern());
+            break;
+        case edtSHORT:
+            f(v.getShortPtr_intern());
+            break;
+        case edtINT:
+            f(v.getIntPtr_intern());
+            break;
+        case edtFLOAT:
+            f(v.getFloatPtr_intern());
+            break;
+        case edtDOUBLE:
+            f(v.getDoublePtr_intern());
+            break;
+    }
+}
+
+std::recursive_mutex* lockOf(CQXSharedParameter* shared) {
+    return shared != nullptr ? &shared->m_Lock : nullptr;
+}
+
+// A variable made without shared parameters behaves as with the default options.
+bool clippingOn(const CQXSharedParameter* shared) {
+    return shared == nullptr || shared->m_bClipping;
+}
+
+// Conversion toward zero to 32 bits. Values outside the 32-bit range and NaN have no 32-bit
+// image; they become the most negative value, whose low 8 and 16 bits are 0.
+std::int32_t toInt32(double v) {
+    if (v >= -2147483648.0 && v < 2147483648.0) return static_cast<std::int32_t>(v);
+    return std::numeric_limits<std::int32_t>::min();
+}
+
+// The plain store: no saturation, but never an undefined conversion.
+template <class T>
+T plainConvert(double v);
+template <>
+double plainConvert<double>(double v) {
+    return v;
+}
+template <>
+float plainConvert<float>(double v) {
+    if (v > FLT_MAX) return std::numeric_limits<float>::infinity();
+    if (v < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(v);
+}
+template <>
+int plainConvert<int>(double v) {
+    return toInt32(v);
+}
+template <>
+unsigned short plainConvert<unsigned short>(double v) {
+    return static_cast<unsigned short>(static_cast<std::uint32_t>(toInt32(v)) & 0xFFFFu);
+}
+template <>
+unsigned char plainConvert<unsigned char>(double v) {
+    return static_cast<unsigned char>(static_cast<std::uint32_t>(toInt32(v)) & 0xFFu);
+}
+
+// With clipping the double is saturated to the type's range before it is converted. For double
+// the range is +-DBL_MAX, so only the infinities move; NaN fails both tests and passes unchanged.
+template <class T>
+T storeConvert(double v, bool clip) {
+    if (clip) {
+        const double hi = static_cast<double>(std::numeric_limits<T>::max());
+        const double lo = static_cast<double>(std::numeric_limits<T>::lowest());
+        if (v > hi) {
+            v = hi;
+        } else if (v < lo) {
+            v = lo;
+        }
+    }
+    return plainConvert<T>(v);
+}
+
+// Size of one owned block (row pointers, padding to the element alignment, then the elements),
+// computed in 64 bits. A size the address space cannot hold throws std::bad_alloc, so a block
+// is never allocated short.
+std::size_t blockBytes(int rows, int cols, std::size_t elemSize, std::size_t elemAlign,
+                       std::size_t* elementOffset) {
+    const std::uint64_t limit = static_cast<std::uint64_t>(PTRDIFF_MAX);
+    const std::uint64_t count = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
+    std::uint64_t offset = static_cast<std::uint64_t>(rows) * sizeof(void*);
+    offset = (offset + elemAlign - 1) / elemAlign * elemAlign;
+    if (offset > limit || count > (limit - offset) / elemSize) throw std::bad_alloc();
+    *elementOffset = static_cast<std::size_t>(offset);
+    return static_cast<std::size_t>(offset + count * elemSize);
+}
+
+// One block: the row array first, then the zeroed elements in row-major order. Sizes below 1
+// allocate nothing.
+template <class T>
+T** allocateBlock(int rows, int cols) {
+    if (rows < 1 || cols < 1) return nullptr;
+    std::size_t offset = 0;
+    const std::size_t bytes = blockBytes(rows, cols, sizeof(T), alignof(T), &offset);
+    unsigned char* block = new unsigned char[bytes];
+    T* elements = reinterpret_cast<T*>(block + offset);
+    std::uninitialized_value_construct_n(elements, static_cast<std::size_t>(rows) * cols);
+    T** rowArray = reinterpret_cast<T**>(block);
+    for (int r = 0; r < rows; ++r) {
+        ::new (static_cast<void*>(rowArray + r)) T*(elements + static_cast<std::size_t>(r) * cols);
+    }
+    return rowArray;
+}
+
+void* allocateFor(eDataType type, int rows, int cols) {
+    switch (type) {
+        case edtBYTE:
+            return allocateBlock<unsigned char>(rows, cols);
+        case edtSHORT:
+            return allocateBlock<unsigned short>(rows, cols);
+        case edtINT:
+            return allocateBlock<int>(rows, cols);
+        case edtFLOAT:
+            return allocateBlock<float>(rows, cols);
+        case edtDOUBLE:
+            return allocateBlock<double>(rows, cols);
+    }
+    return nullptr;
+}
+
+template <class T>
+T** cloneBlock(T* const* src, int rows, int cols) {
+    T** copy = allocateBlock<T>(rows, cols);
+    for (int r = 0; r < rows; ++r) std::copy_n(src[r], cols, copy[r]);
+    return copy;
+}
+
+template <class T>
+T** cloneRowArray(T* const* src, int rows) {
+    T** copy = new T*[static_cast<std::size_t>(rows)];
+    std::copy_n(src, rows, copy);
+    return copy;
+}
+
+// Address of element (row, col), or null when the row array or that row is absent or the
+// element lies outside the rows x cols matrix.
+template <class T>
+T* elementPtr(T** rowArray, long long row, long long col, int rows, int cols) {
+    if (rowArray == nullptr || row < 0 || row >= rows || col < 0 || col >= cols) return nullptr;
+    T* line = rowArray[row];
+    return line != nullptr ? line + col : nullptr;
+}
+
+template <class T>
+void rangePtr(T** rowArray, int row, int count, int col, int rows, int cols, T** out) {
+    for (int i = 0; i < count; ++i) {
+        out[i] = elementPtr(rowArray, static_cast<long long>(row) + i, col, rows, cols);
+    }
+}
+
+// Lowest and one-past-highest element address of a variable, for the overlap test.
+struct AddressSpan {
+    std::uintptr_t lo = UINTPTR_MAX;
+    std::uintptr_t hi = 0;
+};
+
+AddressSpan spanOf(const CQXVariable& v) {
+    AddressSpan span;
+    if (!v.hasStorage()) return span;
+    withRows(v, [&](auto rowArray) {
+        for (int r = 0; r < v.getRows(); ++r) {
+            if (rowArray[r] == nullptr) continue;
+            span.lo = std::min(span.lo, reinterpret_cast<std::uintptr_t>(rowArray[r]));
+            span.hi =
+                std::max(span.hi, reinterpret_cast<std::uintptr_t>(rowArray[r] + v.getCols()));
+        }
+    });
+    return span;
+}
+
+bool isReferenceState(eVariableState state) {
+    return state == vsREFERENCE || state == vsREFERENCE_FLAT;
+}
+
+// What a variable frees when it releases its storage: nothing (a reference or view), only its
+// row array (a flat reference, or a reference bound to a copy of another row array), or the
+// whole block (owned and resizable variables).
+enum eOwnership { owNOTHING, owROWARRAY, owBLOCK };
+
+eOwnership ownershipOf(eVariableState state, bool ownsRowArray) {
+    if (ownsRowArray || state == vsREFERENCE_FLAT) return owROWARRAY;
+    if (state == vsOWNED || state == vsRESIZABLE) return owBLOCK;
+    return owNOTHING;
+}
+
+}  // namespace
+
+// ---- Construction, copying, destruction ----
+
+CQXVariable::CQXVariable(CQXSharedParameter* shared)
+    : m_ppByte(nullptr),
+      m_ppShort(nullptr),
+      m_ppInt(nullptr),
+      m_ppFloat(nullptr),
+      m_ppDouble(nullptr),
+      m_Rows(0),
+      m_Cols(0),
+      m_VarType(vtUNDEFINED),
+      m_DataType(edtDOUBLE),
+      m_bConst(false),
+      m_VarState(vsOWNED),
+      m_pShared(shared),
+      m_bOwnsRowArray(false) {}
+
+CQXVariable::CQXVariable(const CQXVariable& other) : CQXVariable(other.m_pShared) {
+    copyFrom(other);
+}
+
+CQXVariable& CQXVariable::operator=(const CQXVariable& other) {
+    if (this != &other) copyFrom(other);
+    return *this;
+}
+
+CQXVariable::~CQXVariable() {
+    clear();
+}
+
+// Everything that can throw happens before this variable is touched, so a failed copy leaves
+// it as it was.
+void CQXVariable::copyFrom(const CQXVariable& other) {
+    std::string name = other.m_Name;
+    void* storage = duplicateStorage(other);
+    clear();
+    m_Name.swap(name);
+    m_bConst = other.m_bConst;
+    m_VarState = other.m_VarState;
+    m_pShared = other.m_pShared;
+    m_bOwnsRowArray = other.m_bOwnsRowArray;
+    adoptRows(other.m_Rows, other.m_Cols, other.m_DataType, storage);
+    m_VarType = other.m_VarType;
+}
+
+// Owned elements are duplicated, an owned row array is duplicated over the same elements, and
+// anything else is shared.
+void* CQXVariable::duplicateStorage(const CQXVariable& src) {
+    void* result = nullptr;
+    withRows(src, [&](auto rowArray) {
+        using T = ElemOf<decltype(rowArray)>;
+        if (rowArray == nullptr) return;
+        if (src.ownsBlock()) {
+            result = cloneBlock<T>(rowArray, src.m_Rows, src.m_Cols);
+        } else if (src.ownsRowArrayOnly()) {
+            result = cloneRowArray<T>(rowArray, src.m_Rows);
+        } else {
+            result = rowArray;
+        }
+    });
+    return result;
+}
+
+bool CQXVariable::ownsRowArrayOnly() const {
+    return ownershipOf(m_VarState, m_bOwnsRowArray) == owROWARRAY;
+}
+
+bool CQXVariable::ownsBlock() const {
+    return ownershipOf(m_VarState, m_bOwnsRowArray) == owBLOCK;
+}
+
+// ---- Storage set-up and release ----
+
+// The new block is allocated before the old storage is released, so a failed allocation
+// leaves the variable unchanged. A reference variable that is given storage of its own becomes
+// vsOWNED: otherwise nothing would ever free the block.
+void CQXVariable::initialize(const std::string& name, int rows, int cols, eDataType type) {
+    std::string newName = name;
+    void* block = allocateFor(type, rows, cols);
+    clear();
+    if (isReferenceState(m_VarState)) m_VarState = vsOWNED;
+    m_Name.swap(newName);
+    adoptRows(rows, cols, type, block);
+}
+
+void CQXVariable::clear() {
+    if (ownsRowArrayOnly()) {
+        delete[] m_ppByte;
+        delete[] m_ppShort;
+        delete[] m_ppInt;
+        delete[] m_ppFloat;
+        delete[] m_ppDouble;
+    } else if (ownsBlock()) {
+        // The row array is the start of the block allocated as bytes.
+        delete[] reinterpret_cast<unsigned char*>(m_ppByte);
+        delete[] reinterpret_cast<unsigned char*>(m_ppShort);
+        delete[] reinterpret_cast<unsigned char*>(m_ppInt);
+        delete[] reinterpret_cast<unsigned char*>(m_ppFloat);
+        delete[] reinterpret_cast<unsigned char*>(m_ppDouble);
+    }
+    m_ppByte = nullptr;
+    m_ppShort = nullptr;
+    m_ppInt = nullptr;
+    m_ppFloat = nullptr;
+    m_ppDouble = nullptr;
+    m_bOwnsRowArray = false;
+}
+
+void CQXVariable::adoptRows(int rows, int cols, eDataType type, void* rowArray) {
+    m_DataType = type;
+    switch (type) {
+        case edtBYTE:
+            m_ppByte = static_cast<unsigned char**>(rowArray);
+            break;
+        case edtSHORT:
+            m_ppShort = static_cast<unsigned short**>(rowArray);
+            break;
+        case edtINT:
+            m_ppInt = static_cast<int**>(rowArray);
+            break;
+        case edtFLOAT:
+            m_ppFloat = static_cast<float**>(rowArray);
+            break;
+        case edtDOUBLE:
+            m_ppDouble = static_cast<double**>(rowArray);
+            break;
+    }
+    m_Rows = rows;
+    m_Cols = cols;
+    examineVarType();
+}
+
+template <class T>
+void CQXVariable::bindRows(int rows, int cols, T** data, eVariableState state) {
+    clear();
+    m_VarState = state;
+    adoptRows(rows, cols, dataTypeOf<T>(), data);
+}
+
+void CQXVariable::setDouble(const std::string& name, int rows, int cols, double** data) {
+    m_Name = name;
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+
+void CQXVariable::setFloat(const std::string& name, int rows, int cols, float** data) {
+    m_Name = name;
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+
+void CQXVariable::setInt(const std::string& name, int rows, int cols, int** data) {
+    m_Name = name;
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+
+void CQXVariable::setShort(const std::string& name, int rows, int cols, unsigned short** data) {
+    m_Name = name;
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+
+void CQXVariable::setByte(const std::string& name, int rows, int cols, unsigned char** data) {
+    m_Name = name;
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+
+// Switching between owning a block, owning only the row array and owning nothing releases the
+// storage under the old rule first; otherwise the new rule would free memory the variable does
+// not own, or never free memory it does.
+void CQXVariable::setVarState(eVariableState state) {
+    if (ownershipOf(state, m_bOwnsRowArray) != ownershipOf(m_VarState, m_bOwnsRowArray)) clear();
+    m_VarState = state;
+}
+
+// ---- Resizing and re-pointing ----
+
+bool CQXVariable::resizeVar(int rows, int cols) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return resizeVar_intern(rows, cols);
+}
+
+bool CQXVariable::resizeVar_intern(int rows, int cols) {
+    if (m_VarState != vsRESIZABLE || rows < 1 || cols < 1) return false;
+    initialize(m_Name, rows, cols, m_DataType);
+    return true;
+}
+
+// A null data pointer is refused: the one-entry row array would point every element read at
+// address zero.
+template <class T>
+bool CQXVariable::changeReferenceFlat(int count, T* data) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    if (!isReferenceState(m_VarState) || count < 1 || data == nullptr) return false;
+    T** rowArray = new T*[1];
+    rowArray[0] = data;
+    bindRows(1, count, rowArray, vsREFERENCE_FLAT);
+    return true;
+}
+
+template <class T>
+bool CQXVariable::changeReferenceRows(int rows, int cols, T** data) {
+    if (!isReferenceState(m_VarState) || rows < 1 || cols < 1) return false;
+    bindRows(rows, cols, data, vsREFERENCE);
+    return true;
+}
+
+bool CQXVariable::changeReference(int count, unsigned char* data) {
+    return changeReferenceFlat(count, data);
+}
+bool CQXVariable::changeReference(int count, unsigned short* data) {
+    return changeReferenceFlat(count, data);
+}
+bool CQXVariable::changeReference(int count, int* data) {
+    return changeReferenceFlat(count, data);
+}
+bool CQXVariable::changeReference(int count, float* data) {
+    return changeReferenceFlat(count, data);
+}
+bool CQXVariable::changeReference(int count, double* data) {
+    return changeReferenceFlat(count, data);
+}
+
+bool CQXVariable::changeReference(int rows, int cols, unsigned char** data) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference(int rows, int cols, unsigned short** data) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference(int rows, int cols, int** data) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference(int rows, int cols, float** data) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference(int rows, int cols, double** data) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return changeReferenceRows(rows, cols, data);
+}
+
+bool CQXVariable::changeReference_intern(int rows, int cols, unsigned char** data) {
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference_intern(int rows, int cols, unsigned short** data) {
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference_intern(int rows, int cols, int** data) {
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference_intern(int rows, int cols, float** data) {
+    return changeReferenceRows(rows, cols, data);
+}
+bool CQXVariable::changeReference_intern(int rows, int cols, double** data) {
+    return changeReferenceRows(rows, cols, data);
+}
+
+// The row array is copied before the old one is released, so src may be this variable itself
+// or a view that is re-pointed right after.
+bool CQXVariable::bindCopyOf_intern(const CQXVariable& src) {
+    if (!isReferenceState(m_VarState) || !src.hasStorage()) return false;
+    withRows(src, [&](auto rowArray) {
+        const int rows = src.m_Rows;
+        const int cols = src.m_Cols;
+        auto copy = cloneRowArray(rowArray, rows);
+        bindRows(rows, cols, copy, vsREFERENCE);
+        m_bOwnsRowArray = true;
+    });
+    return true;
+}
+
+// ---- Views ----
+
+void CQXVariable::setView_intern(int rows, int cols, unsigned char** data) {
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+void CQXVariable::setView_intern(int rows, int cols, unsigned short** data) {
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+void CQXVariable::setView_intern(int rows, int cols, int** data) {
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+void CQXVariable::setView_intern(int rows, int cols, float** data) {
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+void CQXVariable::setView_intern(int rows, int cols, double** data) {
+    bindRows(rows, cols, data, vsREFERENCE);
+}
+
+// A view owns nothing, so this only forgets the row array; should the variable own storage after
+// all, that storage is released rather than lost.
+void CQXVariable::releaseView_intern() {
+    clear();
+}
+
+// ---- Element access ----
+
+double CQXVariable::getData(int row, int col) const {
+    return getData_intern(row, col);
+}
+
+void CQXVariable::setData(int row, int col, double value) {
+    setData_intern(row, col, value);
+}
+
+double CQXVariable::getData_intern(int row, int col) const {
+    double value = 0.0;
+    withRows(*this, [&](auto rowArray) {
+        const auto* element = elementPtr(rowArray, row, col, m_Rows, m_Cols);
+        if (element != nullptr) value = static_cast<double>(*element);
+    });
+    return value;
+}
+
+void CQXVariable::setData_intern(int row, int col, double value) {
+    withRows(*this, [&](auto rowArray) {
+        using T = ElemOf<decltype(rowArray)>;
+        T* element = elementPtr(rowArray, row, col, m_Rows, m_Cols);
+        if (element != nullptr) *element = plainConvert<T>(value);
+    });
+}
+
+bool CQXVariable::hasStorage() const {
+    bool present = false;
+    withRows(*this, [&](auto rowArray) { present = rowArray != nullptr; });
+    return present && m_Rows >= 1 && m_Cols >= 1;
+}
+
+double** CQXVariable::getDoublePtr() {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return m_ppDouble;
+}
+
+float** CQXVariable::getFloatPtr() {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return m_ppFloat;
+}
+
+int** CQXVariable::getIntPtr() {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return m_ppInt;
+}
+
+unsigned short** CQXVariable::getShortPtr() {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return m_ppShort;
+}
+
+unsigned char** CQXVariable::getBytePtr() {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    return m_ppByte;
+}
+
+void CQXVariable::getSinglePtr(int row, int col, unsigned char** out) const {
+    *out = elementPtr(m_ppByte, row, col, m_Rows, m_Cols);
+}
+void CQXVariable::getSinglePtr(int row, int col, unsigned short** out) const {
+    *out = elementPtr(m_ppShort, row, col, m_Rows, m_Cols);
+}
+void CQXVariable::getSinglePtr(int row, int col, int** out) const {
+    *out = elementPtr(m_ppInt, row, col, m_Rows, m_Cols);
+}
+void CQXVariable::getSinglePtr(int row, int col, float** out) const {
+    *out = elementPtr(m_ppFloat, row, col, m_Rows, m_Cols);
+}
+void CQXVariable::getSinglePtr(int row, int col, double** out) const {
+    *out = elementPtr(m_ppDouble, row, col, m_Rows, m_Cols);
+}
+
+void CQXVariable::getRangePtr(int row, int count, int col, unsigned char** out) const {
+    rangePtr(m_ppByte, row, count, col, m_Rows, m_Cols, out);
+}
+void CQXVariable::getRangePtr(int row, int count, int col, unsigned short** out) const {
+    rangePtr(m_ppShort, row, count, col, m_Rows, m_Cols, out);
+}
+void CQXVariable::getRangePtr(int row, int count, int col, int** out) const {
+    rangePtr(m_ppInt, row, count, col, m_Rows, m_Cols, out);
+}
+void CQXVariable::getRangePtr(int row, int count, int col, float** out) const {
+    rangePtr(m_ppFloat, row, count, col, m_Rows, m_Cols, out);
+}
+void CQXVariable::getRangePtr(int row, int count, int col, double** out) const {
+    rangePtr(m_ppDouble, row, count, col, m_Rows, m_Cols, out);
+}
+
+// ---- Shape and identity ----
+
+void CQXVariable::examineVarType() {
+    if (m_Rows == 1) {
+        m_VarType = m_Cols == 1 ? vtSINGLE : vtROW;
+    } else {
+        m_VarType = m_Cols == 1 ? vtCOLUMN : vtMATRIX;
+    }
+}
+
+bool CQXVariable::compareVar(const CQXVariable* other) const {
+    return other != nullptr && m_VarType == other->m_VarType && m_Rows == other->m_Rows &&
+           m_Cols == other->m_Cols;
+}
+
+// Compares the address spans of the two element sets. Spans of separately allocated blocks
+// never overlap, and views of one variable always do, which is what setmatrix needs to know.
+bool CQXVariable::sharesStorageWith(const CQXVariable& other) const {
+    const AddressSpan a = spanOf(*this);
+    const AddressSpan b = spanOf(other);
+    return a.lo < b.hi && b.lo < a.hi;
+}
+
+void CQXVariable::setConst(bool isConst) {
+    CQXCriticalSectionLock lock(lockOf(m_pShared));
+    m_bConst = isConst;
+}
+
+// ---- Filling and copying with the clipping rule ----
+
+void CQXVariable::setsingle(double value) {
+    if (!hasStorage()) return;
+    const bool clip = clippingOn(m_pShared);
+    withRows(*this, [&](auto rowArray) {
+        using T = ElemOf<decltype(rowArray)>;
+        const T stored = storeConvert<T>(value, clip);
+        for (int r = 0; r < m_Rows; ++r) {
+            if (rowArray[r] != nullptr) std::fill_n(rowArray[r], m_Cols, stored);
+        }
+    });
+}
+
+// Only the part of this variable that src covers is written; the interpreter always passes a
+// source at least as large, and a smaller one must not be read outside its storage.
+void CQXVariable::setmatrix(const CQXVariable* src) {
+    if (src == nullptr || !hasStorage()) return;
+    const int rows = std::min(m_Rows, src->m_Rows);
+    const int cols = std::min(m_Cols, src->m_Cols);
+    if (rows < 1 || cols < 1) return;
+    // Overlapping views (say v[1..3] = v[0..2]) must copy the old values, so the source is
+    // read completely before the first element is written.
+    std::vector<double> snapshot;
+    if (sharesStorageWith(*src)) {
+        snapshot.reserve(static_cast<std::size_t>(rows) * cols);
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < cols; ++c) snapshot.push_back(src->getData_intern(r, c));
+        }
+    }
+    const bool clip = clippingOn(m_pShared);
+    withRows(*this, [&](auto rowArray) {
+        using T = ElemOf<decltype(rowArray)>;
+        std::size_t k = 0;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < cols; ++c, ++k) {
+                const double v = snapshot.empty() ? src->getData_intern(r, c) : snapshot[k];
+                if (rowArray[r] != nullptr) rowArray[r][c] = storeConvert<T>(v, clip);
+            }
+        }
+    });
+}

@@ -1,0 +1,342 @@
+// The arithmetic and logic kernels of CQXVariable, the last step of the pipeline that the
+// interpreter's arithmetic opcodes call: each writes the double result variable (the receiver)
+// from operands of any element type, except inc and dec, which step the receiver in place.
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+#include "qx/core/shared_parameter.h"
+#include "qx/values/variable.h"
+
+namespace {
+
+// The rectangle a kernel walks: never larger than any variable it reads or writes, so a caller
+// that passes mismatched shapes gets a partial result instead of an access outside storage.
+// Rows that a view leaves absent (a null row pointer) are skipped by every loop.
+struct Extent {
+    int rows;
+    int cols;
+};
+
+Extent common(const CQXVariable& x, const CQXVariable& y) {
+    return {std::min(x.getRows(), y.getRows()), std::min(x.getCols(), y.getCols())};
+}
+
+Extent common(const CQXVariable& x, const CQXVariable& y, const CQXVariable& z) {
+    const Extent xy = common(x, y);
+    return {std::min(xy.rows, z.getRows()), std::min(xy.cols, z.getCols())};
+}
+
+template <class T, class Visit>
+void visitIfPresent(T** rows, Visit& visit) {
+    if (rows != nullptr) visit(rows);
+}
+
+// Calls visit with the variable's row array in its own element type, so the element type is
+// decided once per kernel call and the loops inside are typed. A variable without a row array
+// is not visited.
+template <class Visit>
+void withRows(const CQXVariable& v, Visit&& visit) {
+    switch (v.getDataType()) {
+        case edtBYTE:
+            return visitIfPresent(v.getBytePtr_intern(), visit);
+        case edtSHORT:
+            return visitIfPresent(v.getShortPtr_intern(), visit);
+        case edtINT:
+            return visitIfPresent(v.getIntPtr_intern(), visit);
+        case edtFLOAT:
+            return visitIfPresent(v.getFloatPtr_intern(), visit);
+        case edtDOUBLE:
+            return visitIfPresent(v.getDoublePtr_intern(), visit);
+    }
+}
+
+// A record without shared parameters behaves like a fresh one: both options on.
+bool smartErrorOn(const CQXVariable& v) {
+    const CQXSharedParameter* shared = v.getShared_intern();
+    return shared == nullptr || shared->m_bSmartError;
+}
+
+bool clippingOn(const CQXVariable& v) {
+    const CQXSharedParameter* shared = v.getShared_intern();
+    return shared == nullptr || shared->m_bClipping;
+}
+
+// out(i, j) := op(a(i, j)) over the extent.
+template <class Op>
+void mapInto(double** out, const CQXVariable& a, Extent e, Op op) {
+    withRows(a, [&](auto** in) {
+        for (int i = 0; i < e.rows; ++i) {
+            const auto* src = in[i];
+            double* dst = out[i];
+            if (src == nullptr || dst == nullptr) continue;
+            for (int j = 0; j < e.cols; ++j) dst[j] = op(static_cast<double>(src[j]));
+        }
+    });
+}
+
+// out(i, j) := op(a(i, j), b(i, j)) in row-major order. op stores its result and answers whether
+// the walk goes on; a false stops it before that element is written.
+template <class TA, class TB, class Op>
+bool zipRows(double** out, TA** ra, TB** rb, Extent e, Op& op) {
+    for (int i = 0; i < e.rows; ++i) {
+        const TA* x = ra[i];
+        const TB* y = rb[i];
+        double* dst = out[i];
+        if (x == nullptr || y == nullptr || dst == nullptr) continue;
+        for (int j = 0; j < e.cols; ++j) {
+            if (!op(static_cast<double>(x[j]), static_cast<double>(y[j]), dst[j])) return false;
+        }
+    }
+    return true;
+}
+
+// Walks a and b together into out; true unless op stopped the walk.
+template <class Op>
+bool zipInto(double** out, const CQXVariable& a, const CQXVariable& b, Extent e, Op op) {
+    bool complete = true;
+    withRows(a, [&](auto** ra) {
+        withRows(b, [&](auto** rb) { complete = zipRows(out, ra, rb, e, op); });
+    });
+    return complete;
+}
+
+// An operation that is defined for every pair of elements.
+template <class F>
+auto total(F f) {
+    return [f](double x, double y, double& r) {
+        r = f(x, y);
+        return true;
+    };
+}
+
+// Writes rows x cols of the product of a (rows x inner) and b (inner x cols) into out. Every
+// result element is summed from 0 in ascending k; looping i, k, j keeps that order while reading
+// both operands along their rows.
+template <class TA, class TB>
+void productRows(double** out, TA** ra, TB** rb, int rows, int inner, int cols) {
+    for (int i = 0; i < rows; ++i) {
+        double* dst = out[i];
+        if (dst == nullptr) continue;
+        std::fill(dst, dst + cols, 0.0);
+        if (ra[i] == nullptr) continue;
+        for (int k = 0; k < inner; ++k) {
+            const double aik = static_cast<double>(ra[i][k]);
+            const TB* bk = rb[k];
+            if (bk == nullptr) continue;
+            for (int j = 0; j < cols; ++j) dst[j] += aik * static_cast<double>(bk[j]);
+        }
+    }
+}
+
+void product(double** out, const CQXVariable& a, const CQXVariable& b, int rows, int cols) {
+    const int inner = std::min(a.getCols(), b.getRows());
+    withRows(a, [&](auto** ra) {
+        withRows(b, [&](auto** rb) { productRows(out, ra, rb, rows, inner, cols); });
+    });
+}
+
+// Steps one element in its own type. Integers of the clipping-off path wrap around: the small
+// unsigned types by their conversion rule, int explicitly so that no signed overflow occurs.
+template <class T>
+T stepUp(T x) {
+    return static_cast<T>(x + 1);
+}
+template <class T>
+T stepDown(T x) {
+    return static_cast<T>(x - 1);
+}
+int stepUp(int x) {
+    return x == INT_MAX ? INT_MIN : x + 1;
+}
+int stepDown(int x) {
+    return x == INT_MIN ? INT_MAX : x - 1;
+}
+
+// With clipping on an element moves only while it is strictly inside the type's range; NaN
+// compares false and so stays as it is. For float and double the bound test changes nothing but
+// NaN handling: at the largest finite value or at infinity a step of 1 leaves the value as it is.
+template <class T>
+void stepRows(T** rows, int nr, int nc, bool clip, bool up) {
+    const T hi = std::numeric_limits<T>::max();
+    const T lo = std::numeric_limits<T>::lowest();
+    for (int i = 0; i < nr; ++i) {
+        T* row = rows[i];
+        if (row == nullptr) continue;
+        for (int j = 0; j < nc; ++j) {
+            T& x = row[j];
+            if (up) {
+                if (!clip || x < hi) x = stepUp(x);
+            } else if (!clip || x > lo) {
+                x = stepDown(x);
+            }
+        }
+    }
+}
+
+void stepAll(CQXVariable& v, bool up) {
+    const bool clip = clippingOn(v);
+    withRows(v, [&](auto** rows) { stepRows(rows, v.getRows(), v.getCols(), clip, up); });
+}
+
+}  // namespace
+
+void CQXVariable::negate(const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr) return;
+    mapInto(m_ppDouble, *a, common(*this, *a), [](double x) { return -x; });
+}
+
+void CQXVariable::addsingle(double s, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr) return;
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x + s; });
+}
+
+void CQXVariable::subsingle(double s, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr) return;
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x - s; });
+}
+
+void CQXVariable::mulsingle(double s, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr) return;
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x * s; });
+}
+
+// A zero divisor either fails (smart error off) or fills the result with the largest double.
+bool CQXVariable::divsingle(double s, const CQXVariable* a) {
+    if (s == 0.0) {
+        if (!smartErrorOn(*this)) return false;
+        if (m_ppDouble != nullptr) setsingle(DBL_MAX);
+        return true;
+    }
+    if (m_ppDouble == nullptr || a == nullptr) return true;
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x / s; });
+    return true;
+}
+
+void CQXVariable::addmatrix(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            total([](double x, double y) { return x + y; }));
+}
+
+void CQXVariable::submatrix(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            total([](double x, double y) { return x - y; }));
+}
+
+// The product is built in a scratch matrix when the result shares storage with an operand:
+// writing the result in place would overwrite elements that later sums still read.
+void CQXVariable::mulmatrix(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    const int rows = std::min(a->getRows(), m_Rows);
+    const int cols = std::min(b->getCols(), m_Cols);
+    if (rows < 1 || cols < 1) return;
+    if (!sharesStorageWith(*a) && !sharesStorageWith(*b)) {
+        product(m_ppDouble, *a, *b, rows, cols);
+        return;
+    }
+    std::vector<double> scratch(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    std::vector<double*> scratchRows(static_cast<std::size_t>(rows));
+    for (int i = 0; i < rows; ++i) scratchRows[i] = scratch.data() + std::size_t(i) * cols;
+    product(scratchRows.data(), *a, *b, rows, cols);
+    for (int i = 0; i < rows; ++i) {
+        if (m_ppDouble[i] != nullptr)
+            std::copy(scratchRows[i], scratchRows[i] + cols, m_ppDouble[i]);
+    }
+}
+
+void CQXVariable::elementmul(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            total([](double x, double y) { return x * y; }));
+}
+
+// With smart error off the walk stops at the first zero divisor; what was written stays.
+bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return true;
+    const bool smart = smartErrorOn(*this);
+    return zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+                   [smart](double x, double y, double& r) {
+                       if (y != 0.0) {
+                           r = x / y;
+                           return true;
+                       }
+                       if (smart) r = DBL_MAX;
+                       return smart;
+                   });
+}
+
+// NaN does not compare equal to 0, so it counts as true in the logical kernels.
+void CQXVariable::elementand(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            total([](double x, double y) { return (x != 0.0 && y != 0.0) ? 1.0 : 0.0; }));
+}
+
+void CQXVariable::elementor(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            total([](double x, double y) { return (x != 0.0 || y != 0.0) ? 1.0 : 0.0; }));
+}
+
+// Exclusive or compares the values themselves, not their truth: 1 xor 2 is 1.
+void CQXVariable::elementxor(const CQXVariable* b, const CQXVariable* a) {
+    if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
+    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            total([](double x, double y) { return x != y ? 1.0 : 0.0; }));
+}
+
+// x raised to e into element (0, 0). The undefined cases (0^0, a negative base with a fractional
+// exponent, an overflow to +infinity) fail with smart error off and give 1, 0 and the largest
+// double with it on. The validity does not depend on whether R can hold the value.
+bool CQXVariable::powersingle(double e, double x) {
+    const bool smart = smartErrorOn(*this);
+    double whole;
+    const bool fractional = std::modf(e, &whole) != 0.0;
+    double value;
+    if (smart && e == 0.0) {
+        value = 1.0;
+    } else if (!smart && x == 0.0 && e == 0.0) {
+        return false;
+    } else if (x < 0.0 && fractional) {
+        if (!smart) return false;
+        value = 0.0;
+    } else {
+        value = std::pow(x, e);
+    }
+    const bool overflow = value == std::numeric_limits<double>::infinity();
+    if (overflow && smart) value = DBL_MAX;
+    if (m_ppDouble != nullptr && m_Rows >= 1 && m_Cols >= 1 && m_ppDouble[0] != nullptr) {
+        m_ppDouble[0][0] = value;
+    }
+    return smart || !overflow;
+}
+
+// R keeps its shape (the interpreter does not size it for this opcode), so the walk covers only
+// the elements both R and a have.
+bool CQXVariable::modulosingle(double s, const CQXVariable* a) {
+    if (s == 0.0) {
+        if (!smartErrorOn(*this)) return false;
+        if (m_ppDouble == nullptr || m_Cols < 1) return true;
+        for (int i = 0; i < m_Rows; ++i) {
+            if (m_ppDouble[i] != nullptr) std::fill(m_ppDouble[i], m_ppDouble[i] + m_Cols, 0.0);
+        }
+        return true;
+    }
+    if (m_ppDouble == nullptr || a == nullptr) return true;
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return std::fmod(x, s); });
+    return true;
+}
+
+void CQXVariable::inc() {
+    stepAll(*this, true);
+}
+
+void CQXVariable::dec() {
+    stepAll(*this, false);
+}
