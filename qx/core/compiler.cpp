@@ -21,7 +21,8 @@ CQXCompiler::CQXCompiler()
       m_DeclRows(0),
       m_DeclCols(0),
       m_DeclKind(0),
-      m_Depth(0) {
+      m_Depth(0),
+      m_RunDepth(0) {
     m_Parser.setBuffer(m_Source);
     m_Parser.clear();
     clear(true);
@@ -45,6 +46,22 @@ void CQXCompiler::setSmartError(bool on) {
 }
 
 bool CQXCompiler::getSmartError() const { return m_Shared.m_bSmartError; }
+
+void CQXCompiler::setInstructionLimit(long long n) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    m_Shared.m_InstructionLimit = n > 0 ? n : 0;
+}
+
+long long CQXCompiler::getInstructionLimit() const { return m_Shared.m_InstructionLimit; }
+
+void CQXCompiler::interrupt() { m_Shared.m_bInterrupt.store(true, std::memory_order_relaxed); }
+
+void CQXCompiler::setStorageLimit(long long bytes) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    m_Shared.m_StorageLimit = bytes > 0 ? bytes : 0;
+}
+
+long long CQXCompiler::getStorageLimit() const { return m_Shared.m_StorageLimit; }
 
 CQXVariable* CQXCompiler::addByteVar(const std::string& name, int rows, int cols) {
     return m_GlobalVars.addVar(name, rows, cols, edtBYTE);
@@ -120,6 +137,8 @@ eErrorType CQXCompiler::getException(int& line, int& pos, std::string& text) {
 
 void CQXCompiler::clear(bool all) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    // A host function called by a running script must not delete the code that runs it.
+    if (m_RunDepth > 0) return;
     if (all) {
         removeScriptFunctions();
         m_GlobalVars.clear();
@@ -170,6 +189,7 @@ void CQXCompiler::invalidateProgram() {
 
 bool CQXCompiler::runCompiler(const std::string& text) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (m_RunDepth > 0) return m_Error.setError(etSYNTAX, -1, -1, "cannot compile while a script runs");
     resetWorkingState();
     clear(false);
     if (text.size() >= static_cast<size_t>(INT_MAX))
@@ -191,7 +211,9 @@ bool CQXCompiler::runCompiler(const std::string& text) {
 bool CQXCompiler::runInterpreter() {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     if (!m_bCompiled) return m_Exception.setException("Nothing to Interprete", -1, -1, "");
+    if (m_RunDepth++ == 0) m_Shared.beginRun();
     eInterpreterState state = m_MainBlock.Interprete();
+    --m_RunDepth;
     if (state == isOK) return true;
     m_Exception = m_MainBlock.getError();
     return false;

@@ -45,6 +45,22 @@ public:
     bool getSmartError() const;
     CQXSharedParameter* getSharedParameter() { return &m_Shared; }
 
+    // Limits for running scripts written by the host's users.
+    // A run (runInterpreter or a host call) that executes more than n instructions, counted
+    // over all blocks, stops with the run-time error "Instruction limit exceeded" at the
+    // instruction where it stopped. 0 (the default) means no limit. Holds the lock.
+    void setInstructionLimit(long long n);
+    long long getInstructionLimit() const;
+    // Stops the running script at its next instruction with the run-time error "Interrupted".
+    // Safe to call from any thread at any time (no lock); the request is forgotten when the
+    // next run starts.
+    void interrupt();
+    // The most storage, in bytes, one variable may allocate (0, the default, is the built-in
+    // cap of 1 TiB). A larger request fails: at run time with "Unknown Exception", at compile
+    // time with "out of memory". Holds the lock.
+    void setStorageLimit(long long bytes);
+    long long getStorageLimit() const;
+
     // Host variables: owned matrices of zeros; null when the name is taken.
     CQXVariable* addByteVar(const std::string& name, int rows, int cols);
     CQXVariable* addShortVar(const std::string& name, int rows, int cols);
@@ -184,6 +200,7 @@ private:
     void invalidateProgram();
     bool callFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
     bool callScriptFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    bool callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
 
     CQXSharedParameter m_Shared;
     CQXInterpreter m_MainBlock;
@@ -213,5 +230,6 @@ private:
     std::vector<CDummyFunc*> m_ProgramFuncs;
     // Literal constants of the current program: a reference argument never binds to one.
     std::unordered_set<const CQXVariable*> m_Literals;
-    int m_Depth;  // current nesting depth of the compile
+    int m_Depth;     // current nesting depth of the compile
+    int m_RunDepth;  // runs in progress (a host function may start another one)
 };

@@ -54,7 +54,13 @@ bool CQXCompiler::callFunction(CQXFunction* func, const std::vector<CQXVariable*
     if (!func || static_cast<int>(args.size()) != func->m_ParamCount) return false;
     for (CQXVariable* arg : args)
         if (!arg) return false;
-    if (func->m_bIntern) return callScriptFunction(func, args);
+    if (m_RunDepth++ == 0) m_Shared.beginRun();
+    bool ok = func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, args);
+    --m_RunDepth;
+    return ok;
+}
+
+bool CQXCompiler::callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args) {
     eInterpreterState state;
     try {
         state = func->Call(&args);

@@ -2,16 +2,39 @@
 // and the scoped guard through which the host-facing operations take that lock.
 #include "qx/core/shared_parameter.h"
 
-CQXSharedParameter::CQXSharedParameter() : m_bClipping(true), m_bSmartError(true) {}
+#include <climits>
+
+CQXSharedParameter::CQXSharedParameter()
+    : m_bClipping(true),
+      m_bSmartError(true),
+      m_InstructionLimit(0),
+      m_StorageLimit(0),
+      m_InstructionsLeft(LLONG_MAX),
+      m_bInterrupt(false),
+      m_CallDepth(0) {}
 
 // The lock is default-constructed, never copied: a copy has a lock of its own.
 CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
-    : m_bClipping(other.m_bClipping), m_bSmartError(other.m_bSmartError) {}
+    : m_bClipping(other.m_bClipping),
+      m_bSmartError(other.m_bSmartError),
+      m_InstructionLimit(other.m_InstructionLimit),
+      m_StorageLimit(other.m_StorageLimit),
+      m_InstructionsLeft(LLONG_MAX),
+      m_bInterrupt(false),
+      m_CallDepth(0) {}
 
 CQXSharedParameter& CQXSharedParameter::operator=(const CQXSharedParameter& other) {
     m_bClipping = other.m_bClipping;
     m_bSmartError = other.m_bSmartError;
+    m_InstructionLimit = other.m_InstructionLimit;
+    m_StorageLimit = other.m_StorageLimit;
     return *this;
+}
+
+void CQXSharedParameter::beginRun() {
+    m_InstructionsLeft = m_InstructionLimit > 0 ? m_InstructionLimit : LLONG_MAX;
+    m_bInterrupt.store(false, std::memory_order_relaxed);
+    m_CallDepth = 0;
 }
 
 CQXSharedParameter::~CQXSharedParameter() = default;

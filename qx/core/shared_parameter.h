@@ -3,6 +3,7 @@
 // function and variable manager of one compiler points to that compiler's single instance.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 
 #include "qx/core/export.h"
@@ -19,6 +20,17 @@ public:
     std::recursive_mutex m_Lock;
     bool m_bClipping;    // saturating stores into integer and float variables
     bool m_bSmartError;  // domain errors give substitute values instead of run-time errors
+
+    // Limits of a run, set by the host through the compiler object. A copy carries the two
+    // limits; the run state (instructions left, interrupt request, call depth) starts fresh.
+    long long m_InstructionLimit;      // instructions one run may execute; 0 = no limit
+    long long m_StorageLimit;          // bytes one variable may allocate; 0 = the built-in cap
+    long long m_InstructionsLeft;      // budget of the run in progress
+    std::atomic<bool> m_bInterrupt;    // set by interrupt() from any thread
+    int m_CallDepth;                   // nesting of function calls in the run in progress
+
+    // Starts a run: the budget is the instruction limit (unlimited when 0), no interrupt.
+    void beginRun();
 };
 
 // Scoped guard: enters the lock on construction, leaves it on destruction (on every path).

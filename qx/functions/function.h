@@ -17,8 +17,8 @@
 class CQXSharedParameter;
 
 enum eParameterType {
-    ptVALUE = 0,      // the function reads the argument and leaves the caller's variable alone
-    ptREFERENCE = 1   // output parameter: what the function stores lands in the caller's variable
+    ptVALUE = 0,     // the function reads the argument and leaves the caller's variable alone
+    ptREFERENCE = 1  // output parameter: what the function stores lands in the caller's variable
 };
 
 // Abstract base of every callable function. A host derives from it: in the constructor call
@@ -44,13 +44,16 @@ public:
     virtual eInterpreterState Call(const std::vector<CQXVariable*>* args) = 0;
 
     CQXError getError() const { return m_Error; }
-    eParameterType getParamType(int index) const { return m_ParamTypes[index]; }
+    // The type of one parameter, counted from 0; ptVALUE for an index outside the list.
+    eParameterType getParamType(int index) const;
 
 protected:
     CQXFunction(const std::string& name, CQXSharedParameter* shared);
 
+    // Sets the number of parameters (negative counts as 0); added entries are ptVALUE.
     void setParamCount(int count);
-    void setParamType(int index, eParameterType type) { m_ParamTypes[index] = type; }
+    // Sets the type of one parameter; an index outside the list is ignored.
+    void setParamType(int index, eParameterType type);
     void setReturnType(bool hasValue) { m_bReturnType = hasValue; }
     void setIntern(bool intern) { m_bIntern = intern; }
     bool getIntern() const { return m_bIntern; }
@@ -58,8 +61,17 @@ protected:
     CQXInterpreter* getBlock() { return m_bIntern ? &m_Block : nullptr; }
     // Resizes the return variable (contents become 0); sizes below 1 are refused.
     bool resizeReturnVar(int rows, int cols);
+    // Gives the return variable the shape rows x cols (resized only when its shape differs) and
+    // the values, row by row. False, with nothing changed, for sizes below 1 or a value count
+    // that is not rows x cols.
+    bool setReturnMatrix(int rows, int cols, const std::vector<double>& values);
     // Reports a failed call: fills m_Error and returns isEXCEPTION.
     eInterpreterState raise(const std::string& text);
+    // True when args holds a non-null variable for each parameter. The interpreter always
+    // passes such a list; a host calling Call directly may not, and then the call is refused
+    // by raiseArgumentCount.
+    bool hasArgs(const std::vector<CQXVariable*>* args) const;
+    eInterpreterState raiseArgumentCount();
 
     CQXVariable m_ReturnValue;
     CQXError m_Error;
@@ -100,20 +112,20 @@ protected:
     friend class CQXCompiler;
 
 private:
-    std::vector<CQXFunction*> m_List;                        // registration order
-    std::unordered_map<std::string, CQXFunction*> m_Index;   // lookup by exact name
+    std::vector<CQXFunction*> m_List;                       // registration order
+    std::unordered_map<std::string, CQXFunction*> m_Index;  // lookup by exact name
 };
 
 // Declares a standard function class: public constructor (script name, shared parameters),
 // copy operations, virtual destructor and the Call override.
-#define QX_DECLARE_STD_FUNCTION(Class)                                             \
-    class QX_API Class : public CQXFunction {                                      \
-    public:                                                                        \
-        Class(const std::string& name, CQXSharedParameter* shared);                \
-        Class(const Class&) = default;                                             \
-        Class& operator=(const Class&) = default;                                  \
-        ~Class() override;                                                         \
-                                                                                   \
-    protected:                                                                     \
-        eInterpreterState Call(const std::vector<CQXVariable*>* args) override;    \
+#define QX_DECLARE_STD_FUNCTION(Class)                                          \
+    class QX_API Class : public CQXFunction {                                   \
+    public:                                                                     \
+        Class(const std::string& name, CQXSharedParameter* shared);             \
+        Class(const Class&) = default;                                          \
+        Class& operator=(const Class&) = default;                               \
+        ~Class() override;                                                      \
+                                                                                \
+    protected:                                                                  \
+        eInterpreterState Call(const std::vector<CQXVariable*>* args) override; \
     }

@@ -124,12 +124,16 @@ T storeConvert(double v, bool clip) {
     return plainConvert<T>(v);
 }
 
+// The largest block one variable may own: 1 TiB. It is far beyond the memory of the machines qx
+// runs on, and it is also the largest request the address sanitizer's allocator serves, so a
+// refused size fails the same way (std::bad_alloc) in every build.
+constexpr std::uint64_t kMaxBlockBytes = std::uint64_t(1) << 40;
+
 // Size of one owned block (row pointers, padding to the element alignment, then the elements),
-// computed in 64 bits. A size the address space cannot hold throws std::bad_alloc, so a block
-// is never allocated short.
+// computed in 64 bits. A size beyond kMaxBlockBytes throws std::bad_alloc, so a block is never
+// allocated short.
 std::size_t blockBytes(int rows, int cols, std::size_t elemSize, std::size_t elemAlign,
-                       std::size_t* elementOffset) {
-    const std::uint64_t limit = static_cast<std::uint64_t>(PTRDIFF_MAX);
+                       std::size_t* elementOffset, std::uint64_t limit) {
     const std::uint64_t count = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
     std::uint64_t offset = static_cast<std::uint64_t>(rows) * sizeof(void*);
     offset = (offset + elemAlign - 1) / elemAlign * elemAlign;
@@ -141,10 +145,10 @@ std::size_t blockBytes(int rows, int cols, std::size_t elemSize, std::size_t ele
 // One block: the row array first, then the zeroed elements in row-major order. Sizes below 1
 // allocate nothing.
 template <class T>
-T** allocateBlock(int rows, int cols) {
+T** allocateBlock(int rows, int cols, std::uint64_t limit = kMaxBlockBytes) {
     if (rows < 1 || cols < 1) return nullptr;
     std::size_t offset = 0;
-    const std::size_t bytes = blockBytes(rows, cols, sizeof(T), alignof(T), &offset);
+    const std::size_t bytes = blockBytes(rows, cols, sizeof(T), alignof(T), &offset, limit);
     unsigned char* block = new unsigned char[bytes];
     T* elements = reinterpret_cast<T*>(block + offset);
     std::uninitialized_value_construct_n(elements, static_cast<std::size_t>(rows) * cols);
@@ -155,18 +159,26 @@ T** allocateBlock(int rows, int cols) {
     return rowArray;
 }
 
-void* allocateFor(eDataType type, int rows, int cols) {
+// The block limit of one variable: the host's storage limit when it set one, else the
+// built-in cap.
+std::uint64_t blockLimit(const CQXSharedParameter* shared) {
+    if (shared == nullptr || shared->m_StorageLimit <= 0) return kMaxBlockBytes;
+    return std::min<std::uint64_t>(static_cast<std::uint64_t>(shared->m_StorageLimit),
+                                   kMaxBlockBytes);
+}
+
+void* allocateFor(eDataType type, int rows, int cols, std::uint64_t limit) {
     switch (type) {
         case edtBYTE:
-            return allocateBlock<unsigned char>(rows, cols);
+            return allocateBlock<unsigned char>(rows, cols, limit);
         case edtSHORT:
-            return allocateBlock<unsigned short>(rows, cols);
+            return allocateBlock<unsigned short>(rows, cols, limit);
         case edtINT:
-            return allocateBlock<int>(rows, cols);
+            return allocateBlock<int>(rows, cols, limit);
         case edtFLOAT:
-            return allocateBlock<float>(rows, cols);
+            return allocateBlock<float>(rows, cols, limit);
         case edtDOUBLE:
-            return allocateBlock<double>(rows, cols);
+            return allocateBlock<double>(rows, cols, limit);
     }
     return nullptr;
 }
@@ -316,7 +328,7 @@ bool CQXVariable::ownsBlock() const {
 // vsOWNED: otherwise nothing would ever free the block.
 void CQXVariable::initialize(const std::string& name, int rows, int cols, eDataType type) {
     std::string newName = name;
-    void* block = allocateFor(type, rows, cols);
+    void* block = allocateFor(type, rows, cols, blockLimit(m_pShared));
     clear();
     if (isReferenceState(m_VarState)) m_VarState = vsOWNED;
     m_Name.swap(newName);

@@ -25,6 +25,11 @@ public:
     void addByteCode(sByteCode code, int line, int pos);
     // Runs the instructions from first to last.
     eInterpreterState Interprete();
+
+    // Blocks running inside one another in one run (sub-blocks and function calls) at most.
+    // Script functions cannot recurse, but a long chain of functions calling one another could
+    // otherwise exhaust the native stack; 1000 levels stay well inside a thread's stack.
+    static const int kMaxRunDepth = 1000;
     bool isLoopBlock() const { return m_bLoopBlock; }
     void setLoopBlock() { m_bLoopBlock = true; }
     CQXError getError() const { return m_Error; }
@@ -56,15 +61,31 @@ private:
         std::vector<float*> f;
         std::vector<double*> d;
     };
-    struct Operands;
+    // The operands of the instruction being run: the named variables, or the views that
+    // resolution put in their place, and which range views must be released afterwards.
+    struct Operands {
+        CQXVariable* a;
+        CQXVariable* b;
+        bool rangeBuilt[2];
+    };
+    // Where the loop goes after an instruction that did not end the block with a state.
+    enum class Flow { kNext, kRestart, kEnd };
 
-    eInterpreterState step(sByteCode& code, int& pc);
+    eInterpreterState step(sByteCode& code, Flow& flow);
     bool resolve(const sByteCode& code, Operands& ops);
-    bool resolveElement(const sByteCodeVar& var, int which, CQXVariable*& out, const sByteCode& code);
-    bool resolveRange(const sByteCodeVar& var, int which, CQXVariable*& out, const sByteCode& code);
-    eInterpreterState execute(sByteCode& code, Operands& ops, int& pc);
-    eInterpreterState runSubBlock(CQXInterpreter* block, const sByteCode& code, int& pc, bool repeat);
+    bool resolveElement(const sByteCode& code, int which, CQXVariable*& out);
+    bool resolveRange(const sByteCode& code, int which, Operands& ops, CQXVariable*& out);
+    void releaseRanges(const Operands& ops);
+    // The opcode dispatch (opcodes.cpp).
+    eInterpreterState execute(sByteCode& code, Operands& ops, Flow& flow);
+    eInterpreterState callFunction(sByteCode& code);
+    // Sub-blocks of otBLOCK and otCONDITION and what their end state means here.
+    eInterpreterState runBlock(CQXInterpreter* block);
+    eInterpreterState runCondition(const sByteCode& code, const CQXVariable* cond, Flow& flow);
+    // The one place that records a run-time error of this block.
     eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
+    eInterpreterState run();
+    eInterpreterState stopRun(const sByteCode& code);
 
     ViewCell m_Cells[2];
     std::vector<sByteCode> m_ByteCode;

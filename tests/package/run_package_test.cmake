@@ -1,5 +1,9 @@
-# Installs the built qx into a temporary prefix, then configures, builds and runs the host
-# project in this folder against it. Invoked by CTest with -DBUILD_DIR, -DSOURCE_DIR, -DWORK_DIR.
+# Installs the built qx into a temporary prefix, then configures and builds each host project
+# against it and runs their programs. Invoked by CTest with -DBUILD_DIR, -DWORK_DIR,
+# -DPROJECTS (project folders) and -DRUN (programs as FOLDER_NAME/PROGRAM), both lists
+# separated by '|'.
+string(REPLACE "|" ";" PROJECTS "${PROJECTS}")
+string(REPLACE "|" ";" RUN "${RUN}")
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
@@ -28,7 +32,21 @@ foreach(project ${PROJECTS})
     message(FATAL_ERROR "building ${name} failed")
   endif()
 endforeach()
-execute_process(COMMAND ${WORK_DIR}/build-package/qx_host RESULT_VARIABLE rc)
-if(rc)
-  message(FATAL_ERROR "the package host program failed: ${rc}")
+foreach(program ${RUN})
+  string(REPLACE "/" ";" parts ${program})
+  list(GET parts 0 name)
+  list(GET parts 1 exe)
+  execute_process(COMMAND ${WORK_DIR}/build-${name}/${exe} RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "the host program ${exe} failed: ${rc}")
+  endif()
+endforeach()
+# qxrun is installed with the library when the tools are built: it must find libqx.so in the
+# prefix by itself.
+if(EXISTS ${prefix}/bin/qxrun)
+  execute_process(COMMAND ${prefix}/bin/qxrun -e "double x; x = 6 * 7;"
+                  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  if(rc OR NOT out STREQUAL "x = 42;\n")
+    message(FATAL_ERROR "the installed qxrun failed: ${rc} ${out}")
+  endif()
 endif()

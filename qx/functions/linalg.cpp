@@ -1,0 +1,283 @@
+// The dense linear-algebra layer: TMatrix storage and the inverse, rank, eigen decompositions
+// and determinant behind CQXCalculation. Callers copy variables into TMatrix objects, call one
+// routine here and copy the result back; all numerical work is delegated to Eigen.
+#include <Eigen/Dense>
+#include <Eigen/Eigenvalues>
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <new>
+#include <numeric>
+#include <utility>
+#include <vector>
+
+#include "qx/functions/linalg_internal.h"
+
+namespace qxla {
+
+namespace {
+
+using Matrix = Eigen::MatrixXd;
+using Vector = Eigen::VectorXd;
+
+// Two elements that should mirror each other count as equal when they differ by at most this
+// fraction of the largest magnitude in the matrix. Exact equality would refuse matrices that a
+// script built symmetric in exact arithmetic (B * A * B' and the like) but whose rounding left
+// differences of a few units in the last place; a genuinely non-symmetric matrix differs far
+// more. The solvers read the lower triangle only.
+constexpr double kSymmetryTolerance = 1e-12;
+
+double nan() {
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+// A matrix the routines can read: a row table with a row pointer for each of at least one row
+// and one column.
+bool isReadable(const TMatrix& m) {
+    if (m.m_ppData == nullptr || m.m_Rows < 1 || m.m_Cols < 1) return false;
+    for (int r = 0; r < m.m_Rows; ++r) {
+        if (m.m_ppData[r] == nullptr) return false;
+    }
+    return true;
+}
+
+bool isSquare(const TMatrix& m) {
+    return isReadable(m) && m.m_Rows == m.m_Cols;
+}
+
+Matrix toEigen(const TMatrix& m) {
+    Matrix out(m.m_Rows, m.m_Cols);
+    for (int r = 0; r < m.m_Rows; ++r) {
+        for (int c = 0; c < m.m_Cols; ++c) out(r, c) = m.m_ppData[r][c];
+    }
+    return out;
+}
+
+TMatrix fromEigen(const Matrix& m) {
+    TMatrix out(static_cast<int>(m.rows()), static_cast<int>(m.cols()));
+    for (int r = 0; r < out.m_Rows; ++r) {
+        for (int c = 0; c < out.m_Cols; ++c) out.m_ppData[r][c] = m(r, c);
+    }
+    return out;
+}
+
+bool isSymmetric(const Matrix& m) {
+    const double bound = kSymmetryTolerance * m.cwiseAbs().maxCoeff();
+    for (Eigen::Index r = 0; r < m.rows(); ++r) {
+        for (Eigen::Index c = 0; c < r; ++c) {
+            // Written so that a NaN difference fails the test.
+            if (!(std::fabs(m(r, c) - m(c, r)) <= bound)) return false;
+        }
+    }
+    return true;
+}
+
+// Reorders eigenpairs by ascending eigenvalue, scales each eigenvector to unit length and
+// hands them out: the vectors as the result, the values on the diagonal of eigenvalues. Fails
+// (empty result) when anything is not finite, as happens for a defective pencil.
+TMatrix deliver(const Vector& values, const Matrix& vectors, TMatrix& eigenvalues) {
+    if (!values.allFinite() || !vectors.allFinite()) return TMatrix();
+    const Eigen::Index n = values.size();
+    std::vector<Eigen::Index> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), Eigen::Index{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&values](Eigen::Index x, Eigen::Index y) { return values(x) < values(y); });
+    Matrix sorted(n, n);
+    TMatrix diagonal(static_cast<int>(n), static_cast<int>(n));
+    for (Eigen::Index k = 0; k < n; ++k) {
+        const Eigen::Index from = order[static_cast<std::size_t>(k)];
+        const double length = vectors.col(from).norm();
+        if (!(length > 0.0)) return TMatrix();
+        sorted.col(k) = vectors.col(from) / length;
+        diagonal.m_ppData[k][k] = values(from);
+    }
+    eigenvalues = std::move(diagonal);
+    return fromEigen(sorted);
+}
+
+TMatrix solveSymmetric(const Matrix& a, TMatrix& eigenvalues) {
+    Eigen::SelfAdjointEigenSolver<Matrix> solver(a, Eigen::ComputeEigenvectors);
+    if (solver.info() != Eigen::Success) return TMatrix();
+    return deliver(solver.eigenvalues(), solver.eigenvectors(), eigenvalues);
+}
+
+// A symmetric and B symmetric positive definite: all eigenvalues are real and finite.
+TMatrix solveDefinite(const Matrix& a, const Matrix& b, TMatrix& eigenvalues) {
+    Eigen::GeneralizedSelfAdjointEigenSolver<Matrix> solver(
+        a, b, Eigen::ComputeEigenvectors | Eigen::Ax_lBx);
+    if (solver.info() != Eigen::Success) return TMatrix();
+    return deliver(solver.eigenvalues(), solver.eigenvectors(), eigenvalues);
+}
+
+// Any other pencil, through the real QZ decomposition. Only a pencil whose eigenvalues are
+// all real and finite can be delivered, since the result matrices hold real numbers: a complex
+// eigenvalue (nonzero imaginary part), or an infinite one (beta of zero), fails the call.
+TMatrix solveGeneral(const Matrix& a, const Matrix& b, TMatrix& eigenvalues) {
+    // The solver asserts when it is asked for anything, its status included, after its QZ
+    // step failed to converge; so that step is first run on its own (it is deterministic, and
+    // the solver repeats it with the same outcome).
+    const Eigen::RealQZ<Matrix> qz(a, b, false);
+    if (qz.info() != Eigen::Success) return TMatrix();
+    Eigen::GeneralizedEigenSolver<Matrix> solver(a, b, true);
+    if (solver.info() != Eigen::Success) return TMatrix();
+    const Eigen::Index n = a.rows();
+    Vector values(n);
+    for (Eigen::Index i = 0; i < n; ++i) {
+        const std::complex<double> alpha = solver.alphas()(i);
+        const double beta = solver.betas()(i);
+        if (alpha.imag() != 0.0 || beta == 0.0) return TMatrix();
+        values(i) = alpha.real() / beta;
+    }
+    const Eigen::MatrixXcd vectors = solver.eigenvectors();
+    if (!(vectors.imag().array() == 0.0).all()) return TMatrix();
+    return deliver(values, vectors.real(), eigenvalues);
+}
+
+TMatrix chooseGeneralizedSolver(const Matrix& a, const Matrix& b, TMatrix& eigenvalues) {
+    if (isSymmetric(a) && isSymmetric(b)) {
+        const Eigen::LLT<Matrix> cholesky(b);
+        if (cholesky.info() == Eigen::Success) return solveDefinite(a, b, eigenvalues);
+    }
+    return solveGeneral(a, b, eigenvalues);
+}
+
+}  // namespace
+
+// ---- TMatrix ----
+
+TMatrix::TMatrix() : m_ppData(nullptr), m_Rows(0), m_Cols(0), m_pElements(nullptr) {}
+
+TMatrix::TMatrix(int rows, int cols) : TMatrix() {
+    if (rows < 1 || cols < 1) return;
+    // The element count is formed in 64 bits (two ints cannot overflow it) and checked against
+    // what one allocation can address before anything is allocated.
+    const std::uint64_t count = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(double) ||
+        count > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
+        throw std::bad_alloc();
+    }
+    double* elements = new double[static_cast<std::size_t>(count)]();
+    double** table = nullptr;
+    try {
+        table = new double*[static_cast<std::size_t>(rows)];
+    } catch (...) {
+        delete[] elements;
+        throw;
+    }
+    for (int r = 0; r < rows; ++r) table[r] = elements + static_cast<std::size_t>(r) * cols;
+    m_pElements = elements;
+    m_ppData = table;
+    m_Rows = rows;
+    m_Cols = cols;
+}
+
+TMatrix::TMatrix(const TMatrix& other) : TMatrix() {
+    if (!isReadable(other)) return;
+    TMatrix copy(other.m_Rows, other.m_Cols);
+    for (int r = 0; r < other.m_Rows; ++r) {
+        std::copy(other.m_ppData[r], other.m_ppData[r] + other.m_Cols, copy.m_ppData[r]);
+    }
+    swap(copy);
+}
+
+TMatrix::TMatrix(TMatrix&& other) noexcept : TMatrix() {
+    swap(other);
+}
+
+TMatrix& TMatrix::operator=(TMatrix other) noexcept {
+    swap(other);
+    return *this;
+}
+
+TMatrix::~TMatrix() {
+    delete[] m_ppData;
+    delete[] m_pElements;
+}
+
+void TMatrix::swap(TMatrix& other) noexcept {
+    std::swap(m_ppData, other.m_ppData);
+    std::swap(m_Rows, other.m_Rows);
+    std::swap(m_Cols, other.m_Cols);
+    std::swap(m_pElements, other.m_pElements);
+}
+
+// ---- Routines ----
+// Each routine validates shapes before it calls Eigen, so no Eigen assertion can fire, and
+// turns any exception Eigen throws (allocation failure) into its failure result.
+
+TMatrix Inverse(const TMatrix& a) {
+    if (!isSquare(a)) return TMatrix();
+    try {
+        const Matrix m = toEigen(a);
+        if (!m.allFinite()) return TMatrix();
+        const Eigen::FullPivLU<Matrix> lu(m);
+        if (!lu.isInvertible()) return TMatrix();
+        const Matrix inverse = lu.inverse();
+        // A matrix that passes the pivot test but is close to singular can still overflow.
+        if (!inverse.allFinite()) return TMatrix();
+        return fromEigen(inverse);
+    } catch (const std::exception&) {
+        return TMatrix();
+    }
+}
+
+int Rang(const TMatrix& a, double tolerance) {
+    if (!isReadable(a)) return -1;
+    try {
+        const Matrix m = toEigen(a);
+        if (!m.allFinite()) return -1;
+        Eigen::ColPivHouseholderQR<Matrix> qr(m.rows(), m.cols());
+        if (tolerance > 0.0 && std::isfinite(tolerance)) qr.setThreshold(tolerance);
+        qr.compute(m);
+        return static_cast<int>(qr.rank());
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+TMatrix EigenS(const TMatrix& a, TMatrix& eigenvalues) {
+    eigenvalues = TMatrix();
+    if (!isSquare(a)) return TMatrix();
+    try {
+        const Matrix m = toEigen(a);
+        if (!m.allFinite() || !isSymmetric(m)) return TMatrix();
+        return solveSymmetric(m, eigenvalues);
+    } catch (const std::exception&) {
+        eigenvalues = TMatrix();
+        return TMatrix();
+    }
+}
+
+TMatrix EigenA(const TMatrix& a, const TMatrix& b, TMatrix& eigenvalues) {
+    eigenvalues = TMatrix();
+    if (!isSquare(a) || !isSquare(b) || a.m_Rows != b.m_Rows) return TMatrix();
+    try {
+        const Matrix ma = toEigen(a);
+        const Matrix mb = toEigen(b);
+        if (!ma.allFinite() || !mb.allFinite()) return TMatrix();
+        return chooseGeneralizedSolver(ma, mb, eigenvalues);
+    } catch (const std::exception&) {
+        eigenvalues = TMatrix();
+        return TMatrix();
+    }
+}
+
+double det(int n, double* const* rows) {
+    if (n < 1 || rows == nullptr) return nan();
+    try {
+        Matrix m(n, n);
+        for (int r = 0; r < n; ++r) {
+            if (rows[r] == nullptr) return nan();
+            for (int c = 0; c < n; ++c) m(r, c) = rows[r][c];
+        }
+        return Eigen::PartialPivLU<Matrix>(m).determinant();
+    } catch (const std::exception&) {
+        return nan();
+    }
+}
+
+}  // namespace qxla

@@ -1,0 +1,16 @@
+// Names of the opcodes for disassembly and diagnostics. They come from the one opcode table in
+// bytecode.h, so the names cannot drift from the values the compiler emits and the
+// interpreter dispatches on.
+#include "qx/vm/bytecode.h"
+
+const char* opcodeName(int opcode) {
+    switch (opcode) {
+#define QX_OPCODE_NAME(value, name) \
+    case value:                     \
+        return #name;
+        QX_OPCODES(QX_OPCODE_NAME)
+#undef QX_OPCODE_NAME
+        default:
+            return "?";
+    }
+}

@@ -1,0 +1,334 @@
+// The interpreter loop of a block: runs the block's instructions in order, resolving element
+// and range operands into views of the variables' own storage before each opcode, and turning
+// the end states of sub-blocks into this block's control flow (loops restart, break, continue,
+// return and errors travel upward). The opcodes themselves are in opcodes.cpp.
+#include "qx/vm/interpreter.h"
+
+#include "qx/core/shared_parameter.h"
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+bool isSingle(const CQXVariable* v) {
+    return v != nullptr && v->getVarType() == vtSINGLE;
+}
+
+// Element (0, 0) as a double; a variable without storage reads 0.
+double scalarOf(const CQXVariable* v) {
+    return v->hasStorage() ? v->getData_intern(0, 0) : 0.0;
+}
+
+// An index read from a double and truncated toward zero must lie in 0 .. limit-1. The test is
+// made on the double, so NaN and values beyond the int range never reach the conversion.
+bool toIndex(const CQXVariable* v, int limit, int& out) {
+    const double value = scalarOf(v);
+    if (!(value > -1.0 && value < static_cast<double>(limit))) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+// A first index and a count, both truncated toward zero, must address a span within 0 .. limit.
+// A negative count is out of range; the end is computed in 64 bits.
+bool toSpan(const CQXVariable* from, const CQXVariable* count, int limit, int& first, int& n) {
+    const double bound = static_cast<double>(limit) + 1.0;
+    const double f = scalarOf(from);
+    const double c = scalarOf(count);
+    if (!(f > -1.0 && f < bound) || !(c > -1.0 && c < bound)) return false;
+    first = static_cast<int>(f);
+    n = static_cast<int>(c);
+    return static_cast<long long>(first) + n <= limit;
+}
+
+// Points an element view at element (row, col) of var through the view's one-entry row array.
+// A variable without storage gives a view without storage, which no kernel dereferences.
+template <class T>
+void pointElement(const CQXVariable& var, int row, int col, T*& cell, CQXVariable& view) {
+    if (!var.hasStorage()) {
+        view.setView_intern(1, 1, static_cast<T**>(nullptr));
+        return;
+    }
+    // A host row array may leave a row absent; the view then has no storage either.
+    var.getSinglePtr(row, col, &cell);
+    view.setView_intern(1, 1, cell != nullptr ? &cell : nullptr);
+}
+
+// Points a range view at rows first .. first+n-1, from column col on, of var. The row vector
+// keeps its capacity, so a range of a size seen before allocates nothing. An empty range gets
+// no row array at all: its rows would point past the addressed columns.
+template <class T>
+void pointRange(const CQXVariable& var, int first, int n, int col, int cols, std::vector<T*>& rows,
+                CQXVariable& view) {
+    if (n == 0 || cols == 0 || !var.hasStorage()) {
+        view.setView_intern(n, cols, static_cast<T**>(nullptr));
+        return;
+    }
+    if (rows.size() < static_cast<std::size_t>(n)) rows.resize(static_cast<std::size_t>(n));
+    var.getRangePtr(first, n, col, rows.data());
+    view.setView_intern(n, cols, rows.data());
+}
+
+}  // namespace
+
+CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
+    : m_Cells{},
+      m_ByteCode(),
+      m_ElemView{CQXVariable(shared), CQXVariable(shared)},
+      m_RangeView{CQXVariable(shared), CQXVariable(shared)},
+      m_RangeRows(),
+      m_Error(),
+      m_pShared(shared),
+      m_bLoopBlock(false) {
+    // All four views start as 1x1 double references without rows; every instruction that uses
+    // one points it at its operand first.
+    static const char* const kNames[2][2] = {{"s1", "s2"}, {"r1", "r2"}};
+    for (int k = 0; k < 2; ++k) {
+        m_ElemView[k].setName_intern(kNames[0][k]);
+        m_ElemView[k].setView_intern(1, 1, static_cast<double**>(nullptr));
+        m_RangeView[k].setName_intern(kNames[1][k]);
+        m_RangeView[k].setView_intern(1, 1, static_cast<double**>(nullptr));
+    }
+}
+
+CQXInterpreter::~CQXInterpreter() {
+    for (int k = 0; k < 2; ++k) {
+        m_ElemView[k].releaseView_intern();
+        m_RangeView[k].releaseView_intern();
+    }
+}
+
+void CQXInterpreter::addByteCode(sByteCode code, int line, int pos) {
+    code.m_Line = line;
+    code.m_Pos = pos;
+    m_ByteCode.push_back(std::move(code));
+}
+
+void CQXInterpreter::clear() {
+    m_ByteCode.clear();
+}
+
+// Counts the nesting of running blocks in the shared run state, so a run can never exhaust the
+// native stack.
+eInterpreterState CQXInterpreter::Interprete() {
+    if (m_pShared == nullptr) return run();
+    if (m_pShared->m_CallDepth >= kMaxRunDepth) {
+        m_Error.setException("Call nesting too deep", m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Line,
+                             m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Pos, "");
+        return isEXCEPTION;
+    }
+    ++m_pShared->m_CallDepth;
+    const eInterpreterState state = run();
+    --m_pShared->m_CallDepth;
+    return state;
+}
+
+eInterpreterState CQXInterpreter::run() {
+    const std::size_t count = m_ByteCode.size();
+    std::size_t pc = 0;
+    // The second bound only matters if a function called from this block cleared it: the
+    // loop then stops instead of reading instructions that are gone.
+    while (pc < count && pc < m_ByteCode.size()) {
+        // The host's instruction limit and interrupt request: one decrement, one compare and
+        // one relaxed load per instruction.
+        if (m_pShared != nullptr &&
+            (--m_pShared->m_InstructionsLeft < 0 ||
+             m_pShared->m_bInterrupt.load(std::memory_order_relaxed)))
+            return stopRun(m_ByteCode[pc]);
+        Flow flow = Flow::kNext;
+        const eInterpreterState state = step(m_ByteCode[pc], flow);
+        if (state != isOK) return state;
+        if (flow == Flow::kEnd) return isOK;
+        pc = flow == Flow::kRestart ? 0 : pc + 1;
+    }
+    return isOK;
+}
+
+// One instruction: operand resolution, the opcode, and the release of the range views, which
+// happens on every path, also when the instruction ends the block or throws.
+eInterpreterState CQXInterpreter::step(sByteCode& code, Flow& flow) {
+    Operands ops{code.m_Var1.m_pVar, code.m_Var2.m_pVar, {false, false}};
+    eInterpreterState state = isEXCEPTION;
+    try {
+        if (resolve(code, ops)) state = execute(code, ops, flow);
+    } catch (...) {
+        // Recording the error allocates text; if even that fails the block still ends with
+        // isEXCEPTION, holding its previous record.
+        try {
+            state = fail(code, "Unknown Exception", nullptr);
+        } catch (...) {
+            state = isEXCEPTION;
+        }
+    }
+    releaseRanges(ops);
+    return state;
+}
+
+// The four checks run in a fixed order, each ending the instruction on its first error: A's
+// element, B's element, A's range, B's range. A range is always taken from the operand's own
+// variable, also when an element view was made for it.
+bool CQXInterpreter::resolve(const sByteCode& code, Operands& ops) {
+    if (ops.a == nullptr) return true;
+    const bool hasB = code.m_Var2.m_pVar != nullptr;
+    if (code.m_Var1.m_bSingle && !resolveElement(code, 0, ops.a)) return false;
+    if (hasB && code.m_Var2.m_bSingle && !resolveElement(code, 1, ops.b)) return false;
+    if (code.m_Var1.m_bRange && !resolveRange(code, 0, ops, ops.a)) return false;
+    if (hasB && code.m_Var2.m_bRange && !resolveRange(code, 1, ops, ops.b)) return false;
+    return true;
+}
+
+bool CQXInterpreter::resolveElement(const sByteCode& code, int which, CQXVariable*& out) {
+    const sByteCodeVar& operand = which == 0 ? code.m_Var1 : code.m_Var2;
+    const CQXVariable& var = *operand.m_pVar;
+    if (!isSingle(operand.m_pRow)) {
+        fail(code, "Row-Index must be SINGLE", &var);
+        return false;
+    }
+    if (!isSingle(operand.m_pCol)) {
+        fail(code, "Column-Index must be SINGLE", &var);
+        return false;
+    }
+    int row = 0;
+    int col = 0;
+    if (!toIndex(operand.m_pRow, var.getRows(), row)) {
+        fail(code, "Row-Index out of Range", &var);
+        return false;
+    }
+    if (!toIndex(operand.m_pCol, var.getCols(), col)) {
+        fail(code, "Column-Index out of Range", &var);
+        return false;
+    }
+    CQXVariable& view = m_ElemView[which];
+    ViewCell& cell = m_Cells[which];
+    switch (var.getDataType()) {
+        case edtBYTE:
+            pointElement(var, row, col, cell.b, view);
+            break;
+        case edtSHORT:
+            pointElement(var, row, col, cell.s, view);
+            break;
+        case edtINT:
+            pointElement(var, row, col, cell.i, view);
+            break;
+        case edtFLOAT:
+            pointElement(var, row, col, cell.f, view);
+            break;
+        case edtDOUBLE:
+            pointElement(var, row, col, cell.d, view);
+            break;
+        default:
+            view.setView_intern(1, 1, static_cast<double**>(nullptr));
+            break;
+    }
+    out = &view;
+    return true;
+}
+
+bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& ops,
+                                  CQXVariable*& out) {
+    const sByteCodeVar& operand = which == 0 ? code.m_Var1 : code.m_Var2;
+    const CQXVariable& var = *operand.m_pVar;
+    if (!isSingle(operand.m_pRowFrom) || !isSingle(operand.m_pRowCount)) {
+        fail(code, "Row-Index must be SINGLE", &var);
+        return false;
+    }
+    if (!isSingle(operand.m_pColFrom) || !isSingle(operand.m_pColCount)) {
+        fail(code, "Column-Index must be SINGLE", &var);
+        return false;
+    }
+    int r0 = 0, nr = 0, c0 = 0, nc = 0;
+    if (!toSpan(operand.m_pRowFrom, operand.m_pRowCount, var.getRows(), r0, nr)) {
+        fail(code, "Row-Index out of Range", &var);
+        return false;
+    }
+    if (!toSpan(operand.m_pColFrom, operand.m_pColCount, var.getCols(), c0, nc)) {
+        fail(code, "Column-Index out of Range", &var);
+        return false;
+    }
+    // Marked before it is built, so that a failure while building still releases the view.
+    ops.rangeBuilt[which] = true;
+    CQXVariable& view = m_RangeView[which];
+    RangeRows& rows = m_RangeRows[which];
+    switch (var.getDataType()) {
+        case edtBYTE:
+            pointRange(var, r0, nr, c0, nc, rows.b, view);
+            break;
+        case edtSHORT:
+            pointRange(var, r0, nr, c0, nc, rows.s, view);
+            break;
+        case edtINT:
+            pointRange(var, r0, nr, c0, nc, rows.i, view);
+            break;
+        case edtFLOAT:
+            pointRange(var, r0, nr, c0, nc, rows.f, view);
+            break;
+        case edtDOUBLE:
+            pointRange(var, r0, nr, c0, nc, rows.d, view);
+            break;
+        default:
+            view.setView_intern(nr, nc, static_cast<double**>(nullptr));
+            break;
+    }
+    out = &view;
+    return true;
+}
+
+void CQXInterpreter::releaseRanges(const Operands& ops) {
+    for (int k = 0; k < 2; ++k) {
+        if (ops.rangeBuilt[k]) m_RangeView[k].releaseView_intern();
+    }
+}
+
+// otBLOCK: break and continue end this block with the same state; return and errors bring
+// the sub-block's record along.
+eInterpreterState CQXInterpreter::runBlock(CQXInterpreter* block) {
+    if (block == nullptr) return isOK;
+    const eInterpreterState state = block->Interprete();
+    if (state == isOK || state == isBREAK || state == isCONTINUE) return state;
+    m_Error = block->m_Error;
+    return state;
+}
+
+// otCONDITION: runs the then-block when the condition holds, else the else-block. Only a
+// then-block that ran restarts a repeating condition, so a false loop condition falls off the
+// end of the loop block. In a loop block, break ends the loop and continue goes on as if the
+// body had finished; elsewhere both travel up unchanged.
+eInterpreterState CQXInterpreter::runCondition(const sByteCode& code, const CQXVariable* cond,
+                                               Flow& flow) {
+    const bool holds = cond != nullptr && cond->isInitialized() && !cond->equalsingle(0.0);
+    CQXInterpreter* branch = holds ? code.m_pBlock : code.m_pElseBlock;
+    const eInterpreterState state = branch != nullptr ? branch->Interprete() : isOK;
+    const bool repeat = holds && code.m_bRepeat;
+    switch (state) {
+        case isOK:
+            if (repeat) flow = Flow::kRestart;
+            return isOK;
+        case isBREAK:
+            if (!m_bLoopBlock) return isBREAK;
+            flow = Flow::kEnd;
+            return isOK;
+        case isCONTINUE:
+            if (!m_bLoopBlock) return isCONTINUE;
+            if (repeat) flow = Flow::kRestart;
+            return isOK;
+        default:
+            m_Error = branch->m_Error;
+            return state;
+    }
+}
+
+eInterpreterState CQXInterpreter::stopRun(const sByteCode& code) {
+    if (m_pShared->m_bInterrupt.load(std::memory_order_relaxed))
+        return fail(code, "Interrupted", nullptr);
+    m_pShared->m_InstructionsLeft = -1;
+    return fail(code, "Instruction limit exceeded", nullptr);
+}
+
+eInterpreterState CQXInterpreter::fail(const sByteCode& code, const char* text,
+                                       const CQXVariable* named) {
+    m_Error.setException(text, code.m_Line, code.m_Pos,
+                         named != nullptr ? named->getName() : std::string());
+    return isEXCEPTION;
+}

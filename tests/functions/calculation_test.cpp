@@ -1,0 +1,275 @@
+// The statistics and linear-algebra routines on variables (median, variance, std, determinant,
+// rank, inverse, both eigen problems, the fills) and the dense-matrix layer beneath them.
+#include "qx/functions/calculation.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "qx/core/shared_parameter.h"
+#include "qx/functions/linalg_internal.h"
+#include "qx/values/variable.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Owns the variables of one test and the calculation object under test.
+struct Fixture {
+    // A rows x cols variable holding values row by row (zeros where values run out).
+    CQXVariable* make(int rows, int cols, const std::vector<double>& values = {},
+                      eDataType type = edtDOUBLE) {
+        CQXVariable* v = fresh();
+        v->initialize("", rows, cols, type);
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            v->setData_intern(static_cast<int>(k) / cols, static_cast<int>(k) % cols, values[k]);
+        }
+        return v;
+    }
+    CQXVariable* fresh() {  // never given a shape: no rows, no storage
+        owned.push_back(std::make_unique<CQXVariable>(&shared));
+        return owned.back().get();
+    }
+    CQXSharedParameter shared;
+    CQXCalculation calc{&shared};
+    std::vector<std::unique_ptr<CQXVariable>> owned;
+};
+
+double at(const CQXVariable* v, int r, int c) {
+    return v->getData(r, c);
+}
+
+// Checks L*V = B*V*D (B the identity when null), unit columns of V, D diagonal with the
+// expected values in order.
+void expectEigenpairs(const CQXVariable* L, const CQXVariable* B, const CQXVariable* V,
+                      const CQXVariable* D, const std::vector<double>& values) {
+    const int n = static_cast<int>(values.size());
+    for (int i = 0; i < n; ++i) {
+        double norm = 0.0;
+        for (int j = 0; j < n; ++j) {
+            double lhs = 0.0, rhs = 0.0;
+            for (int k = 0; k < n; ++k) {
+                lhs += at(L, i, k) * at(V, k, j);
+                rhs += (B != nullptr ? at(B, i, k) : double(i == k)) * at(V, k, j) * at(D, j, j);
+            }
+            EXPECT_NEAR(lhs, rhs, 1e-12) << i << "," << j;
+            if (i != j) {
+                EXPECT_EQ(at(D, i, j), 0.0) << i << "," << j;
+            }
+            norm += at(V, j, i) * at(V, j, i);
+        }
+        EXPECT_NEAR(at(D, i, i), values[static_cast<std::size_t>(i)], 1e-12);
+        EXPECT_NEAR(norm, 1.0, 1e-12) << "column " << i;
+    }
+}
+
+}  // namespace
+
+TEST(CalculationTest, MedianTakesTheLowerMiddleAndCountsNaNAsLargest) {
+    Fixture f;
+    CQXVariable* r = f.make(1, 1);
+    const auto median = [&](CQXVariable* a) {
+        f.calc.median(a, r);
+        return at(r, 0, 0);
+    };
+    EXPECT_EQ(median(f.make(1, 3, {3, 1, 2})), 2.0);
+    EXPECT_EQ(median(f.make(1, 4, {4, 1, 3, 2})), 2.0);
+    EXPECT_EQ(median(f.make(1, 1, {-7.5})), -7.5);
+    EXPECT_EQ(median(f.make(2, 3, {9, 8, 7, 1, 2, 3}, edtINT)), 3.0);
+    EXPECT_EQ(median(f.make(1, 3, {kNaN, 1, 5})), 5.0);
+    EXPECT_TRUE(std::isnan(median(f.make(1, 5, {kNaN, 4, kNaN, 1, kNaN}))));
+    EXPECT_TRUE(std::isnan(median(f.fresh())));
+}
+
+TEST(CalculationTest, VarianceDividesByTheElementCountAndStdIsItsRoot) {
+    Fixture f;
+    CQXVariable* r = f.make(1, 1);
+    f.calc.variance(f.make(1, 4, {1, 2, 3, 4}), r);
+    EXPECT_DOUBLE_EQ(at(r, 0, 0), 1.25);
+    f.calc.std(f.make(2, 2, {1, 2, 3, 4}, edtBYTE), r);
+    EXPECT_DOUBLE_EQ(at(r, 0, 0), std::sqrt(1.25));
+    f.calc.std(f.fresh(), r);
+    EXPECT_TRUE(std::isnan(at(r, 0, 0)));
+}
+
+TEST(CalculationTest, ResultsGoOnlyIntoStorageThatIsThere) {
+    Fixture f;
+    CQXVariable* a = f.make(1, 3, {1, 2, 4});
+    CQXVariable* none = f.fresh();
+    f.calc.median(a, none);
+    f.calc.std(a, none);
+    EXPECT_TRUE(f.calc.determinant(f.make(1, 1, {3}), none));
+    EXPECT_FALSE(none->isInitialized());
+    // The median writes only double storage; std stores its value into any type.
+    CQXVariable* asInt = f.make(1, 1, {9}, edtINT);
+    f.calc.median(a, asInt);
+    EXPECT_EQ(at(asInt, 0, 0), 9.0);
+    f.calc.std(f.make(1, 2, {0, 6}), asInt);
+    EXPECT_EQ(at(asInt, 0, 0), 3.0);
+}
+
+TEST(CalculationTest, DeterminantKeepsTheSignConventionsOfEverySize) {
+    Fixture f;
+    CQXVariable* r = f.make(1, 1);
+    const auto det = [&](CQXVariable* a) {
+        EXPECT_TRUE(f.calc.determinant(a, r));
+        return at(r, 0, 0);
+    };
+    EXPECT_EQ(det(f.make(1, 1, {-4.5})), -4.5);
+    EXPECT_EQ(det(f.make(2, 2, {1, 2, 3, 4})), -2.0);
+    EXPECT_EQ(det(f.make(3, 3, {2, 0, 1, 1, 3, 2, 1, 1, 2})), 6.0);
+    // Every 3x3 permutation matrix: each term of the closed form carries its own sign.
+    const int perms[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}, {0, 2, 1}, {1, 0, 2}, {2, 1, 0}};
+    for (int p = 0; p < 6; ++p) {
+        std::vector<double> m(9, 0.0);
+        for (int row = 0; row < 3; ++row) m[static_cast<std::size_t>(row * 3 + perms[p][row])] = 3;
+        EXPECT_EQ(det(f.make(3, 3, m)), p < 3 ? 27.0 : -27.0) << "permutation " << p;
+    }
+    // Tridiagonal (1, 2, 1) matrices of order n have determinant n + 1.
+    EXPECT_NEAR(det(f.make(4, 4, {2, 1, 0, 0, 1, 2, 1, 0, 0, 1, 2, 1, 0, 0, 1, 2})), 5, 1e-12);
+    EXPECT_NEAR(det(f.make(5, 5, {2, 1, 0, 0, 0, 1, 2, 1, 0, 0, 0, 1, 2,
+                                  1, 0, 0, 0, 1, 2, 1, 0, 0, 0, 1, 2},
+                           edtINT)),
+                6, 1e-12);
+    EXPECT_NEAR(det(f.make(4, 4, {0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0})), -1, 1e-12);
+    EXPECT_NEAR(det(f.make(4, 4, {1, 2, 3, 4, 2, 4, 6, 8, 0, 1, 0, 1, 5, 5, 5, 5})), 0, 1e-12);
+}
+
+TEST(CalculationTest, RankCountsIndependentRowsAndRefusesNonSquareMatrices) {
+    Fixture f;
+    CQXVariable* r = f.make(1, 1);
+    const auto rank = [&](CQXVariable* a) {
+        EXPECT_TRUE(f.calc.rank(a, r));
+        return at(r, 0, 0);
+    };
+    EXPECT_EQ(rank(f.make(2, 2, {1, 2, 2, 4})), 1.0);
+    EXPECT_EQ(rank(f.make(3, 3, {1, 0, 0, 0, 1, 0, 0, 0, 1})), 3.0);
+    EXPECT_EQ(rank(f.make(2, 2, {0, 0, 0, 0})), 0.0);
+    EXPECT_EQ(rank(f.make(4, 4, {1, 2, 3, 4, 2, 4, 6, 8, 0, 1, 0, 1, 5, 5, 5, 5})), 3.0);
+    EXPECT_TRUE(std::isnan(rank(f.make(2, 2, {1, kNaN, 0, 1}))));
+
+    r->setData(0, 0, 7);
+    for (CQXVariable* a : {f.make(2, 3), f.make(3, 2), f.fresh()}) {
+        EXPECT_FALSE(f.calc.determinant(a, r));
+        EXPECT_FALSE(f.calc.rank(a, r));
+    }
+    EXPECT_EQ(at(r, 0, 0), 7.0);
+}
+
+TEST(CalculationTest, InverseOfRegularMatricesAndRefusalOfOthers) {
+    Fixture f;
+    CQXVariable* a = f.make(3, 3, {2, 0, 1, 1, 3, 2, 1, 1, 2}, edtSHORT);
+    CQXVariable* inv = f.make(3, 3);
+    ASSERT_EQ(f.calc.inverse(a, inv), isOK);
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            double sum = 0.0;
+            for (int k = 0; k < 3; ++k) sum += at(a, i, k) * at(inv, k, j);
+            EXPECT_NEAR(sum, i == j ? 1.0 : 0.0, 1e-12);
+        }
+    }
+    // Singular, non-finite or non-square input, or a result that cannot hold the inverse:
+    // isEXCEPTION, nothing written.
+    CQXVariable* r = f.make(2, 2, {9, 9, 9, 9});
+    for (CQXVariable* bad : {f.make(2, 2, {1, 2, 2, 4}), f.make(2, 2, {1, kNaN, 0, 1}),
+                             f.make(2, 3, {1, 0, 0, 0, 1, 0}), f.fresh()}) {
+        EXPECT_EQ(f.calc.inverse(bad, r), isEXCEPTION);
+    }
+    EXPECT_EQ(f.calc.inverse(f.make(2, 2, {2, 0, 0, 4}), f.make(1, 1)), isEXCEPTION);
+    EXPECT_EQ(f.calc.inverse(f.make(2, 2, {2, 0, 0, 4}), f.make(2, 2, {}, edtINT)), isEXCEPTION);
+    EXPECT_EQ(at(r, 1, 1), 9.0);
+}
+
+TEST(CalculationTest, SymmetricEigenproblemGivesAscendingUnitEigenvectors) {
+    Fixture f;
+    CQXVariable* a = f.make(3, 3, {2, -1, 0, -1, 2, -1, 0, -1, 2}, edtINT);
+    CQXVariable* v = f.make(3, 3);
+    CQXVariable* d = f.make(3, 3, {7, 7, 7, 7, 7, 7, 7, 7, 7});
+    ASSERT_EQ(f.calc.eigens(a, v, d), isOK);
+    expectEigenpairs(a, nullptr, v, d, {2 - std::sqrt(2.0), 2, 2 + std::sqrt(2.0)});
+
+    // Non-symmetric or non-finite input fails and writes nothing; a difference of a few units
+    // in the last place still counts as symmetric.
+    CQXVariable* v2 = f.make(2, 2, {5, 5, 5, 5});
+    EXPECT_EQ(f.calc.eigens(f.make(2, 2, {1, 2, 3, 4}), v2, d), isEXCEPTION);
+    EXPECT_EQ(f.calc.eigens(f.make(2, 2, {1, kNaN, kNaN, 4}), v2, d), isEXCEPTION);
+    EXPECT_EQ(f.calc.eigens(f.make(3, 3), v2, d), isEXCEPTION);
+    EXPECT_EQ(at(v2, 0, 0), 5.0);
+    EXPECT_EQ(f.calc.eigens(f.make(2, 2, {1, 0.1 + 0.2, 0.3, 1}), v2, d), isOK);
+}
+
+TEST(CalculationTest, GeneralizedEigenproblemOnDefiniteAndGeneralPencils) {
+    Fixture f;
+    CQXVariable* v = f.make(3, 3);
+    CQXVariable* d = f.make(3, 3);
+    CQXVariable* a = f.make(2, 2, {2, 0, 0, 3});
+    CQXVariable* b = f.make(2, 2, {1, 0, 0, 2});
+    ASSERT_EQ(f.calc.eigena(a, b, v, d), isOK);
+    expectEigenpairs(a, b, v, d, {1.5, 2});
+
+    a = f.make(3, 3, {4, 1, 0, 1, 3, 1, 0, 1, 2});
+    b = f.make(3, 3, {2, 0.5, 0, 0.5, 1, 0, 0, 0, 3});
+    ASSERT_EQ(f.calc.eigena(a, b, v, d), isOK);
+    expectEigenpairs(a, b, v, d, {at(d, 0, 0), at(d, 1, 1), at(d, 2, 2)});
+    EXPECT_LT(at(d, 0, 0), at(d, 1, 1));
+    EXPECT_LT(at(d, 1, 1), at(d, 2, 2));
+
+    // A non-symmetric A, and a symmetric but indefinite B, take the general solver.
+    CQXVariable* eye = f.make(2, 2, {1, 0, 0, 1});
+    a = f.make(2, 2, {1, 2, 0, 3});
+    ASSERT_EQ(f.calc.eigena(a, eye, v, d), isOK);
+    expectEigenpairs(a, eye, v, d, {1, 3});
+    b = f.make(2, 2, {1, 0, 0, -1});
+    ASSERT_EQ(f.calc.eigena(eye, b, v, d), isOK);
+    expectEigenpairs(eye, b, v, d, {-1, 1});
+
+    // Complex or infinite eigenvalues, mismatched sizes: failure, nothing written.
+    CQXVariable* v2 = f.make(2, 2, {5, 5, 5, 5});
+    EXPECT_EQ(f.calc.eigena(f.make(2, 2, {0, -1, 1, 0}), eye, v2, d), isEXCEPTION);
+    EXPECT_EQ(f.calc.eigena(eye, f.make(2, 2, {1, 0, 0, 0}), v2, d), isEXCEPTION);
+    EXPECT_EQ(f.calc.eigena(eye, f.make(3, 3), v2, d), isEXCEPTION);
+    EXPECT_EQ(at(v2, 1, 1), 5.0);
+}
+
+TEST(CalculationTest, FillsAndTransposeWriteOnlyDoubleResultsOfTheRightShape) {
+    Fixture f;
+    CQXVariable* r = f.make(2, 3, {5, 5, 5, 5, 5, 5});
+    f.calc.identity(r);
+    EXPECT_EQ(at(r, 0, 0) + at(r, 1, 1), 2.0);
+    EXPECT_EQ(at(r, 0, 1) + at(r, 1, 2), 0.0);
+    // Into itself: every element is read before any is written.
+    CQXVariable* t = f.make(2, 2, {1, 2, 3, 4});
+    f.calc.transpose(t, t);
+    EXPECT_EQ(at(t, 0, 1), 3.0);
+    EXPECT_EQ(at(t, 1, 0), 2.0);
+    // A byte result, or one of the wrong shape, is left alone.
+    CQXVariable* bytes = f.make(2, 2, {1, 2, 3, 4}, edtBYTE);
+    f.calc.identity(bytes);
+    f.calc.transpose(r, t);
+    EXPECT_EQ(at(bytes, 0, 1), 2.0);
+    EXPECT_EQ(at(t, 0, 1), 3.0);
+}
+
+TEST(DenseMatrixTest, StorageAndRoutinesRefuseWhatTheyCannotHold) {
+    qxla::TMatrix m(2, 2);
+    m.m_ppData[0][0] = 1.0;
+    m.m_ppData[1][1] = 1e-6;
+    // A positive tolerance is relative to the largest pivot.
+    EXPECT_EQ(qxla::Rang(m, 0.0), 2);
+    EXPECT_EQ(qxla::Rang(m, 1e-3), 1);
+    qxla::TMatrix copy(m);
+    m.m_ppData[1][1] = 5.0;
+    EXPECT_EQ(copy.m_ppData[1][1], 1e-6);
+    // Reordering the row table (as a pivoting routine may) must not disturb the release.
+    std::swap(copy.m_ppData[0], copy.m_ppData[1]);
+    EXPECT_THROW(qxla::TMatrix(INT_MAX, INT_MAX), std::bad_alloc);
+    EXPECT_EQ(qxla::TMatrix(0, 5).m_ppData, nullptr);
+    EXPECT_EQ(qxla::Rang(qxla::TMatrix(), 0.0), -1);
+    double* rows[2] = {nullptr, nullptr};
+    EXPECT_TRUE(std::isnan(qxla::det(2, rows)));
+}

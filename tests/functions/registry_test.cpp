@@ -1,0 +1,170 @@
+// Function objects and the function registry: the state of a fresh function, its parameter
+// list, refused calls, copies, and the registry's ownership, lookup and deletion order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qx/core/shared_parameter.h"
+#include "qx/functions/function.h"
+
+namespace {
+
+// A host-style function that exposes the protected operations and logs its destruction, so
+// that the registry's deletion order can be observed.
+class CProbe : public CQXFunction {
+public:
+    CProbe(const std::string& name, CQXSharedParameter* shared,
+           std::vector<std::string>* log = nullptr)
+        : CQXFunction(name, shared), m_pLog(log) {}
+    CProbe(const CProbe&) = default;
+    CProbe& operator=(const CProbe&) = default;
+    ~CProbe() override {
+        if (m_pLog != nullptr) m_pLog->push_back(m_Name);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>*) override { return isOK; }
+    using CQXFunction::getBlock;
+    using CQXFunction::getVarlist;
+    using CQXFunction::raise;
+    using CQXFunction::setIntern;
+    using CQXFunction::setParamCount;
+    using CQXFunction::setParamType;
+    using CQXFunction::setReturnMatrix;
+    using CQXFunction::setReturnType;
+
+private:
+    std::vector<std::string>* m_pLog;
+};
+
+// The registry's constructor is reserved to the compiler object; a derived class reaches it.
+class CTestRegistry : public CQXFuncManager {};
+
+std::vector<std::string> names(const CQXFuncManager& registry) {
+    std::vector<std::string> out;
+    for (int i = 0; i < registry.getFuncCount(); ++i) out.push_back(registry.getFunc(i)->getName());
+    return out;
+}
+
+}  // namespace
+
+TEST(FunctionObjectTest, FreshFunctionHasResizableZeroResultAndUnknownError) {
+    CQXSharedParameter shared;
+    CProbe f("probe", &shared);
+    const CQXVariable* ret = f.getReturnValue();
+    EXPECT_EQ(ret->getVarType(), vtSINGLE);
+    EXPECT_EQ(ret->getDataType(), edtDOUBLE);
+    EXPECT_TRUE(ret->getVarState(vsRESIZABLE));
+    EXPECT_EQ(ret->getData(0, 0), 0.0);
+    const CQXError err = f.getError();
+    EXPECT_EQ(err.getType(), etUNKNOWN);
+    EXPECT_EQ(err.getLine() + err.getPos(), 0);
+    EXPECT_EQ(err.getText(), "");
+    EXPECT_TRUE(f.getReturnType());
+    EXPECT_EQ(f.getBlock(), nullptr);
+}
+
+TEST(FunctionObjectTest, ParamListFollowsCountAndIgnoresIndicesOutsideIt) {
+    CQXSharedParameter shared;
+    CProbe f("probe", &shared);
+    f.setParamCount(3);
+    f.setParamType(1, ptREFERENCE);
+    EXPECT_EQ(f.getParamType(0), ptVALUE);
+    EXPECT_EQ(f.getParamType(1), ptREFERENCE);
+    // Shrinking drops entries; growing again adds fresh value parameters.
+    f.setParamCount(1);
+    f.setParamCount(3);
+    EXPECT_EQ(f.getParamType(1), ptVALUE);
+    f.setParamType(3, ptREFERENCE);
+    f.setParamType(-1, ptREFERENCE);
+    EXPECT_EQ(f.getParamType(3), ptVALUE);
+    EXPECT_EQ(f.getParamType(-1), ptVALUE);
+    f.setParamCount(-4);
+    EXPECT_EQ(f.getParamCount(), 0);
+}
+
+TEST(FunctionObjectTest, CopyDuplicatesResultAndErrorButNotBodyOrVariables) {
+    CQXSharedParameter shared;
+    CProbe original("probe", &shared);
+    original.setParamCount(2);
+    original.setParamType(1, ptREFERENCE);
+    original.setReturnType(false);
+    original.setIntern(true);
+    ASSERT_TRUE(original.setReturnMatrix(1, 2, {5, 6}));
+    EXPECT_FALSE(original.setReturnMatrix(1, 3, {1, 2}));  // count does not match the shape
+    original.raise("earlier failure");
+    ASSERT_NE(original.getVarlist()->addVar("local", 1, 1, edtDOUBLE), nullptr);
+
+    CProbe copy(original);
+    EXPECT_EQ(copy.getParamType(1), ptREFERENCE);
+    EXPECT_FALSE(copy.getReturnType());
+    EXPECT_EQ(copy.getError().getText(), "earlier failure");
+    EXPECT_EQ(copy.getVarlist()->getVarCount(), 0);
+    ASSERT_NE(copy.getBlock(), nullptr);
+    EXPECT_EQ(copy.getBlock()->getByteCodeCount(), 0);
+    // The result is a copy of its own.
+    original.getReturnValue()->setData(0, 0, 99);
+    EXPECT_EQ(copy.getReturnValue()->getData(0, 0), 5.0);
+    EXPECT_EQ(copy.getReturnValue()->getData(0, 1), 6.0);
+
+    // Assignment empties the target's own variables and takes the source's state.
+    CProbe target("other", &shared);
+    ASSERT_NE(target.getVarlist()->addVar("mine", 1, 1, edtDOUBLE), nullptr);
+    target = original;
+    EXPECT_EQ(target.getName(), "probe");
+    EXPECT_EQ(target.getVarlist()->getVarCount(), 0);
+    EXPECT_EQ(target.getReturnValue()->getData(0, 0), 99.0);
+}
+
+TEST(FuncManagerTest, AddRefusesNullAndDuplicatesAndLookupIsExact) {
+    CQXSharedParameter shared;
+    std::vector<std::string> log;
+    CTestRegistry registry;
+    EXPECT_FALSE(registry.addFunc(nullptr));
+    auto* sin = new CProbe("sin", &shared, &log);
+    EXPECT_TRUE(registry.addFunc(sin));
+    // The refused duplicate stays with the caller.
+    CProbe duplicate("sin", &shared, &log);
+    EXPECT_FALSE(registry.addFunc(&duplicate));
+    EXPECT_EQ(registry.getFuncCount(), 1);
+    EXPECT_TRUE(log.empty());
+
+    EXPECT_EQ(registry.getFunc("sin"), sin);
+    for (const char* other : {"Sin", "si", "sin ", ""}) EXPECT_EQ(registry.getFunc(other), nullptr);
+    EXPECT_EQ(registry.getFunc(0), sin);
+    EXPECT_EQ(registry.getFunc(1), nullptr);
+    EXPECT_EQ(registry.getFunc(-1), nullptr);
+}
+
+TEST(FuncManagerTest, DelFuncDeletesOnlyTheNamedFunctionAndKeepsOrder) {
+    CQXSharedParameter shared;
+    std::vector<std::string> log;
+    CTestRegistry registry;
+    for (const char* name : {"a", "b", "c"}) registry.addFunc(new CProbe(name, &shared, &log));
+    registry.delFunc("B");
+    EXPECT_EQ(registry.getFuncCount(), 3);
+    registry.delFunc("b");
+    EXPECT_EQ(registry.getFunc("b"), nullptr);
+    EXPECT_EQ(log, std::vector<std::string>{"b"});
+    EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c"}));
+    // The name is free again and goes to the end.
+    EXPECT_TRUE(registry.addFunc(new CProbe("b", &shared, &log)));
+    EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c", "b"}));
+}
+
+TEST(FuncManagerTest, ClearAndDestructionDeleteTheLastRegisteredFirst) {
+    CQXSharedParameter shared;
+    std::vector<std::string> log;
+    {
+        CTestRegistry registry;
+        registry.clear();
+        for (const char* name : {"a", "b", "c"}) registry.addFunc(new CProbe(name, &shared, &log));
+        registry.clear();
+        EXPECT_EQ(registry.getFuncCount(), 0);
+        EXPECT_EQ(registry.getFunc("a"), nullptr);
+        EXPECT_EQ(log, (std::vector<std::string>{"c", "b", "a"}));
+        log.clear();
+        registry.addFunc(new CProbe("x", &shared, &log));
+        registry.addFunc(new CProbe("y", &shared, &log));
+    }
+    EXPECT_EQ(log, (std::vector<std::string>{"y", "x"}));
+}

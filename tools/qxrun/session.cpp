@@ -1,0 +1,142 @@
+// The host side of qxrun: sets up a compiler object the way a host program would (options,
+// standard library, a host function, host variables), runs programs and turns the library's
+// error records into reports with the offending source line.
+#include "session.h"
+
+#include "csv.h"
+#include "diagnostics.h"
+#include "print_function.h"
+#include "printer.h"
+
+CRunSession::CRunSession(const sRunOptions& opts, std::ostream& out, std::ostream& err)
+    : m_Opts(opts), m_Out(out), m_Err(err), m_pCompiler(new CQXCompiler()) {}
+
+bool CRunSession::setUp() {
+    CQXCompiler& qx = *m_pCompiler;
+    qx.setClipping(m_Opts.clipping);
+    qx.setSmartError(m_Opts.smartError);
+    qx.loadStdFunctions();
+    // The registry owns print once addFunc accepts it; it refuses only a taken name.
+    CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
+    if (!qx.addFunc(print)) delete print;
+    for (const sVarSpec& spec : m_Opts.vars)
+        if (!declareVar(spec)) return false;
+    for (const sFileSpec& spec : m_Opts.loads)
+        if (!loadVar(spec)) return false;
+    qx.loadStdVars();
+    return true;
+}
+
+bool CRunSession::reset() {
+    m_pCompiler->clear(true);
+    return setUp();
+}
+
+bool CRunSession::declareVar(const sVarSpec& spec) {
+    CQXCompiler& qx = *m_pCompiler;
+    CQXVariable* var = nullptr;
+    switch (spec.type) {
+        case edtBYTE:
+            var = spec.resizable ? qx.addResizeByteVar(spec.name)
+                                 : qx.addByteVar(spec.name, spec.rows, spec.cols);
+            break;
+        case edtSHORT:
+            var = spec.resizable ? qx.addResizeShortVar(spec.name)
+                                 : qx.addShortVar(spec.name, spec.rows, spec.cols);
+            break;
+        case edtINT:
+            var = spec.resizable ? qx.addResizeIntVar(spec.name)
+                                 : qx.addIntVar(spec.name, spec.rows, spec.cols);
+            break;
+        case edtFLOAT:
+            var = spec.resizable ? qx.addResizeFloatVar(spec.name)
+                                 : qx.addFloatVar(spec.name, spec.rows, spec.cols);
+            break;
+        case edtDOUBLE:
+            var = spec.resizable ? qx.addResizeDoubleVar(spec.name)
+                                 : qx.addDoubleVar(spec.name, spec.rows, spec.cols);
+            break;
+    }
+    if (var == nullptr) m_Err << "qxrun: --var: the name '" << spec.name << "' is taken\n";
+    return var != nullptr;
+}
+
+bool CRunSession::loadVar(const sFileSpec& spec) {
+    sCsvData data;
+    std::string error;
+    if (!readCsvFile(spec.path, data, error)) {
+        m_Err << "qxrun: --load: " << error << "\n";
+        return false;
+    }
+    CQXVariable* var = m_pCompiler->addResizeDoubleVar(spec.name);
+    if (var == nullptr) {
+        m_Err << "qxrun: --load: the name '" << spec.name << "' is taken\n";
+        return false;
+    }
+    var->resizeVar(data.rows, data.cols);
+    for (int r = 0; r < data.rows; ++r)
+        for (int c = 0; c < data.cols; ++c)
+            var->setData(r, c, data.values[static_cast<size_t>(r) * data.cols + c]);
+    return true;
+}
+
+void CRunSession::report(const std::string& text, const std::string& source, int line, int pos,
+                         bool withCaret) {
+    m_Out.flush();
+    m_Err << renderDiagnostic(text, source, withCaret ? line : -1, pos);
+    m_Err.flush();
+}
+
+int CRunSession::execute(const std::string& source, bool showRunCaret) {
+    CQXCompiler& qx = *m_pCompiler;
+    int line = 0;
+    int pos = 0;
+    std::string text;
+    if (!qx.runCompiler(source)) {
+        qx.getError(line, pos, text);
+        report(text, source, line, pos, true);
+        return kExitCompileError;
+    }
+    if (!qx.runInterpreter()) {
+        qx.getException(line, pos, text);
+        report(text, source, line, pos, showRunCaret);
+        return kExitRunError;
+    }
+    return kExitOk;
+}
+
+void CRunSession::listFrom(int first) {
+    for (int i = first; i < m_pCompiler->getVarCount(); ++i)
+        m_Out << formatAssignment(*m_pCompiler->getVar(i)) << '\n';
+}
+
+bool CRunSession::checkNames(const std::vector<std::string>& names, const char* option) {
+    for (const std::string& name : names) {
+        if (m_pCompiler->getVar(name) == nullptr) {
+            m_Err << "qxrun: " << option << ": no variable '" << name << "'\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CRunSession::listNamed(const std::vector<std::string>& names) {
+    if (!checkNames(names, "--print")) return false;
+    for (const std::string& name : names)
+        m_Out << formatAssignment(*m_pCompiler->getVar(name)) << '\n';
+    return true;
+}
+
+bool CRunSession::saveAll() {
+    std::vector<std::string> names;
+    for (const sFileSpec& spec : m_Opts.saves) names.push_back(spec.name);
+    if (!checkNames(names, "--save")) return false;
+    for (const sFileSpec& spec : m_Opts.saves) {
+        std::string error;
+        if (!writeCsvFile(spec.path, *m_pCompiler->getVar(spec.name), error)) {
+            m_Err << "qxrun: --save: " << error << "\n";
+            return false;
+        }
+    }
+    return true;
+}

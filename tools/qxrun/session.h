@@ -1,0 +1,56 @@
+// The host side of a qxrun run: one compiler object with the standard functions and
+// constants, the print function and the host variables of the command line; it compiles and
+// runs programs, reports their errors and lists variables. The script runner and the REPL both
+// drive one CRunSession.
+#pragma once
+
+#include <qx/qx.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "options.h"
+
+class CRunSession {
+public:
+    CRunSession(const sRunOptions& opts, std::ostream& out, std::ostream& err);
+
+    // Sets the options, loads the standard functions, registers print, declares the --var and
+    // --load variables and then the standard constants (so a host variable may take the name
+    // of a constant). False, with a message on the error stream, when a host variable cannot
+    // be made (a name taken twice, an unreadable or malformed CSV file).
+    bool setUp();
+    // Forgets everything (clear(true): every global, every script function) and sets up again.
+    bool reset();
+
+    // Compiles and runs source as one program. Returns kExitOk, or kExitCompileError /
+    // kExitRunError after writing the error text and, where the location is known, the source
+    // line with a caret. showRunCaret false leaves out the caret of a run-time error (its line
+    // may belong to another program, see the REPL).
+    int execute(const std::string& source, bool showRunCaret = true);
+
+    // "name = value;" lines for the global variables from index first on.
+    void listFrom(int first);
+    // Lists the named variables; false, with a message, when one does not exist.
+    bool listNamed(const std::vector<std::string>& names);
+    // Writes the --save files; false, with a message, for an unknown name (checked for all
+    // before any file is written) or a write error.
+    bool saveAll();
+    // False, with a message naming the option, when one of the names is no global variable.
+    bool checkNames(const std::vector<std::string>& names, const char* option);
+
+    CQXCompiler& compiler() { return *m_pCompiler; }
+
+private:
+    bool declareVar(const sVarSpec& spec);
+    bool loadVar(const sFileSpec& spec);
+    void report(const std::string& text, const std::string& source, int line, int pos,
+                bool withCaret);
+
+    const sRunOptions& m_Opts;
+    std::ostream& m_Out;
+    std::ostream& m_Err;
+    std::unique_ptr<CQXCompiler> m_pCompiler;
+};
