@@ -165,6 +165,25 @@ EOF
     cmp -s first.csv out.csv || fail "save, load and save again changed the values"
 }
 
+case_run_limits() {
+    run --max-instructions 100 -e 'while (1) { }'
+    status_is 2
+    grep -qF "Interpreter Error:  on line 1, position 8. Instruction limit exceeded" err.txt \
+        || fail "no instruction-limit error"
+    MSG="is not a number of instructions" usage_error --max-instructions -3 -e ''
+    # Ctrl-C interrupts the running script: a run-time error, not the end of the program.
+    "$QXRUN" -e 'double k; while (1) { k++; }' >out.txt 2>err.txt &
+    pid=$!
+    for _ in $(seq 1 50); do
+        sleep 0.2
+        kill -INT "$pid" 2>/dev/null || break
+    done
+    wait "$pid"
+    status=$?
+    status_is 2
+    grep -qF "Interrupted" err.txt || fail "no interrupt error"
+}
+
 case_print_and_quiet() {
     run --print b --print pi -e 'double a, b; a = 1; b = 2; print(a + b);'
     status_is 0

@@ -114,6 +114,18 @@ bool setScript(sArgs& args, sRunOptions& opts, eRunMode mode, const std::string&
     return true;
 }
 
+// A non-negative decimal count that fits a long long.
+bool parseCount(const std::string& text, long long& count) {
+    if (text.empty() || text.size() > 18) return false;
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    count = value;
+    return true;
+}
+
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -121,7 +133,8 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 // Options that take a value; false when arg is none of them.
 bool parseValueOption(sArgs& args, const std::string& arg, sRunOptions& opts, bool& ok,
                       std::string& error) {
-    static const char* const kNames[] = {"--print", "--var", "--load", "--save"};
+    static const char* const kNames[] = {"--print", "--var", "--load", "--save",
+                                         "--max-instructions"};
     for (const char* name : kNames) {
         if (arg != name && !startsWith(arg, std::string(name) + "=")) continue;
         std::string value;
@@ -134,6 +147,9 @@ bool parseValueOption(sArgs& args, const std::string& arg, sRunOptions& opts, bo
                 opts.prints.push_back(value);
             else
                 error = "'" + value + "' is not a variable name";
+        } else if (option == "--max-instructions") {
+            ok = parseCount(value, opts.maxInstructions);
+            if (!ok) error = "'" + value + "' is not a number of instructions";
         } else if (option == "--var") {
             opts.vars.emplace_back();
             ok = parseVarSpec(value, opts.vars.back(), error);
@@ -257,6 +273,8 @@ std::string usageText() {
            "  --save NAME=FILE     write variable NAME to a CSV file after the run\n"
            "  --no-clipping        stores into integer variables wrap instead of saturating\n"
            "  --no-smart-error     domain errors (division by zero, sqrt(-1), ...) stop the run\n"
+           "  --max-instructions N stop a run after N instructions (0: no limit); Ctrl-C\n"
+           "                       interrupts a running script in any case\n"
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"

@@ -34,6 +34,7 @@ struct sRunOptions {
     bool quiet = false;
     bool clipping = true;
     bool smartError = true;
+    long long maxInstructions = 0;  // 0: no limit
 };
 
 // Exit statuses of qxrun.

@@ -3,6 +3,10 @@
 // error records into reports with the offending source line.
 #include "session.h"
 
+#include <csignal>
+
+#include <atomic>
+
 #include "csv.h"
 #include "diagnostics.h"
 #include "print_function.h"
@@ -11,10 +15,42 @@
 CRunSession::CRunSession(const sRunOptions& opts, std::ostream& out, std::ostream& err)
     : m_Opts(opts), m_Out(out), m_Err(err), m_pCompiler(new CQXCompiler()) {}
 
+namespace {
+
+// The compiler whose script is running; Ctrl-C asks it to stop at its next instruction. An
+// atomic store is all the handler does, which is safe in a signal handler.
+std::atomic<CQXCompiler*> g_pRunning{nullptr};
+
+extern "C" void interruptRunningScript(int) {
+    if (CQXCompiler* qx = g_pRunning.load()) qx->interrupt();
+}
+
+// While a script runs, Ctrl-C interrupts it (a run-time error, "Interrupted") instead of
+// ending qxrun; outside runs the usual handling applies.
+class CInterruptScope {
+public:
+    explicit CInterruptScope(CQXCompiler* qx) {
+        g_pRunning.store(qx);
+        m_Previous = std::signal(SIGINT, interruptRunningScript);
+    }
+    ~CInterruptScope() {
+        std::signal(SIGINT, m_Previous == SIG_ERR ? SIG_DFL : m_Previous);
+        g_pRunning.store(nullptr);
+    }
+    CInterruptScope(const CInterruptScope&) = delete;
+    CInterruptScope& operator=(const CInterruptScope&) = delete;
+
+private:
+    void (*m_Previous)(int);
+};
+
+}  // namespace
+
 bool CRunSession::setUp() {
     CQXCompiler& qx = *m_pCompiler;
     qx.setClipping(m_Opts.clipping);
     qx.setSmartError(m_Opts.smartError);
+    qx.setInstructionLimit(m_Opts.maxInstructions);
     qx.loadStdFunctions();
     // The registry owns print once addFunc accepts it; it refuses only a taken name.
     CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
@@ -97,7 +133,12 @@ int CRunSession::execute(const std::string& source, bool showRunCaret) {
         report(text, source, line, pos, true);
         return kExitCompileError;
     }
-    if (!qx.runInterpreter()) {
+    bool ran;
+    {
+        CInterruptScope interruptible(&qx);
+        ran = qx.runInterpreter();
+    }
+    if (!ran) {
         qx.getException(line, pos, text);
         report(text, source, line, pos, showRunCaret);
         return kExitRunError;

@@ -1,0 +1,125 @@
+// Limits a host sets on scripts its users write: an instruction budget per run, an interrupt
+// from another thread, a cap on one variable's storage, and the nesting of running blocks.
+// Every limit ends the run with a run-time error and leaves the compiler usable.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "qx/qx.h"
+
+namespace {
+
+TEST(LimitsTest, InstructionLimitStopsAnEndlessLoopWhereItRuns) {
+    CQXCompiler qx;
+    qx.setInstructionLimit(1000);
+    EXPECT_EQ(qx.getInstructionLimit(), 1000);
+    ASSERT_TRUE(qx.runCompiler("while (1) { }"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_EQ(qx.getException(),
+              "Interpreter Error:  on line 1, position 8. Instruction limit exceeded");
+    // Every run gets the whole budget again; a limit of 0 removes it.
+    EXPECT_FALSE(qx.runInterpreter());
+    ASSERT_TRUE(qx.runCompiler("double i; i = 0; i++; i++;"));
+    qx.setInstructionLimit(3);
+    EXPECT_TRUE(qx.runInterpreter());
+    qx.setInstructionLimit(2);
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_EQ(qx.getException(),
+              "Interpreter Error:  on line 1, position 24. Instruction limit exceeded");
+    qx.setInstructionLimit(0);
+    EXPECT_TRUE(qx.runInterpreter());
+}
+
+TEST(LimitsTest, InstructionLimitCountsInsideFunctionsAndHostCalls) {
+    CQXCompiler qx;
+    ASSERT_TRUE(qx.runCompiler("func spin(n) { double i; for (i = 0; i < n; i++;) { } return i; }"));
+    CQXVariable* n = qx.addDoubleVar("n", 1, 1);
+    n->setData(0, 0, 10);
+    qx.setInstructionLimit(100);
+    ASSERT_TRUE(qx.callFuncByName("spin", 1, n));
+    n->setData(0, 0, 1e9);
+    EXPECT_FALSE(qx.callFuncByName("spin", 1, n));
+    EXPECT_NE(qx.getException().find("Instruction limit exceeded"), std::string::npos);
+}
+
+TEST(LimitsTest, InterruptFromAnotherThreadStopsTheRun) {
+    CQXCompiler qx;
+    ASSERT_TRUE(qx.runCompiler("double k; while (1) { k++; }"));
+    std::thread stopper([&qx] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        qx.interrupt();
+    });
+    EXPECT_FALSE(qx.runInterpreter());
+    stopper.join();
+    EXPECT_NE(qx.getException().find("Interrupted"), std::string::npos) << qx.getException();
+    EXPECT_GT(qx.getVar("k")->getData(0, 0), 0.0);
+    // The request is forgotten when the next run starts.
+    ASSERT_TRUE(qx.runCompiler("k = 1;"));
+    EXPECT_TRUE(qx.runInterpreter());
+}
+
+TEST(LimitsTest, HugeAllocationsFailCleanlyAndTheCompilerStaysUsable) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    ASSERT_TRUE(qx.runCompiler("double r[]; r = zeros(1e9, 1e9);"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_NE(qx.getException().find("Unknown Exception"), std::string::npos);
+    qx.setStorageLimit(1 << 20);
+    EXPECT_EQ(qx.getStorageLimit(), 1 << 20);
+    ASSERT_TRUE(qx.runCompiler("r.resize(1000, 1000);"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_NE(qx.getException().find("Unknown Exception"), std::string::npos);
+    // A literal that grows by concatenation stops at the limit as well.
+    ASSERT_TRUE(qx.runCompiler("r = [1, 2]; while (1) { r = [r, r]; }"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_LE(qx.getVar("r")->getCols(), (1 << 20) / 8);
+    EXPECT_FALSE(qx.runCompiler("double big[100000][100000];"));
+    EXPECT_EQ(qx.getError(), "Syntaxerror on line 1, position 26. out of memory");
+    ASSERT_TRUE(qx.runCompiler("double small; small = 2; r = zeros(2, 2);"));
+    EXPECT_TRUE(qx.runInterpreter());
+    EXPECT_EQ(qx.getVar("r")->getRows(), 2);
+}
+
+TEST(LimitsTest, LongChainsOfCallsStopBeforeTheNativeStack) {
+    CQXCompiler qx;
+    std::string text = "func f0(x) { return x + 1; }\n";
+    const int chain = CQXInterpreter::kMaxRunDepth + 50;
+    for (int i = 1; i < chain; ++i)
+        text += "func f" + std::to_string(i) + "(x) { return f" + std::to_string(i - 1) + "(x) + 1; }\n";
+    text += "double shallow, deep; shallow = f100(0); deep = f" + std::to_string(chain - 1) + "(0);";
+    ASSERT_TRUE(qx.runCompiler(text)) << qx.getError();
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_NE(qx.getException().find("Call nesting too deep"), std::string::npos);
+    EXPECT_EQ(qx.getVar("shallow")->getData(0, 0), 101.0);
+}
+
+// A host function that tries to clear or recompile the program that is running it.
+class Meddler : public CQXFunction {
+public:
+    Meddler(CQXCompiler* qx) : CQXFunction("meddle", qx->getSharedParameter()), m_pQx(qx) {
+        setParamCount(0);
+        setReturnType(false);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>*) override {
+        m_pQx->clear(true);
+        m_bCompiled = m_pQx->runCompiler("double other;");
+        m_pQx->loadStdFunctions();
+        return isOK;
+    }
+    CQXCompiler* m_pQx;
+    bool m_bCompiled = true;
+};
+
+TEST(LimitsTest, ARunningProgramCannotBeClearedFromUnderneathItself) {
+    CQXCompiler qx;
+    Meddler* meddler = new Meddler(&qx);
+    ASSERT_TRUE(qx.addFunc(meddler));
+    ASSERT_TRUE(qx.runCompiler("double a; a = 1; meddle(); a = a + 1;"));
+    EXPECT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_FALSE(meddler->m_bCompiled);
+    EXPECT_EQ(qx.getVar("a")->getData(0, 0), 2.0);
+    EXPECT_EQ(qx.getFunc("meddle"), meddler);
+}
+
+}  // namespace

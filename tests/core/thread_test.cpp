@@ -1,0 +1,79 @@
+// The compiler's one recursive lock: a thread runs scripts while other threads use the locking
+// accessors of its variables and the option setters, and a host function called from the
+// script takes a locking accessor again on the same thread. Run under ThreadSanitizer by
+// scripts/test.sh --tsan.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "qx/qx.h"
+
+namespace {
+
+// Reads its argument's row array through the locking accessor, from inside a running script.
+class Peek : public CQXFunction {
+public:
+    explicit Peek(CQXCompiler* qx) : CQXFunction("peek", qx->getSharedParameter()), m_pQx(qx) {
+        setParamCount(0);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>*) override {
+        double** rows = m_pQx->getVar("v")->getDoublePtr();
+        resizeReturnVar(1, 1);
+        m_ReturnValue.getDoublePtr()[0][0] = rows[0][0];
+        return isOK;
+    }
+    CQXCompiler* m_pQx;
+};
+
+TEST(ThreadTest, ScriptsRunWhileOtherThreadsUseTheLockingAccessors) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    ASSERT_TRUE(qx.addFunc(new Peek(&qx)));
+    CQXVariable* v = qx.addDoubleVar("v", 4, 4);
+    ASSERT_TRUE(qx.runCompiler("double s; v = v + 1; s = peek() + v.sum;"));
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        for (int i = 0; i < 200; ++i) EXPECT_TRUE(qx.runInterpreter()) << qx.getException();
+        done = true;
+    });
+    std::thread reader([&] {
+        double total = 0;
+        while (!done) {
+            double** rows = v->getDoublePtr();
+            total += rows != nullptr ? 1 : 0;
+            EXPECT_FALSE(v->toString().empty());
+        }
+        EXPECT_GT(total, -1);
+    });
+    std::thread options([&] {
+        for (int i = 0; !done; ++i) {
+            qx.setClipping(i % 2 == 0);
+            qx.setSmartError(i % 3 != 0);
+            qx.setInstructionLimit(0);
+        }
+    });
+    runner.join();
+    reader.join();
+    options.join();
+    EXPECT_EQ(v->getData(0, 0), 200.0);
+}
+
+TEST(ThreadTest, InterruptIsSafeWhileAScriptRuns) {
+    CQXCompiler qx;
+    ASSERT_TRUE(qx.runCompiler("double k; while (1) { k++; }"));
+    std::thread runner([&] { EXPECT_FALSE(qx.runInterpreter()); });
+    while (true) {
+        qx.interrupt();
+        if (qx.getSharedParameter()->m_Lock.try_lock()) {
+            // The run has ended (or not started yet); once it ended we are done.
+            bool ended = qx.getException().find("Interrupted") != std::string::npos;
+            qx.getSharedParameter()->m_Lock.unlock();
+            if (ended) break;
+        }
+        std::this_thread::yield();
+    }
+    runner.join();
+}
+
+}  // namespace
