@@ -21,27 +21,27 @@ std::string refusal(std::vector<std::string> args, bool terminal = false) {
 }  // namespace
 
 TEST(QxrunOptionsTest, VarSpecificationsGiveTypeAndShape) {
-    sVarSpec spec;
+    sVarSpec item;
     std::string error;
-    ASSERT_TRUE(parseVarSpec("m=byte[2][3]", spec, error)) << error;
-    EXPECT_EQ(spec.name, "m");
-    EXPECT_EQ(spec.type, edtBYTE);
-    EXPECT_EQ(spec.rows, 2);
-    EXPECT_EQ(spec.cols, 3);
-    EXPECT_FALSE(spec.resizable);
-    ASSERT_TRUE(parseVarSpec("r=float[]", spec, error)) << error;
-    EXPECT_EQ(spec.type, edtFLOAT);
-    EXPECT_TRUE(spec.resizable);
-    spec = sVarSpec();
-    ASSERT_TRUE(parseVarSpec("s=short", spec, error)) << error;
-    EXPECT_EQ(spec.type, edtSHORT);
-    EXPECT_EQ(spec.rows, 1);
-    EXPECT_EQ(spec.cols, 1);
-    ASSERT_TRUE(parseVarSpec("big=int[8192][8192]", spec, error)) << error;
+    ASSERT_TRUE(parseVarSpec("m=byte[2][3]", item, error)) << error;
+    EXPECT_EQ(item.name, "m");
+    EXPECT_EQ(item.type, edtBYTE);
+    EXPECT_EQ(item.rows, 2);
+    EXPECT_EQ(item.cols, 3);
+    EXPECT_FALSE(item.resizable);
+    ASSERT_TRUE(parseVarSpec("r=float[]", item, error)) << error;
+    EXPECT_EQ(item.type, edtFLOAT);
+    EXPECT_TRUE(item.resizable);
+    item = sVarSpec();
+    ASSERT_TRUE(parseVarSpec("s=short", item, error)) << error;
+    EXPECT_EQ(item.type, edtSHORT);
+    EXPECT_EQ(item.rows, 1);
+    EXPECT_EQ(item.cols, 1);
+    ASSERT_TRUE(parseVarSpec("big=int[8192][8192]", item, error)) << error;
 }
 
 TEST(QxrunOptionsTest, MalformedVarSpecificationsAreRefused) {
-    sVarSpec spec;
+    sVarSpec item;
     std::string error;
     const char* const bad[] = {"m",
                                "=double",
@@ -56,8 +56,8 @@ TEST(QxrunOptionsTest, MalformedVarSpecificationsAreRefused) {
                                "m=double[99999999999999999999][1]",
                                "m=double[8193][8192]",
                                "for=double"};
-    for (const char* text : bad) EXPECT_FALSE(parseVarSpec(text, spec, error)) << text;
-    parseVarSpec("m=long[2][2]", spec, error);
+    for (const char* text : bad) EXPECT_FALSE(parseVarSpec(text, item, error)) << text;
+    parseVarSpec("m=long[2][2]", item, error);
     EXPECT_EQ(error, "unknown type 'long' (byte, short, int, float or double)");
 }
 

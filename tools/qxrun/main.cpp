@@ -43,7 +43,7 @@ bool readScript(const sRunOptions& opts, std::string& text) {
 // anything is printed or written.
 int finishRun(const sRunOptions& opts, CRunSession& session, int firstDeclared) {
     std::vector<std::string> saved;
-    for (const sFileSpec& spec : opts.saves) saved.push_back(spec.name);
+    for (const sFileSpec& item : opts.saves) saved.push_back(item.name);
     if (!session.checkNames(saved, "--save")) return kExitUsage;
     if (!opts.quiet && !opts.prints.empty()) {
         if (!session.listNamed(opts.prints)) return kExitUsage;

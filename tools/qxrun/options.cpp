@@ -60,20 +60,20 @@ bool splitNamed(const std::string& text, std::string& name, std::string& value,
     return true;
 }
 
-bool parseSizes(const std::string& text, size_t at, sVarSpec& spec) {
+bool parseSizes(const std::string& text, size_t at, sVarSpec& item) {
     if (at == text.size()) return true;  // NAME=TYPE: a 1x1 variable
     if (text.compare(at, std::string::npos, "[]") == 0) {
-        spec.resizable = true;
+        item.resizable = true;
         return true;
     }
-    if (!parseDimension(text, at, spec.rows) || !parseDimension(text, at, spec.cols)) return false;
-    return at == text.size() && static_cast<long long>(spec.rows) * spec.cols <= kMaxHostValues;
+    if (!parseDimension(text, at, item.rows) || !parseDimension(text, at, item.cols)) return false;
+    return at == text.size() && static_cast<long long>(item.rows) * item.cols <= kMaxHostValues;
 }
 
-bool parseFileSpec(const std::string& text, sFileSpec& spec, std::string& error) {
-    if (!splitNamed(text, spec.name, spec.path, error)) return false;
-    if (spec.path.empty()) {
-        error = "no file name for '" + spec.name + "'";
+bool parseFileSpec(const std::string& text, sFileSpec& item, std::string& error) {
+    if (!splitNamed(text, item.name, item.path, error)) return false;
+    if (item.path.empty()) {
+        error = "no file name for '" + item.name + "'";
         return false;
     }
     return true;
@@ -207,16 +207,16 @@ bool settleMode(const sArgs& args, bool stdinIsTerminal, sRunOptions& opts, std:
 
 }  // namespace
 
-bool parseVarSpec(const std::string& text, sVarSpec& spec, std::string& error) {
+bool parseVarSpec(const std::string& text, sVarSpec& item, std::string& error) {
     std::string type;
-    if (!splitNamed(text, spec.name, type, error)) return false;
+    if (!splitNamed(text, item.name, type, error)) return false;
     size_t bracket = type.find('[');
     std::string typeName = type.substr(0, bracket);
-    if (!parseType(typeName, spec.type)) {
+    if (!parseType(typeName, item.type)) {
         error = "unknown type '" + typeName + "' (byte, short, int, float or double)";
         return false;
     }
-    if (!parseSizes(type, typeName.size(), spec)) {
+    if (!parseSizes(type, typeName.size(), item)) {
         error = "bad size in '" + text + "' (expected [ROWS][COLS] from 1 to " +
                 std::to_string(kMaxHostValues) + " values, or [])";
         return false;

@@ -51,7 +51,7 @@ bool parseOptions(const std::vector<std::string>& args, bool stdinIsTerminal, sR
                   std::string& error);
 
 // Parses NAME=TYPE[R][C], NAME=TYPE[] or NAME=TYPE.
-bool parseVarSpec(const std::string& text, sVarSpec& spec, std::string& error);
+bool parseVarSpec(const std::string& text, sVarSpec& item, std::string& error);
 
 // The text of --help.
 std::string usageText();

@@ -55,10 +55,10 @@ bool CRunSession::setUp() {
     // The registry owns print once addFunc accepts it; it refuses only a taken name.
     CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
     if (!qx.addFunc(print)) delete print;
-    for (const sVarSpec& spec : m_Opts.vars)
-        if (!declareVar(spec)) return false;
-    for (const sFileSpec& spec : m_Opts.loads)
-        if (!loadVar(spec)) return false;
+    for (const sVarSpec& item : m_Opts.vars)
+        if (!declareVar(item)) return false;
+    for (const sFileSpec& item : m_Opts.loads)
+        if (!loadVar(item)) return false;
     qx.loadStdVars();
     return true;
 }
@@ -68,45 +68,45 @@ bool CRunSession::reset() {
     return setUp();
 }
 
-bool CRunSession::declareVar(const sVarSpec& spec) {
+bool CRunSession::declareVar(const sVarSpec& item) {
     CQXCompiler& qx = *m_pCompiler;
     CQXVariable* var = nullptr;
-    switch (spec.type) {
+    switch (item.type) {
         case edtBYTE:
-            var = spec.resizable ? qx.addResizeByteVar(spec.name)
-                                 : qx.addByteVar(spec.name, spec.rows, spec.cols);
+            var = item.resizable ? qx.addResizeByteVar(item.name)
+                                 : qx.addByteVar(item.name, item.rows, item.cols);
             break;
         case edtSHORT:
-            var = spec.resizable ? qx.addResizeShortVar(spec.name)
-                                 : qx.addShortVar(spec.name, spec.rows, spec.cols);
+            var = item.resizable ? qx.addResizeShortVar(item.name)
+                                 : qx.addShortVar(item.name, item.rows, item.cols);
             break;
         case edtINT:
-            var = spec.resizable ? qx.addResizeIntVar(spec.name)
-                                 : qx.addIntVar(spec.name, spec.rows, spec.cols);
+            var = item.resizable ? qx.addResizeIntVar(item.name)
+                                 : qx.addIntVar(item.name, item.rows, item.cols);
             break;
         case edtFLOAT:
-            var = spec.resizable ? qx.addResizeFloatVar(spec.name)
-                                 : qx.addFloatVar(spec.name, spec.rows, spec.cols);
+            var = item.resizable ? qx.addResizeFloatVar(item.name)
+                                 : qx.addFloatVar(item.name, item.rows, item.cols);
             break;
         case edtDOUBLE:
-            var = spec.resizable ? qx.addResizeDoubleVar(spec.name)
-                                 : qx.addDoubleVar(spec.name, spec.rows, spec.cols);
+            var = item.resizable ? qx.addResizeDoubleVar(item.name)
+                                 : qx.addDoubleVar(item.name, item.rows, item.cols);
             break;
     }
-    if (var == nullptr) m_Err << "qxrun: --var: the name '" << spec.name << "' is taken\n";
+    if (var == nullptr) m_Err << "qxrun: --var: the name '" << item.name << "' is taken\n";
     return var != nullptr;
 }
 
-bool CRunSession::loadVar(const sFileSpec& spec) {
+bool CRunSession::loadVar(const sFileSpec& item) {
     sCsvData data;
     std::string error;
-    if (!readCsvFile(spec.path, data, error)) {
+    if (!readCsvFile(item.path, data, error)) {
         m_Err << "qxrun: --load: " << error << "\n";
         return false;
     }
-    CQXVariable* var = m_pCompiler->addResizeDoubleVar(spec.name);
+    CQXVariable* var = m_pCompiler->addResizeDoubleVar(item.name);
     if (var == nullptr) {
-        m_Err << "qxrun: --load: the name '" << spec.name << "' is taken\n";
+        m_Err << "qxrun: --load: the name '" << item.name << "' is taken\n";
         return false;
     }
     var->resizeVar(data.rows, data.cols);
@@ -170,11 +170,11 @@ bool CRunSession::listNamed(const std::vector<std::string>& names) {
 
 bool CRunSession::saveAll() {
     std::vector<std::string> names;
-    for (const sFileSpec& spec : m_Opts.saves) names.push_back(spec.name);
+    for (const sFileSpec& item : m_Opts.saves) names.push_back(item.name);
     if (!checkNames(names, "--save")) return false;
-    for (const sFileSpec& spec : m_Opts.saves) {
+    for (const sFileSpec& item : m_Opts.saves) {
         std::string error;
-        if (!writeCsvFile(spec.path, *m_pCompiler->getVar(spec.name), error)) {
+        if (!writeCsvFile(item.path, *m_pCompiler->getVar(item.name), error)) {
             m_Err << "qxrun: --save: " << error << "\n";
             return false;
         }

@@ -44,8 +44,8 @@ public:
     CQXCompiler& compiler() { return *m_pCompiler; }
 
 private:
-    bool declareVar(const sVarSpec& spec);
-    bool loadVar(const sFileSpec& spec);
+    bool declareVar(const sVarSpec& item);
+    bool loadVar(const sFileSpec& item);
     void report(const std::string& text, const std::string& source, int line, int pos,
                 bool withCaret);
 
