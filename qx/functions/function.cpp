@@ -3,7 +3,8 @@
 // interpreter invokes them through Call with the instruction's argument variables.
 #include "qx/functions/function.h"
 
-#include <utility>
+#include <cstddef>
+#include <vector>
 
 // ---- CQXFunction ----
 
@@ -115,11 +116,14 @@ CQXFuncManager::~CQXFuncManager() {
 
 bool CQXFuncManager::addFunc(CQXFunction* func) {
     if (func == nullptr || m_Index.count(func->getName()) != 0) return false;
-    // Reserve first: if growing the list throws, the index must not name a function the list
-    // does not hold.
-    m_List.reserve(m_List.size() + 1);
-    m_Index.emplace(func->getName(), func);
     m_List.push_back(func);
+    // If the index cannot grow, the list must not keep a function the caller still owns.
+    try {
+        m_Index.emplace(func->getName(), func);
+    } catch (...) {
+        m_List.pop_back();
+        throw;
+    }
     return true;
 }
 

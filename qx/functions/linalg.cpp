@@ -113,36 +113,58 @@ TMatrix solveDefinite(const Matrix& a, const Matrix& b, TMatrix& eigenvalues) {
     return deliver(solver.eigenvalues(), solver.eigenvectors(), eigenvalues);
 }
 
-// Any other pencil, through the real QZ decomposition. Only a pencil whose eigenvalues are
-// all real and finite can be delivered, since the result matrices hold real numbers: a complex
-// eigenvalue (nonzero imaginary part), or an infinite one (beta of zero), fails the call.
+// Any other pencil. A singular B gives the pencil an infinite eigenvalue (or leaves its
+// eigenvalues undefined), which fails the call; otherwise the eigenpairs are those of
+// B^-1 A, found by the real Schur iteration. Eigen's QZ-based generalized solver is not used:
+// on finite pencils whose entries span a wide range its deflation test can fail forever (one
+// branch of its loop has no iteration bound), while the Schur iteration is capped. Only real
+// eigenpairs can be delivered, since the result matrices hold real numbers: a complex
+// eigenvalue fails the call.
 TMatrix solveGeneral(const Matrix& a, const Matrix& b, TMatrix& eigenvalues) {
-    // The solver asserts when it is asked for anything, its status included, after its QZ
-    // step failed to converge; so that step is first run on its own (it is deterministic, and
-    // the solver repeats it with the same outcome).
-    const Eigen::RealQZ<Matrix> qz(a, b, false);
-    if (qz.info() != Eigen::Success) return TMatrix();
-    Eigen::GeneralizedEigenSolver<Matrix> solver(a, b, true);
+    const Eigen::FullPivLU<Matrix> lu(b);
+    if (!lu.isInvertible()) return TMatrix();
+    const Matrix c = lu.solve(a);
+    if (!c.allFinite()) return TMatrix();
+    const Eigen::EigenSolver<Matrix> solver(c, true);
     if (solver.info() != Eigen::Success) return TMatrix();
-    const Eigen::Index n = a.rows();
-    Vector values(n);
-    for (Eigen::Index i = 0; i < n; ++i) {
-        const std::complex<double> alpha = solver.alphas()(i);
-        const double beta = solver.betas()(i);
-        if (alpha.imag() != 0.0 || beta == 0.0) return TMatrix();
-        values(i) = alpha.real() / beta;
-    }
+    const Eigen::VectorXcd values = solver.eigenvalues();
+    if (!(values.imag().array() == 0.0).all()) return TMatrix();
     const Eigen::MatrixXcd vectors = solver.eigenvectors();
     if (!(vectors.imag().array() == 0.0).all()) return TMatrix();
-    return deliver(values, vectors.real(), eigenvalues);
+    return deliver(values.real(), vectors.real(), eigenvalues);
 }
 
+// The largest magnitude of m, or 1 for a zero matrix.
+double magnitude(const Matrix& m) {
+    const double largest = m.cwiseAbs().maxCoeff();
+    return largest > 0.0 ? largest : 1.0;
+}
+
+// Both matrices reach the solver scaled to a largest magnitude of 1, and the eigenvalues are
+// scaled back by the ratio afterwards (the eigenvectors do not change). Unscaled, entries
+// near the ends of the double range overflow inside the QZ iteration, and a NaN there can
+// keep that iteration from ever ending.
 TMatrix chooseGeneralizedSolver(const Matrix& a, const Matrix& b, TMatrix& eigenvalues) {
-    if (isSymmetric(a) && isSymmetric(b)) {
-        const Eigen::LLT<Matrix> cholesky(b);
-        if (cholesky.info() == Eigen::Success) return solveDefinite(a, b, eigenvalues);
+    const double scaleA = magnitude(a);
+    const double scaleB = magnitude(b);
+    const Matrix as = a / scaleA;
+    const Matrix bs = b / scaleB;
+    bool definite = false;
+    if (isSymmetric(as) && isSymmetric(bs)) {
+        definite = Eigen::LLT<Matrix>(bs).info() == Eigen::Success;
     }
-    return solveGeneral(a, b, eigenvalues);
+    TMatrix vectors =
+        definite ? solveDefinite(as, bs, eigenvalues) : solveGeneral(as, bs, eigenvalues);
+    const double ratio = scaleA / scaleB;
+    for (int i = 0; i < eigenvalues.m_Rows; ++i) {
+        double& value = eigenvalues.m_ppData[i][i];
+        value *= ratio;
+        if (!std::isfinite(value)) {
+            eigenvalues = TMatrix();
+            return TMatrix();
+        }
+    }
+    return vectors;
 }
 
 }  // namespace

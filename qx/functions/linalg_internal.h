@@ -43,9 +43,9 @@ int Rang(const TMatrix& a, double tolerance);
 // input or a failed solver gives an empty (0 x 0) result.
 TMatrix EigenS(const TMatrix& a, TMatrix& eigenvalues);
 // Generalized problem A v = l B v: the symmetric-definite solver when A is symmetric and B
-// symmetric positive definite, the general real solver otherwise. Eigenvectors are scaled to
-// unit length and ordered by ascending eigenvalue on both paths. Fails (0 x 0 result) when
-// an eigenvalue is complex or infinite.
+// symmetric positive definite, otherwise the real eigenproblem of B^-1 A. Eigenvectors are
+// scaled to unit length and ordered by ascending eigenvalue on both paths. Fails (0 x 0
+// result) when an eigenvalue is complex or infinite (B singular outside the definite case).
 TMatrix EigenA(const TMatrix& a, const TMatrix& b, TMatrix& eigenvalues);
 // Determinant of the n x n matrix given by its row table (LU decomposition with partial
 // pivoting); the rows are only read. NaN when n < 1 or the table or one of its rows is null.

@@ -273,3 +273,19 @@ TEST(DenseMatrixTest, StorageAndRoutinesRefuseWhatTheyCannotHold) {
     double* rows[2] = {nullptr, nullptr};
     EXPECT_TRUE(std::isnan(qxla::det(2, rows)));
 }
+
+TEST(DenseMatrixTest, GeneralizedSolverEndsOnPencilsSpanningTheDoubleRange) {
+    // A QZ iteration never finished on this pencil: its deflation test underflows.
+    const double a[4][4] = {
+        {-1, -2, 5e-324, 1e-300}, {1e-300, -2, 0, -2}, {-1e308, -1, 1, 0}, {-1, 2, 1e-300, 2}};
+    const double b[4][4] = {{3, -1, 1e308, -2}, {-2, 1e-300, 1, 1}, {-2, 1, 2, 0}, {3, 3, 2, 2}};
+    qxla::TMatrix ma(4, 4), mb(4, 4), values;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            ma.m_ppData[r][c] = a[r][c];
+            mb.m_ppData[r][c] = b[r][c];
+        }
+    }
+    const qxla::TMatrix vectors = qxla::EigenA(ma, mb, values);
+    EXPECT_EQ(vectors.m_Rows == 0, values.m_Rows == 0);
+}
