@@ -5,6 +5,7 @@
 // as often as it likes; single functions can be called with callFuncByName / callFuncByAddr.
 #pragma once
 
+#include <cstdarg>
 #include <list>
 #include <string>
 #include <unordered_set>
@@ -199,7 +200,10 @@ private:
     // program is dropped so it can never run with dangling function pointers.
     void invalidateProgram();
     bool callFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
-    bool callScriptFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    bool callFunction(CQXFunction* func, CQXVariable* const* args,
+                      const std::vector<CQXVariable*>* list);
+    bool callVariadic(CQXFunction* func, int count, va_list args);
+    bool callScriptFunction(CQXFunction* func, CQXVariable* const* args);
     bool callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
 
     CQXSharedParameter m_Shared;

@@ -8,11 +8,13 @@
 
 namespace {
 
-std::vector<CQXVariable*> collectArguments(int count, va_list args) {
-    std::vector<CQXVariable*> list;
-    list.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) list.push_back(va_arg(args, CQXVariable*));
-    return list;
+// Arguments of the variadic forms up to this count are collected on the stack; a script
+// function called with them needs no allocation at all.
+constexpr int kInlineArguments = 8;
+
+// Reads count arguments of type CQXVariable* into a buffer of at least count entries.
+void collectArguments(int count, va_list args, CQXVariable** out) {
+    for (int i = 0; i < count; ++i) out[i] = va_arg(args, CQXVariable*);
 }
 
 }  // namespace
@@ -25,9 +27,9 @@ bool CQXCompiler::callFuncByName(const std::string& name, int count, ...) {
     if (!func || count != func->m_ParamCount) return false;
     va_list args;
     va_start(args, count);
-    std::vector<CQXVariable*> list = collectArguments(count, args);
+    const bool ok = callVariadic(func, count, args);
     va_end(args);
-    return callFunction(func, list);
+    return ok;
 }
 
 bool CQXCompiler::callFuncByAddr(CQXFunction* func, int count, ...) {
@@ -35,8 +37,22 @@ bool CQXCompiler::callFuncByAddr(CQXFunction* func, int count, ...) {
     if (!func || count != func->m_ParamCount) return false;
     va_list args;
     va_start(args, count);
-    std::vector<CQXVariable*> list = collectArguments(count, args);
+    const bool ok = callVariadic(func, count, args);
     va_end(args);
+    return ok;
+}
+
+// count equals the function's parameter count. Few arguments go into a buffer on the stack;
+// library functions take their arguments as a vector, which is built from it.
+bool CQXCompiler::callVariadic(CQXFunction* func, int count, va_list args) {
+    if (count <= kInlineArguments) {
+        CQXVariable* buffer[kInlineArguments] = {};
+        collectArguments(count, args, buffer);
+        if (func->m_bIntern) return callFunction(func, buffer, nullptr);
+        return callFunction(func, std::vector<CQXVariable*>(buffer, buffer + count));
+    }
+    std::vector<CQXVariable*> list(static_cast<size_t>(count));
+    collectArguments(count, args, list.data());
     return callFunction(func, list);
 }
 
@@ -52,10 +68,17 @@ bool CQXCompiler::callFuncByAddr(CQXFunction* func, const std::vector<CQXVariabl
 
 bool CQXCompiler::callFunction(CQXFunction* func, const std::vector<CQXVariable*>& args) {
     if (!func || static_cast<int>(args.size()) != func->m_ParamCount) return false;
-    for (CQXVariable* arg : args)
-        if (!arg) return false;
+    return callFunction(func, args.data(), &args);
+}
+
+// args holds exactly the function's parameter count of arguments; list is the same arguments
+// as a vector, or null when the caller has none (then the function is a script function).
+bool CQXCompiler::callFunction(CQXFunction* func, CQXVariable* const* args,
+                               const std::vector<CQXVariable*>* list) {
+    for (int i = 0; i < func->m_ParamCount; ++i)
+        if (!args[i]) return false;
     if (m_RunDepth++ == 0) m_Shared.beginRun();
-    bool ok = func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, args);
+    bool ok = func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, *list);
     --m_RunDepth;
     return ok;
 }
@@ -74,12 +97,14 @@ bool CQXCompiler::callLibraryFunction(CQXFunction* func, const std::vector<CQXVa
 
 // Value parameters must match the argument's shape and take a copy of it; a reference
 // parameter is bound to the host's variable for the call, as a compiled call binds it.
-bool CQXCompiler::callScriptFunction(CQXFunction* func, const std::vector<CQXVariable*>& args) {
+bool CQXCompiler::callScriptFunction(CQXFunction* func, CQXVariable* const* args) {
     for (int i = 0; i < func->m_ParamCount; ++i) {
         CQXVariable* param = func->m_Varlist.getVar(i);
-        CQXVariable* arg = args[static_cast<size_t>(i)];
+        CQXVariable* arg = args[i];
         if (param->getVarState(vsREFERENCE)) {
-            if (!param->bindCopyOf_intern(*arg)) return false;
+            // A resizable variable is refused, as a compiled call refuses it: the body could
+            // resize it and leave the parameter pointing at the storage that resize freed.
+            if (arg->getVarState(vsRESIZABLE) || !param->bindCopyOf_intern(*arg)) return false;
         } else {
             if (!param->compareVar(arg)) return false;
             param->setmatrix(arg);

@@ -124,6 +124,23 @@ T storeConvert(double v, bool clip) {
     return plainConvert<T>(v);
 }
 
+// Copies rows x cols elements from src to dst with the clipping rule, row by row in the two
+// element types. An absent source row (or row array) reads as zeros, as getData_intern does; an
+// absent destination row is skipped.
+template <class T, class S>
+void copyRows(T** dst, S** src, int rows, int cols, bool clip) {
+    for (int r = 0; r < rows; ++r) {
+        T* out = dst[r];
+        if (out == nullptr) continue;
+        const S* in = src != nullptr ? src[r] : nullptr;
+        if (in == nullptr) {
+            std::fill_n(out, cols, storeConvert<T>(0.0, clip));
+            continue;
+        }
+        for (int c = 0; c < cols; ++c) out[c] = storeConvert<T>(static_cast<double>(in[c]), clip);
+    }
+}
+
 // The largest block one variable may own: 1 TiB. It is far beyond the memory of the machines qx
 // runs on, and it is also the largest request the address sanitizer's allocator serves, so a
 // refused size fails the same way (std::bad_alloc) in every build.
@@ -696,11 +713,14 @@ void CQXVariable::setmatrix(const CQXVariable* src) {
     const bool clip = clippingOn(m_pShared);
     withRows(*this, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
+        if (snapshot.empty()) {
+            withRows(*src, [&](auto srcRows) { copyRows(rowArray, srcRows, rows, cols, clip); });
+            return;
+        }
         std::size_t k = 0;
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < cols; ++c, ++k) {
-                const double v = snapshot.empty() ? src->getData_intern(r, c) : snapshot[k];
-                if (rowArray[r] != nullptr) rowArray[r][c] = storeConvert<T>(v, clip);
+                if (rowArray[r] != nullptr) rowArray[r][c] = storeConvert<T>(snapshot[k], clip);
             }
         }
     });

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/product_internal.h"
+#include "qx/values/scalar_math_internal.h"
 #include "qx/values/variable.h"
 
 namespace {
@@ -105,13 +107,23 @@ bool zipInto(double** out, const CQXVariable& a, const CQXVariable& b, Extent e,
     return complete;
 }
 
-// An operation that is defined for every pair of elements.
+// out(i, j) := f(a(i, j), b(i, j)) for an operation defined on every pair. The inner loop has no
+// exit, so the compiler can vectorise it for every pair of element types.
+template <class TA, class TB, class F>
+void mapRows(double** out, TA** ra, TB** rb, Extent e, F f) {
+    for (int i = 0; i < e.rows; ++i) {
+        const TA* x = ra[i];
+        const TB* y = rb[i];
+        double* dst = out[i];
+        if (x == nullptr || y == nullptr || dst == nullptr) continue;
+        for (int j = 0; j < e.cols; ++j)
+            dst[j] = f(static_cast<double>(x[j]), static_cast<double>(y[j]));
+    }
+}
+
 template <class F>
-auto total(F f) {
-    return [f](double x, double y, double& r) {
-        r = f(x, y);
-        return true;
-    };
+void mapInto(double** out, const CQXVariable& a, const CQXVariable& b, Extent e, F f) {
+    withRows(a, [&](auto** ra) { withRows(b, [&](auto** rb) { mapRows(out, ra, rb, e, f); }); });
 }
 
 // Writes rows x cols of the product of a (rows x inner) and b (inner x cols) into out. Every
@@ -135,6 +147,9 @@ void productRows(double** out, TA** ra, TB** rb, int rows, int inner, int cols) 
 
 void product(double** out, const CQXVariable& a, const CQXVariable& b, int rows, int cols) {
     const int inner = std::min(a.getCols(), b.getRows());
+    if (qxproduct::worthBlocking(rows, inner, cols) &&
+        qxproduct::blockedProduct(out, a, b, rows, inner, cols))
+        return;
     withRows(a, [&](auto** ra) {
         withRows(b, [&](auto** rb) { productRows(out, ra, rb, rows, inner, cols); });
     });
@@ -219,14 +234,12 @@ bool CQXVariable::divsingle(double s, const CQXVariable* a) {
 
 void CQXVariable::addmatrix(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            total([](double x, double y) { return x + y; }));
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) { return x + y; });
 }
 
 void CQXVariable::submatrix(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            total([](double x, double y) { return x - y; }));
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) { return x - y; });
 }
 
 // The product is built in a scratch matrix when the result shares storage with an operand:
@@ -252,14 +265,22 @@ void CQXVariable::mulmatrix(const CQXVariable* b, const CQXVariable* a) {
 
 void CQXVariable::elementmul(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            total([](double x, double y) { return x * y; }));
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) { return x * y; });
 }
 
 // With smart error off the walk stops at the first zero divisor; what was written stays.
 bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return true;
     const bool smart = smartErrorOn(*this);
+    if (smart) {
+        // The quotient is computed for every pair and replaced where the divisor is 0, so the
+        // loop has no branch; a quotient by a non-zero divisor is the same either way.
+        mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) {
+            const double q = x / y;
+            return y != 0.0 ? q : DBL_MAX;
+        });
+        return true;
+    }
     return zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
                    [smart](double x, double y, double& r) {
                        if (y != 0.0) {
@@ -274,21 +295,21 @@ bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
 // NaN does not compare equal to 0, so it counts as true in the logical kernels.
 void CQXVariable::elementand(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            total([](double x, double y) { return (x != 0.0 && y != 0.0) ? 1.0 : 0.0; }));
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            [](double x, double y) { return (x != 0.0 && y != 0.0) ? 1.0 : 0.0; });
 }
 
 void CQXVariable::elementor(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            total([](double x, double y) { return (x != 0.0 || y != 0.0) ? 1.0 : 0.0; }));
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            [](double x, double y) { return (x != 0.0 || y != 0.0) ? 1.0 : 0.0; });
 }
 
 // Exclusive or compares the values themselves, not their truth: 1 xor 2 is 1.
 void CQXVariable::elementxor(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            total([](double x, double y) { return x != y ? 1.0 : 0.0; }));
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b),
+            [](double x, double y) { return x != y ? 1.0 : 0.0; });
 }
 
 // x raised to e into element (0, 0). The undefined cases (0^0, a negative base with a fractional
@@ -329,7 +350,7 @@ bool CQXVariable::modulosingle(double s, const CQXVariable* a) {
         return true;
     }
     if (m_ppDouble == nullptr || a == nullptr) return true;
-    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return std::fmod(x, s); });
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxmath::fmodExact(x, s); });
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "qx/vm/interpreter.h"
 
 #include "qx/core/shared_parameter.h"
+#include "qx/vm/scalar_path_internal.h"
 
 #include <cstddef>
 #include <string>
@@ -146,24 +147,49 @@ eInterpreterState CQXInterpreter::run() {
     return isOK;
 }
 
-// One instruction: operand resolution, the opcode, and the release of the range views, which
-// happens on every path, also when the instruction ends the block or throws.
+// One instruction. Whole 1x1 double operands take the direct path, which needs no resolution
+// and no range views; everything else takes the general path.
 eInterpreterState CQXInterpreter::step(sByteCode& code, Flow& flow) {
+    bool holds = false;
+    try {
+        switch (qxscalar::run(code, holds)) {
+            case qxscalar::Outcome::kDone:
+                return isOK;
+            case qxscalar::Outcome::kReturn:
+                return isRETURN;
+            case qxscalar::Outcome::kCondition:
+                return runBranch(code, holds, flow);
+            case qxscalar::Outcome::kGeneral:
+                break;
+        }
+    } catch (...) {
+        return failUnknown(code);
+    }
+    return stepGeneral(code, flow);
+}
+
+// Operand resolution, the opcode, and the release of the range views, which happens on every
+// path, also when the instruction ends the block or throws.
+eInterpreterState CQXInterpreter::stepGeneral(sByteCode& code, Flow& flow) {
     Operands ops{code.m_Var1.m_pVar, code.m_Var2.m_pVar, {false, false}};
     eInterpreterState state = isEXCEPTION;
     try {
         if (resolve(code, ops)) state = execute(code, ops, flow);
     } catch (...) {
-        // Recording the error allocates text; if even that fails the block still ends with
-        // isEXCEPTION, holding its previous record.
-        try {
-            state = fail(code, "Unknown Exception", nullptr);
-        } catch (...) {
-            state = isEXCEPTION;
-        }
+        state = failUnknown(code);
     }
     releaseRanges(ops);
     return state;
+}
+
+// Recording the error allocates text; if even that fails the block still ends with
+// isEXCEPTION, holding its previous record.
+eInterpreterState CQXInterpreter::failUnknown(const sByteCode& code) {
+    try {
+        return fail(code, "Unknown Exception", nullptr);
+    } catch (...) {
+        return isEXCEPTION;
+    }
 }
 
 // The four checks run in a fixed order, each ending the instruction on its first error: A's
@@ -298,6 +324,10 @@ eInterpreterState CQXInterpreter::runBlock(CQXInterpreter* block) {
 eInterpreterState CQXInterpreter::runCondition(const sByteCode& code, const CQXVariable* cond,
                                                Flow& flow) {
     const bool holds = cond != nullptr && cond->isInitialized() && !cond->equalsingle(0.0);
+    return runBranch(code, holds, flow);
+}
+
+eInterpreterState CQXInterpreter::runBranch(const sByteCode& code, bool holds, Flow& flow) {
     CQXInterpreter* branch = holds ? code.m_pBlock : code.m_pElseBlock;
     const eInterpreterState state = branch != nullptr ? branch->Interprete() : isOK;
     const bool repeat = holds && code.m_bRepeat;

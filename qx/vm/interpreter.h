@@ -72,6 +72,8 @@ private:
     enum class Flow { kNext, kRestart, kEnd };
 
     eInterpreterState step(sByteCode& code, Flow& flow);
+    eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
+    eInterpreterState failUnknown(const sByteCode& code);
     bool resolve(const sByteCode& code, Operands& ops);
     bool resolveElement(const sByteCode& code, int which, CQXVariable*& out);
     bool resolveRange(const sByteCode& code, int which, Operands& ops, CQXVariable*& out);
@@ -82,6 +84,7 @@ private:
     // Sub-blocks of otBLOCK and otCONDITION and what their end state means here.
     eInterpreterState runBlock(CQXInterpreter* block);
     eInterpreterState runCondition(const sByteCode& code, const CQXVariable* cond, Flow& flow);
+    eInterpreterState runBranch(const sByteCode& code, bool holds, Flow& flow);
     // The one place that records a run-time error of this block.
     eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
     eInterpreterState run();
