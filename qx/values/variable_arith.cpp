@@ -11,6 +11,7 @@
 
 #include "qx/core/shared_parameter.h"
 #include "qx/values/product_internal.h"
+#include "qx/values/rows_internal.h"
 #include "qx/values/scalar_math_internal.h"
 #include "qx/values/variable.h"
 
@@ -33,29 +34,7 @@ Extent common(const CQXVariable& x, const CQXVariable& y, const CQXVariable& z) 
     return {std::min(xy.rows, z.getRows()), std::min(xy.cols, z.getCols())};
 }
 
-template <class T, class Visit>
-void visitIfPresent(T** rows, Visit& visit) {
-    if (rows != nullptr) visit(rows);
-}
-
-// Calls visit with the variable's row array in its own element type, so the element type is
-// decided once per kernel call and the loops inside are typed. A variable without a row array
-// is not visited.
-template <class Visit>
-void withRows(const CQXVariable& v, Visit&& visit) {
-    switch (v.getDataType()) {
-        case edtBYTE:
-            return visitIfPresent(v.getBytePtr_intern(), visit);
-        case edtSHORT:
-            return visitIfPresent(v.getShortPtr_intern(), visit);
-        case edtINT:
-            return visitIfPresent(v.getIntPtr_intern(), visit);
-        case edtFLOAT:
-            return visitIfPresent(v.getFloatPtr_intern(), visit);
-        case edtDOUBLE:
-            return visitIfPresent(v.getDoublePtr_intern(), visit);
-    }
-}
+using qxrows::withRows;
 
 // A record without shared parameters behaves like a fresh one: both options on.
 bool smartErrorOn(const CQXVariable& v) {

@@ -1,35 +1,12 @@
 // The comparison kernels of CQXVariable behind the interpreter's comparison opcodes and the truth
 // test of conditions: a whole matrix compares as one boolean that holds when the relation holds
 // for every element.
+#include "qx/values/rows_internal.h"
 #include "qx/values/variable.h"
 
 namespace {
 
-template <class T, class Visit>
-bool visitIfPresent(T** rows, Visit& visit) {
-    if (rows == nullptr) return false;
-    visit(rows);
-    return true;
-}
-
-// Calls visit with the variable's row array in its own element type, so the element type is
-// decided once per comparison. False, and nothing visited, when the row array is absent.
-template <class Visit>
-bool withRows(const CQXVariable& v, Visit&& visit) {
-    switch (v.getDataType()) {
-        case edtBYTE:
-            return visitIfPresent(v.getBytePtr_intern(), visit);
-        case edtSHORT:
-            return visitIfPresent(v.getShortPtr_intern(), visit);
-        case edtINT:
-            return visitIfPresent(v.getIntPtr_intern(), visit);
-        case edtFLOAT:
-            return visitIfPresent(v.getFloatPtr_intern(), visit);
-        case edtDOUBLE:
-            return visitIfPresent(v.getDoublePtr_intern(), visit);
-    }
-    return false;
-}
+using qxrows::withRows;
 
 // The relations, each written as the test of a pair that breaks it. An ordering is broken only by
 // an ordered pair, so a NaN on either side never breaks one; equality is broken by any NaN.
