@@ -125,6 +125,7 @@ public:
 
 #ifdef QX_INTERNAL_API
     const CQXInterpreter& getMainBlock_intern() const { return m_MainBlock; }
+    const CQXFuncManager& getFuncManager_intern() const { return m_FuncManager; }
 #endif
 
 private:

@@ -18,39 +18,43 @@ public:
 }  // namespace
 
 TEST(ErrorRecordTest, RendersTypeLocationOneLessAndDetail) {
+    const struct {
+        eErrorType type;
+        int line, pos;
+        const char* detail;
+        const char* expected;
+    } cases[] = {
+        {etSYNTAX, 2, 7, "colon expected", "Syntaxerror on line 2, position 6. colon expected"},
+        // At the very start of a script the position shows -1; an empty detail keeps its blank.
+        {etNAMEEXPECTED, 1, 0, "", "Name expected on line 1, position -1. "},
+        {etUNKNOWNIDENT, 3, 5, "\nName= foo",
+         "Unknown Identifier on line 3, position 4. \nName= foo"},
+        // Line -1 drops the location; the interpreter's type text ends in a blank of its own.
+        {etSYNTAX, -1, -1, "unexpected symbol", "Syntaxerror unexpected symbol"},
+        {etINTERPRETER, -1, -1, "Nothing to Interprete",
+         "Interpreter Error:  Nothing to Interprete"},
+        // The shown position is computed without overflow even for the smallest int.
+        {etSYNTAX, INT_MAX, INT_MIN, "", "Syntaxerror on line 2147483647, position -2147483649. "},
+    };
     ErrorRecord e;
-    EXPECT_FALSE(e.setError(etSYNTAX, 2, 7, "colon expected"));
-    EXPECT_EQ("Syntaxerror on line 2, position 6. colon expected", e.getError());
-
-    // An error at the very start of a script shows position -1; an empty detail still leaves
-    // the blank before it.
-    e.setError(etNAMEEXPECTED, 1, 0, "");
-    EXPECT_EQ("Name expected on line 1, position -1. ", e.getError());
-
-    // The unknown-identifier detail carries its own line break.
-    e.setError(etUNKNOWNIDENT, 3, 5, "\nName= foo");
-    EXPECT_EQ("Unknown Identifier on line 3, position 4. \nName= foo", e.getError());
+    for (const auto& c : cases) {
+        EXPECT_FALSE(e.setError(c.type, c.line, c.pos, c.detail));
+        EXPECT_EQ(c.expected, e.getError());
+    }
 }
 
-TEST(ErrorRecordTest, LineMinusOneDropsTheLocation) {
+TEST(ErrorRecordTest, ExceptionNamesTheVariableOnlyWhenGivenAndTheLastReportWins) {
     ErrorRecord e;
-    e.setError(etSYNTAX, -1, -1, "unexpected symbol");
-    EXPECT_EQ("Syntaxerror unexpected symbol", e.getError());
-    // The interpreter type text ends in a blank, so two blanks precede the detail.
-    e.setError(etINTERPRETER, -1, -1, "Nothing to Interprete");
-    EXPECT_EQ("Interpreter Error:  Nothing to Interprete", e.getError());
-}
-
-TEST(ErrorRecordTest, ExceptionNamesTheVariableOnlyWhenGiven) {
-    ErrorRecord e;
-    EXPECT_FALSE(e.setException("Division by zero", 4, 9, ""));
+    EXPECT_FALSE(e.setException("Division by zero", 4, 9, "a"));
     EXPECT_EQ(etINTERPRETER, e.getType());
-    EXPECT_EQ("Interpreter Error:  on line 4, position 8. Division by zero", e.getError());
-
-    e.setException("Division by zero", 4, 9, "a");
     EXPECT_EQ("Interpreter Error:  on line 4, position 8. Division by zero accessing Variable a",
               e.getError());
     EXPECT_EQ("Division by zero accessing Variable a", e.getText());
+    e.setException("y", 7, 8, "");
+    EXPECT_EQ("Interpreter Error:  on line 7, position 7. y", e.getError());
+    e.setError(etDECLARATION, 3, 4, "second");
+    EXPECT_EQ("Error in Declaration or Variable already declared on line 3, position 3. second",
+              e.getError());
 }
 
 TEST(ErrorRecordTest, ReaderReturnsTheStoredPositionNotTheShownOne) {
@@ -63,17 +67,6 @@ TEST(ErrorRecordTest, ReaderReturnsTheStoredPositionNotTheShownOne) {
     EXPECT_EQ(12, line);
     EXPECT_EQ(30, pos);
     EXPECT_EQ("Index Error on line 12, position 29. ", text);
-}
-
-TEST(ErrorRecordTest, LastReportWinsAndNothingAccumulates) {
-    ErrorRecord e;
-    e.setError(etSYNTAX, 1, 2, "first");
-    e.setError(etDECLARATION, 3, 4, "second");
-    EXPECT_EQ("Error in Declaration or Variable already declared on line 3, position 3. second",
-              e.getError());
-    e.setException("x", 5, 6, "v");
-    e.setException("y", 7, 8, "");
-    EXPECT_EQ("Interpreter Error:  on line 7, position 7. y", e.getError());
 }
 
 TEST(ErrorRecordTest, TypesWithoutTextReadNoError) {
@@ -94,13 +87,8 @@ TEST(ErrorRecordTest, TypesWithoutTextReadNoError) {
     EXPECT_EQ("No Error d", e.getError());
 }
 
-TEST(ErrorRecordTest, FreshRecordAndExtremePositionsRenderSafely) {
+TEST(ErrorRecordTest, FreshRecordIsAnUnknownErrorAtTheStart) {
     ErrorRecord fresh;
     EXPECT_EQ(etUNKNOWN, fresh.getType());
     EXPECT_EQ("Unknown Error on line 0, position -1. ", fresh.getError());
-
-    // The shown position is computed without overflow even for the smallest int.
-    ErrorRecord e;
-    e.setError(etSYNTAX, INT_MAX, INT_MIN, "");
-    EXPECT_EQ("Syntaxerror on line 2147483647, position -2147483649. ", e.getError());
 }

@@ -1,5 +1,7 @@
-// The statistics and linear-algebra routines on variables (median, variance, std, determinant,
-// rank, inverse, both eigen problems, the fills) and the dense-matrix layer beneath them.
+// Statistics and linear algebra: the routines on variables (median, variance, std, determinant,
+// rank, inverse, both eigen problems, the fills), the dense-matrix layer beneath them, and the
+// standard functions min, max, median, inverse, eigens and eigena called as the interpreter
+// calls them (argument checks in order, their texts, and the error record after a failure).
 #include "qx/functions/calculation.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +11,13 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
 #include "qx/functions/linalg_internal.h"
+#include "qx/functions/linear_algebra.h"
+#include "qx/functions/statistics.h"
 #include "qx/values/variable.h"
 
 namespace {
@@ -35,10 +40,34 @@ struct Fixture {
         owned.push_back(std::make_unique<CQXVariable>(&shared));
         return owned.back().get();
     }
+    // Calls a standard function through the base class and returns its result row by row;
+    // empty when the call fails.
+    std::vector<double> call(CQXFunction& f, std::vector<CQXVariable*> args) {
+        if (f.Call(&args) != isOK) return {};
+        std::vector<double> out;
+        const CQXVariable* r = f.getReturnValue();
+        for (int i = 0; i < r->getRows(); ++i) {
+            for (int j = 0; j < r->getCols(); ++j) out.push_back(r->getData(i, j));
+        }
+        return out;
+    }
+    // Calls f expecting a failure and returns the text of its error record.
+    std::string refusal(CQXFunction& f, std::vector<CQXVariable*> args) {
+        EXPECT_EQ(f.Call(&args), isEXCEPTION);
+        return f.getError().getText();
+    }
     CQXSharedParameter shared;
     CQXCalculation calc{&shared};
     std::vector<std::unique_ptr<CQXVariable>> owned;
 };
+using Harness = Fixture;
+using Values = std::vector<double>;
+
+std::vector<int> types(const CQXFunction& f) {
+    std::vector<int> out;
+    for (int i = 0; i < f.getParamCount(); ++i) out.push_back(f.getParamType(i));
+    return out;
+}
 
 double at(const CQXVariable* v, int r, int c) {
     return v->getData(r, c);
@@ -288,4 +317,137 @@ TEST(DenseMatrixTest, GeneralizedSolverEndsOnPencilsSpanningTheDoubleRange) {
     }
     const qxla::TMatrix vectors = qxla::EigenA(ma, mb, values);
     EXPECT_EQ(vectors.m_Rows == 0, values.m_Rows == 0);
+}
+
+TEST(StatisticsFunctionTest, MinAndMaxTakeTheSecondElementWhenEqualOrUnordered) {
+    Harness h;
+    CMinimum min("min", &h.shared);
+    CMaximum max("max", &h.shared);
+    EXPECT_EQ(h.call(min, {h.make(1, 2, {1, 5}), h.make(1, 2, {3, 2})}), (Values{1, 2}));
+    EXPECT_EQ(h.call(max, {h.make(1, 2, {1, 5}), h.make(1, 2, {3, 2})}), (Values{3, 5}));
+    // Any element types, compared as doubles; the result takes each call's shape.
+    EXPECT_EQ(h.call(max, {h.make(2, 1, {200, 3}, edtBYTE), h.make(2, 1, {-1, 7e4}, edtINT)}),
+              (Values{200, 7e4}));
+    EXPECT_EQ(max.getReturnValue()->getRows(), 2);
+
+    CQXVariable* a = h.make(1, 3, {kNaN, 1, 0.0});
+    CQXVariable* b = h.make(1, 3, {4, kNaN, -0.0});
+    for (CQXFunction* f : {static_cast<CQXFunction*>(&min), static_cast<CQXFunction*>(&max)}) {
+        const Values r = h.call(*f, {a, b});
+        ASSERT_EQ(r.size(), 3u);
+        EXPECT_EQ(r[0], 4.0);
+        EXPECT_TRUE(std::isnan(r[1]));
+        EXPECT_TRUE(std::signbit(r[2]));
+    }
+}
+
+TEST(StatisticsFunctionTest, MedianPicksTheMiddleOfThreeAndCountsNaNAsLargest) {
+    Harness h;
+    CMedian median("median", &h.shared);
+    EXPECT_EQ(h.call(median, {h.make(1, 2, {1, 9}), h.make(1, 2, {5, 3}), h.make(1, 2, {3, 6})}),
+              (Values{3, 6}));
+    EXPECT_EQ(h.call(median, {h.make(1, 2, {2, 7}), h.make(1, 2, {2, 7}), h.make(1, 2, {2, 0})}),
+              (Values{2, 7}));
+    const Values r =
+        h.call(median, {h.make(1, 2, {kNaN, kNaN}), h.make(1, 2, {1, kNaN}), h.make(1, 2, {3, 2})});
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0], 3.0);
+    EXPECT_TRUE(std::isnan(r[1]));
+}
+
+TEST(StatisticsFunctionTest, MismatchedOrEmptyArgumentsAreRefusedWithText) {
+    Harness h;
+    CMinimum min("min", &h.shared);
+    CMedian median("median", &h.shared);
+    ASSERT_EQ(h.call(min, {h.make(1, 1, {8}), h.make(1, 1, {9})}), Values{8});
+
+    EXPECT_TRUE(h.call(min, {h.make(2, 2), h.make(2, 3)}).empty());
+    EXPECT_EQ(min.getError().getText(), "Size of Parameters must be equal");
+    EXPECT_EQ(min.getError().getLine(), -1);
+    EXPECT_EQ(min.getReturnValue()->getData(0, 0), 8.0);  // the previous result stays
+    EXPECT_TRUE(h.call(median, {h.make(1, 2), h.make(1, 2), h.make(2, 1)}).empty());
+    EXPECT_EQ(median.getError().getText(), "Size of Parameters must be equal");
+
+    CQXVariable none(&h.shared);
+    EXPECT_TRUE(h.call(min, {&none, &none}).empty());
+    EXPECT_EQ(min.getError().getText(), "Parameters must not be empty");
+    EXPECT_TRUE(h.call(median, {h.make(1, 1), h.make(1, 1)}).empty());
+    EXPECT_EQ(median.getError().getText(), "Wrong number of Parameters");
+}
+
+TEST(LinearAlgebraFunctionTest, InverseOfItsOwnResultAndOfIntegerArguments) {
+    // Plain results are pinned by the library-calls golden script.
+    Harness h;
+    CInverse inverse("inverse", &h.shared);
+    CQXFunction& f = inverse;
+    std::vector<CQXVariable*> args{h.make(2, 2, {2, 0, 0, 4})};
+    ASSERT_EQ(f.Call(&args), isOK);
+    CQXVariable* r = f.getReturnValue();
+    args = {r};
+    ASSERT_EQ(f.Call(&args), isOK);
+    EXPECT_EQ(at(r, 1, 1), 4.0);
+    args = {h.make(1, 1, {8}, edtINT)};
+    ASSERT_EQ(f.Call(&args), isOK);
+    EXPECT_EQ(r->getRows(), 1);
+    EXPECT_EQ(at(r, 0, 0), 0.125);
+}
+
+TEST(LinearAlgebraFunctionTest, InverseRefusesNonSquareAndFailsSilentlyWhenSingular) {
+    Harness h;
+    CInverse inverse("inverse", &h.shared);
+    // A singular matrix fails without a text of its own: the record is still the fresh one.
+    EXPECT_EQ(h.refusal(inverse, {h.make(2, 2, {1, 2, 2, 4})}), "");
+    EXPECT_EQ(inverse.getError().getType(), etUNKNOWN);
+    const std::string text = "Size of Parameter must be NxN in Function inverse";
+    EXPECT_EQ(h.refusal(inverse, {h.make(2, 3)}), text);
+    EXPECT_EQ(inverse.getError().getType(), etINTERPRETER);
+    CQXVariable none(&h.shared);
+    EXPECT_EQ(h.refusal(inverse, {&none}), text);
+    // After that failure a singular matrix leaves its text in place.
+    EXPECT_EQ(h.refusal(inverse, {h.make(3, 3)}), text);
+}
+
+TEST(LinearAlgebraFunctionTest, EigenFunctionsCheckTheirArgumentsInOrder) {
+    Harness h;
+    CEigenS s("eigens", &h.shared);
+    CEigenA a("eigena", &h.shared);
+    EXPECT_EQ(types(s), (std::vector<int>{ptVALUE, ptREFERENCE, ptREFERENCE}));
+    EXPECT_EQ(types(a), (std::vector<int>{ptVALUE, ptVALUE, ptREFERENCE, ptREFERENCE}));
+    CQXVariable* ok = h.make(2, 2);
+    CQXVariable* bad = h.make(2, 3);
+    CQXVariable* big = h.make(3, 3);
+    EXPECT_EQ(h.refusal(s, {bad, bad, bad}), "Size of Matrix 1 must be NxN");
+    EXPECT_EQ(h.refusal(s, {ok, bad, bad}), "Size of Matrix 2 (eigenvectors) must be NxN");
+    EXPECT_EQ(h.refusal(s, {ok, ok, bad}), "Size of Matrix 3 (eigenvalues) must be NxN");
+    EXPECT_EQ(h.refusal(s, {ok, big, big}), "Sizes of Matrices must be identical");
+    EXPECT_EQ(h.refusal(s, {ok, ok, big}), "Sizes of Matrices must be identical");
+    EXPECT_EQ(h.refusal(a, {bad, bad, bad, bad}), "Size of Matrix 1 must be NxN");
+    EXPECT_EQ(h.refusal(a, {ok, bad, bad, bad}), "Size of Matrix 2 must be NxN");
+    EXPECT_EQ(h.refusal(a, {ok, ok, bad, bad}), "Size of Matrix 3 (eigenvectors) must be NxN");
+    EXPECT_EQ(h.refusal(a, {ok, ok, ok, bad}), "Size of Matrix 4 (eigenvalues) must be NxN");
+    EXPECT_EQ(h.refusal(a, {ok, big, ok, ok}), "Sizes of Matrices must be identical");
+}
+
+TEST(LinearAlgebraFunctionTest, EigenFunctionsWriteTheirReferencesAndKeepTheRecordOnFailure) {
+    Harness h;
+    CEigenS eigens("eigens", &h.shared);
+    CQXFunction& f = eigens;
+    // Eigenvalues 1, 2, 11; the eigenvector of 2 is the first unit vector up to its sign.
+    CQXVariable* v = h.make(3, 3, {7, 7, 7, 7, 7, 7, 7, 7, 7});
+    CQXVariable* d = h.make(3, 3, {7, 7, 7, 7, 7, 7, 7, 7, 7});
+    std::vector<CQXVariable*> args{h.make(3, 3, {2, 0, 0, 0, 3, 4, 0, 4, 9}), v, d};
+    ASSERT_EQ(f.Call(&args), isOK);
+    EXPECT_NEAR(at(d, 0, 0), 1.0, 1e-12);
+    EXPECT_NEAR(at(d, 1, 1), 2.0, 1e-12);
+    EXPECT_NEAR(at(d, 2, 2), 11.0, 1e-12);
+    EXPECT_EQ(at(d, 0, 2) + at(d, 2, 1) + at(d, 1, 0), 0.0);
+    EXPECT_NEAR(std::fabs(at(v, 0, 1)), 1.0, 1e-12);
+    EXPECT_EQ(f.getReturnValue()->getData(0, 0), 0.0);  // the return variable is not written
+
+    EXPECT_EQ(h.refusal(eigens, {h.make(2, 2, {1, 2, 3, 4}), h.make(2, 2), h.make(2, 2)}), "");
+    CEigenA eigena("eigena", &h.shared);
+    CQXVariable* eye = h.make(2, 2, {1, 0, 0, 1});
+    h.refusal(eigena, {eye, eye, h.make(2, 3), h.make(2, 2)});
+    EXPECT_EQ(h.refusal(eigena, {h.make(2, 2, {0, -1, 1, 0}), eye, h.make(2, 2), h.make(2, 2)}),
+              "Size of Matrix 3 (eigenvectors) must be NxN");
 }

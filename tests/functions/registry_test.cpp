@@ -1,5 +1,5 @@
-// Function objects and the function registry: the state of a fresh function, its parameter
-// list, refused calls, copies, and the registry's ownership, lookup and deletion order.
+// Function objects and the function registry: the parameter list, copies, and the registry's
+// ownership, lookup and deletion order.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,22 +46,6 @@ std::vector<std::string> names(const CQXFuncManager& registry) {
 }
 
 }  // namespace
-
-TEST(FunctionObjectTest, FreshFunctionHasResizableZeroResultAndUnknownError) {
-    CQXSharedParameter shared;
-    CProbe f("probe", &shared);
-    const CQXVariable* ret = f.getReturnValue();
-    EXPECT_EQ(ret->getVarType(), vtSINGLE);
-    EXPECT_EQ(ret->getDataType(), edtDOUBLE);
-    EXPECT_TRUE(ret->getVarState(vsRESIZABLE));
-    EXPECT_EQ(ret->getData(0, 0), 0.0);
-    const CQXError err = f.getError();
-    EXPECT_EQ(err.getType(), etUNKNOWN);
-    EXPECT_EQ(err.getLine() + err.getPos(), 0);
-    EXPECT_EQ(err.getText(), "");
-    EXPECT_TRUE(f.getReturnType());
-    EXPECT_EQ(f.getBlock(), nullptr);
-}
 
 TEST(FunctionObjectTest, ParamListFollowsCountAndIgnoresIndicesOutsideIt) {
     CQXSharedParameter shared;

