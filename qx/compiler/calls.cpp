@@ -29,9 +29,11 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
     call.m_Opt = otCALL;
     call.m_pFunc = func;
     std::vector<sByteCodeVar> args(count > 0 ? count : 0);
+    std::vector<sByteCode> bindings;
     for (int i = 0; i < count; ++i) {
         if (!evalExpression(block, args[i], level + 1)) return false;
-        if (!func->m_bIntern && !passLibraryArgument(block, func, i, args[i], call)) return false;
+        if (!func->m_bIntern && !passLibraryArgument(block, func, i, args[i], call, bindings))
+            return false;
         if (i < count - 1 && m_Parser.nextToken() != ttCOMMA)
             return syntaxError(etSYNTAX, "function needs more arguments");
     }
@@ -41,6 +43,10 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
     }
     if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
     --m_OpenBrackets;
+    // The reference bindings come after the code of every argument, right before the call: a
+    // later argument may run a script function that resizes a variable an earlier argument
+    // refers to, and a binding made before that would point at the storage the resize freed.
+    for (const sByteCode& binding : bindings) emitAt(block, binding, binding.m_Line, binding.m_Pos);
     if (func->m_bReturnType) {
         call.m_pResult = newTemp();
         ret.m_pVar = call.m_pResult;
@@ -51,9 +57,12 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
 
 // A library or host function receives value arguments as double copies and reference arguments
 // as variables that share the caller's storage. A literal constant is first copied, so that
-// what the function stores can never change the constant for later runs.
+// what the function stores can never change the constant for later runs. The binding of a
+// reference argument goes to bindings, with the position it reports errors at, for the caller
+// to emit once all arguments are computed.
 bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, int index,
-                                      const sByteCodeVar& arg, sByteCode& call) {
+                                      const sByteCodeVar& arg, sByteCode& call,
+                                      std::vector<sByteCode>& bindings) {
     if (func->m_ParamTypes[index] == ptVALUE) {
         CQXVariable* copy = newTemp();
         emit(block, sByteCode(otASSIGN, sByteCodeVar(copy), arg, nullptr));
@@ -68,7 +77,10 @@ bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, 
         source = sByteCodeVar(copy);
     }
     CQXVariable* reference = addReference(m_TmpVars, source.m_pVar->getDataType());
-    emit(block, sByteCode(otREFERENCE, sByteCodeVar(reference), source, nullptr));
+    sByteCode binding(otREFERENCE, sByteCodeVar(reference), source, nullptr);
+    binding.m_Line = m_Parser.m_Line;
+    binding.m_Pos = m_Parser.getPosition();
+    bindings.push_back(binding);
     call.m_Params.push_back(reference);
     return true;
 }

@@ -180,7 +180,8 @@ private:
     bool evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
                     int level);
     bool passLibraryArgument(CQXInterpreter* block, CQXFunction* func, int index,
-                             const sByteCodeVar& arg, sByteCode& call);
+                             const sByteCodeVar& arg, sByteCode& call,
+                             std::vector<sByteCode>& bindings);
     bool passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
                             const sByteCodeVar& arg);
     // ---- shared compiler helpers (compiler_support.cpp) ----

@@ -419,6 +419,25 @@ Fault opElemLogic(const Args& x, ElementKernel kernel, ScalarRule rule) {
     return kDone;
 }
 
+// Unbinds the reference arguments of a library or host call when the call ends, also when the
+// function throws. They were bound right before the call; left bound, they would keep pointing
+// at the caller's storage after a resize has freed it, for anyone who reads them later (a host
+// looking at the temporaries, say).
+class CallBindings {
+public:
+    explicit CallBindings(const std::vector<CQXVariable*>& params) : m_Params(params) {}
+    CallBindings(const CallBindings&) = delete;
+    CallBindings& operator=(const CallBindings&) = delete;
+    ~CallBindings() {
+        for (CQXVariable* param : m_Params)
+            if (param != nullptr && param->getState_intern() == vsREFERENCE)
+                param->releaseView_intern();
+    }
+
+private:
+    const std::vector<CQXVariable*>& m_Params;
+};
+
 }  // namespace
 
 // otCALL: any state but isOK and isRETURN ends this block with the function's error record.
@@ -427,6 +446,7 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     CQXFunction* func = code.m_pFunc;
     CQXVariable* R = code.m_pResult;
     if (func == nullptr) return isOK;
+    const CallBindings bindings(code.m_Params);
     const eInterpreterState state = func->Call(&code.m_Params);
     if (state != isOK && state != isRETURN) {
         m_Error = func->getError();

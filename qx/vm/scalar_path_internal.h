@@ -97,6 +97,9 @@ inline Outcome unary(const sByteCode& code, double a, F f) {
 // the opcode, so each opcode's case is one dispatch. An ordering holds unless an ordered pair
 // breaks it, so a NaN on either side leaves it true; equality fails on NaN.
 inline Outcome run(const sByteCode& code, bool& holds) {
+    // The target of otREFERENCE may still hold the binding of an earlier call, over a row array
+    // that is gone by now; only the general path may touch it, and it never reads through it.
+    if (code.m_Opt == otREFERENCE) return Outcome::kGeneral;
     if (code.m_Var1.isIndexed() || code.m_Var2.isIndexed()) return Outcome::kGeneral;
     double* a = cell(code.m_Var1.m_pVar);
     if (a == nullptr) return Outcome::kGeneral;

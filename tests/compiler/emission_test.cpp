@@ -87,6 +87,15 @@ TEST_F(EmissionTest, CallsPassArgumentsByKind) {
     ASSERT_EQ(opcodes(script), (std::vector<eOptType>{otADD, otASSIGN, otREFERENCE, otCALL}));
     EXPECT_TRUE(script.getByteCode()[3].m_Params.empty());
     EXPECT_EQ(script.getByteCode()[3].m_pResult, nullptr);
+    // A library call binds its reference arguments after the code of every argument, so no
+    // argument's code can run between a binding and the call. The binding keeps the position
+    // where its argument ended.
+    const CQXInterpreter& bound = compile("eigens(a, r,\n zeros(1, 1));");
+    ASSERT_EQ(opcodes(bound), (std::vector<eOptType>{otASSIGN, otASSIGN, otASSIGN, otCALL,
+                                                     otREFERENCE, otREFERENCE, otCALL}));
+    EXPECT_EQ(bound.getByteCode()[4].m_Var2.m_pVar, r);
+    EXPECT_EQ(bound.getByteCode()[4].m_Line, 1);
+    EXPECT_EQ(bound.getByteCode()[5].m_Line, 2);
 }
 
 TEST_F(EmissionTest, LoopsAreBlocksThatRepeat) {

@@ -208,4 +208,40 @@ TEST(CompilerObjectTest, HostCallRefusesAResizableVariableForAReferenceParameter
     EXPECT_EQ(grow->getRows(), 2);
 }
 
+// A reference parameter that a host call bound to a copy of the host's row array is bound anew
+// by the next call, and whatever was bound to it inside the body (a parameter of a nested
+// call, a library call's reference argument) must never be read through the old binding.
+TEST(CompilerObjectTest, RepeatedHostCallsRebindReferenceParameters) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    CQXVariable* m = qx.addDoubleVar("m", 1, 1);
+    CQXVariable* e = qx.addDoubleVar("e", 1, 1);
+    ASSERT_TRUE(qx.runCompiler("func g(&s) { s = s * 2; } func f(&r) { g(r); r = r + 1; }"
+                               "func h(&p, &q) { eigens(p, q, q); }"));
+    m->setData(0, 0, 1);
+    ASSERT_TRUE(qx.callFuncByName("f", 1, m)) << qx.getException();
+    ASSERT_TRUE(qx.callFuncByName("f", 1, m)) << qx.getException();
+    EXPECT_EQ(m->getData(0, 0), 7.0);
+    m->setData(0, 0, 5);
+    ASSERT_TRUE(qx.callFuncByName("h", 2, m, e)) << qx.getException();
+    ASSERT_TRUE(qx.callFuncByName("h", 2, m, e)) << qx.getException();
+    EXPECT_EQ(e->getData(0, 0), 5.0);  // the eigenvalue of a 1x1 matrix, stored last
+}
+
+// A library call's reference arguments are bound for the call only: afterwards none of the
+// temporaries refers to the caller's storage, which a later resize may free while a host still
+// reads the temporaries.
+TEST(CompilerObjectTest, ReferenceArgumentsAreUnboundAfterTheCall) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    ASSERT_TRUE(qx.runCompiler("double x[], v[1][1]; x = 4; eigens(x, x, v); x.resize(3, 3);"));
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_EQ(qx.getVar("v")->getData(0, 0), 4.0);
+    for (int i = 0; i < qx.getTmpVarCount(); ++i) {
+        CQXVariable* temp = qx.getTmpVar(i);
+        EXPECT_FALSE(temp->getState_intern() == vsREFERENCE && temp->hasStorage()) << i;
+        temp->toString();
+    }
+}
+
 }  // namespace

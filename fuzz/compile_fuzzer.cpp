@@ -1,0 +1,79 @@
+// libFuzzer target for the front of the pipeline (script text -> lexer -> compiler -> blocks):
+// arbitrary bytes are compiled, several times in a row on one compiler object, so that whatever
+// a failed or successful compile leaves behind is the starting state of the next one. Nothing
+// is run; run_fuzzer.cpp covers the interpreter.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "qx/qx.h"
+
+namespace {
+
+constexpr long long kStorageLimit = 1 << 20;
+
+// Aborts the run so that libFuzzer records the input, like a sanitizer report would.
+void require(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "compile_fuzzer: invariant broken: %s\n", what);
+    std::abort();
+}
+
+// A few host variables of different states, so that names in the input can resolve to them.
+struct sHost {
+    std::vector<double> elements = std::vector<double>(6, 1.5);
+    std::vector<double*> rows{&elements[0], &elements[3]};
+};
+
+void addHostVariables(CQXCompiler& qx, sHost& host) {
+    qx.addDoubleVar("d", 1, 1);
+    qx.addIntVar("m", 3, 3);
+    qx.addResizeByteVar("r");
+    qx.addReferenceVar("h", 2, 3, host.rows.data());
+}
+
+// Compiles one text and checks that both error records render whatever they hold.
+void compileOnce(CQXCompiler& qx, const std::string& text) {
+    const bool ok = qx.runCompiler(text);
+    int line = 0, pos = 0;
+    std::string detail;
+    qx.getError(line, pos, detail);
+    require(detail == qx.getError(), "the error text renders the same both ways");
+    require(ok || !detail.empty(), "a failed compile renders a reason");
+    qx.getException();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    sHost host;
+    CQXCompiler qx;
+    // Declarations allocate at compile time; the limit keeps a declared giant from being a
+    // request the fuzzer's allocator refuses.
+    qx.setStorageLimit(kStorageLimit);
+    qx.loadStdFunctions();
+    qx.loadStdVars();
+    addHostVariables(qx, host);
+
+    // The whole text, its first half, the whole text again (its globals and functions now
+    // exist, so it fails on redeclaration) and its second half.
+    compileOnce(qx, text);
+    compileOnce(qx, text.substr(0, size / 2));
+    compileOnce(qx, text);
+    compileOnce(qx, text.substr(size / 2));
+
+    // Without the script's globals and functions the text compiles as on a fresh compiler;
+    // then a trivial program must still compile on the same object.
+    qx.clear(true);
+    compileOnce(qx, text);
+    qx.clear(true);
+    require(qx.runCompiler("double probe; probe = 41 + 1;"), "a trivial script compiles");
+    require(qx.runInterpreter(), "a trivial script runs");
+    const CQXVariable* probe = qx.getVar("probe");
+    require(probe != nullptr && probe->getData(0, 0) == 42.0, "a trivial script computes");
+    return 0;
+}

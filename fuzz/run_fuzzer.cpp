@@ -1,0 +1,396 @@
+// libFuzzer target for the whole pipeline (script text -> lexer -> compiler -> blocks ->
+// interpreter -> variables): the input is compiled and run twice against host variables of every
+// element type and state, then every function the script names is called from the host. After
+// that the host's storage must be where the host put it, and the compiler must still work.
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "qx/qx.h"
+
+namespace {
+
+// Limits that keep every run short and small, whatever the script does.
+constexpr long long kInstructionLimit = 20000;
+constexpr long long kStorageLimit = 1 << 20;
+// Functions called from the host per input, so one input cannot take long.
+constexpr std::size_t kMaxHostCalls = 12;
+// Wall-clock budget of one input. The instruction limit ends every loop, but one instruction
+// over a large matrix (a product, a decomposition) can take a good part of a second, so a loop
+// of them runs for hours within the limit; the host's way out is interrupt(), which the
+// watchdog below calls once the budget is spent.
+constexpr std::chrono::milliseconds kTimeBudget{2000};
+
+void require(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "run_fuzzer: invariant broken: %s\n", what);
+    std::abort();
+}
+
+// A host's watchdog thread: while a compiler is armed and its deadline has passed, it asks it to
+// stop, again and again, since every new run forgets an earlier request.
+class CWatchdog {
+public:
+    CWatchdog() {
+        std::thread([this] { watch(); }).detach();
+    }
+
+    void arm(CQXCompiler* qx) {
+        std::lock_guard<std::mutex> hold(m_Mutex);
+        m_pQx = qx;
+        m_Deadline = std::chrono::steady_clock::now() + kTimeBudget;
+    }
+    // After this returns the watchdog no longer touches the compiler, which may then go.
+    void disarm() {
+        std::lock_guard<std::mutex> hold(m_Mutex);
+        m_pQx = nullptr;
+    }
+
+private:
+    void watch() {
+        std::unique_lock<std::mutex> hold(m_Mutex);
+        for (;;) {
+            m_Wake.wait_for(hold, std::chrono::milliseconds(10));
+            if (m_pQx != nullptr && std::chrono::steady_clock::now() > m_Deadline)
+                m_pQx->interrupt();
+        }
+    }
+
+    std::mutex m_Mutex;
+    std::condition_variable m_Wake;
+    CQXCompiler* m_pQx = nullptr;
+    std::chrono::steady_clock::time_point m_Deadline;
+};
+
+// One watchdog for the whole process; it lives as long as the process.
+CWatchdog& watchdog() {
+    static CWatchdog* dog = new CWatchdog;
+    return *dog;
+}
+
+// Host storage of one element type: every row is a heap block of its own, so a write past the
+// end of a row is caught by the address sanitizer. One rows x cols matrix (row array handed to
+// a reference variable), one flat block (handed through changeReference(count, ptr)).
+template <class T>
+struct sHostMatrix {
+    std::vector<std::unique_ptr<T[]>> storage;
+    std::vector<T*> rows;
+    std::vector<T*> rowsAtStart;  // what the host expects to find in its row array afterwards
+    std::unique_ptr<T[]> flat;
+    int count = 0;
+
+    sHostMatrix(int r, int c, int flatCount) : count(flatCount) {
+        for (int i = 0; i < r; ++i) {
+            storage.emplace_back(new T[c]);
+            for (int j = 0; j < c; ++j) storage.back()[j] = static_cast<T>(i * c + j + 1);
+            rows.push_back(storage.back().get());
+        }
+        rowsAtStart = rows;
+        flat.reset(new T[flatCount]);
+        for (int j = 0; j < flatCount; ++j) flat[j] = static_cast<T>(j + 2);
+    }
+};
+
+template <class T>
+T** rowsOf(CQXVariable* v);
+template <>
+unsigned char** rowsOf<unsigned char>(CQXVariable* v) {
+    return v->getBytePtr();
+}
+template <>
+unsigned short** rowsOf<unsigned short>(CQXVariable* v) {
+    return v->getShortPtr();
+}
+template <>
+int** rowsOf<int>(CQXVariable* v) {
+    return v->getIntPtr();
+}
+template <>
+float** rowsOf<float>(CQXVariable* v) {
+    return v->getFloatPtr();
+}
+template <>
+double** rowsOf<double>(CQXVariable* v) {
+    return v->getDoublePtr();
+}
+
+// twice(x): 2 * x element by element, as a host writes a value function.
+class CTwice : public CQXFunction {
+public:
+    explicit CTwice(CQXSharedParameter* shared) : CQXFunction("twice", shared) { setParamCount(1); }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        const CQXVariable* x = (*args)[0];
+        if (x->getRows() < 1 || x->getCols() < 1) return raise("twice: empty argument");
+        if (m_ReturnValue.getRows() != x->getRows() || m_ReturnValue.getCols() != x->getCols())
+            if (!resizeReturnVar(x->getRows(), x->getCols())) return raise("twice: no storage");
+        for (int r = 0; r < x->getRows(); ++r)
+            for (int c = 0; c < x->getCols(); ++c)
+                m_ReturnValue.setData(r, c, 2 * x->getData(r, c));
+        return isOK;
+    }
+};
+
+// fill(&out, v): stores v into every element of out, through the locking row-array getter as
+// a host function may (the lock is already held by the run).
+class CFill : public CQXFunction {
+public:
+    explicit CFill(CQXSharedParameter* shared) : CQXFunction("fill", shared) {
+        setParamCount(2);
+        setParamType(0, ptREFERENCE);
+        setReturnType(false);
+    }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        CQXVariable* out = (*args)[0];
+        const double v = (*args)[1]->getData(0, 0);
+        if (double** rows = out->getDoublePtr()) {
+            for (int r = 0; r < out->getRows(); ++r)
+                if (rows[r] != nullptr)
+                    for (int c = 0; c < out->getCols(); ++c) rows[r][c] = v;
+            return isOK;
+        }
+        for (int r = 0; r < out->getRows(); ++r)
+            for (int c = 0; c < out->getCols(); ++c) out->setData(r, c, v);
+        return isOK;
+    }
+};
+
+// reenter(k): a host function that drives its own compiler while a script runs, as careless
+// hosts do: k selects the call (compile, clear, reload the library, run, call itself, call the
+// function named k - 7 in the script's text with 1x1 arguments).
+class CReenter : public CQXFunction {
+public:
+    CReenter(CQXSharedParameter* shared, CQXCompiler* qx, const std::vector<std::string>* names)
+        : CQXFunction("reenter", shared), m_pQx(qx), m_pNames(names) {
+        setParamCount(1);
+    }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        const double k = (*args)[0]->getData(0, 0);
+        bool ok = true;
+        if (k == 0) ok = m_pQx->runCompiler("double q; q = 1;");
+        if (k == 1) m_pQx->clear(true);
+        if (k == 2) m_pQx->clear(false);
+        if (k == 3) m_pQx->loadStdFunctions();
+        if (k == 4) ok = m_pQx->runInterpreter();
+        if (k == 5) ok = m_pQx->callFuncByName("twice", {(*args)[0]});
+        // Calls that can come back here are bounded, as any recursive host code must be.
+        if (k >= 6 && k < 7 + static_cast<double>(m_pNames->size()) && m_Depth < 8) {
+            const std::string name =
+                k == 6 ? "reenter" : (*m_pNames)[static_cast<std::size_t>(k) - 7];
+            const CQXFunction* func = m_pQx->getFunc(name);
+            const std::size_t n =
+                func != nullptr ? static_cast<std::size_t>(func->getParamCount()) : 0;
+            ++m_Depth;
+            ok = m_pQx->callFuncByName(name, std::vector<CQXVariable*>(n, (*args)[0]));
+            --m_Depth;
+        }
+        m_pQx->getException();
+        return ok ? isOK : raise("reenter: the nested call failed");
+    }
+
+private:
+    CQXCompiler* m_pQx;
+    const std::vector<std::string>* m_pNames;  // the names in the script's text
+    int m_Depth = 0;
+};
+
+// The host's side of one input: its storage, its variables, and what it expects of them.
+struct sHost {
+    sHostMatrix<unsigned char> b{3, 4, 5};
+    sHostMatrix<unsigned short> s{3, 4, 5};
+    sHostMatrix<int> i{3, 4, 5};
+    sHostMatrix<float> f{3, 4, 5};
+    sHostMatrix<double> d{4, 4, 7};
+    // A row array with an absent row, which the library must never dereference.
+    std::unique_ptr<double[]> partialRow{new double[3]{1, 2, 3}};
+    std::vector<double*> partial{partialRow.get(), nullptr};
+    std::vector<CQXVariable*> args;  // every host variable, in a fixed order
+    std::vector<std::string> names;  // the names in the script's text
+};
+
+template <class T>
+void addReferencePair(CQXCompiler& qx, sHost& host, sHostMatrix<T>& m, const std::string& tag) {
+    const int cols = static_cast<int>(m.storage.empty() ? 0 : 4);
+    host.args.push_back(
+        qx.addReferenceVar("h" + tag, static_cast<int>(m.rows.size()), cols, m.rows.data()));
+    CQXVariable* flat = qx.addReferenceVar("f" + tag, 1, 1, m.rows.data());
+    require(flat->changeReference(m.count, m.flat.get()), "a reference variable can go flat");
+    host.args.push_back(flat);
+}
+
+void addHostVariables(CQXCompiler& qx, sHost& host) {
+    std::vector<CQXVariable*>& a = host.args;
+    a.push_back(qx.addDoubleVar("d1", 1, 1));
+    a.push_back(qx.addDoubleVar("d22", 2, 2));
+    a.push_back(qx.addByteVar("ob", 2, 3));
+    a.push_back(qx.addShortVar("os", 3, 1));
+    a.push_back(qx.addIntVar("oi", 1, 4));
+    a.push_back(qx.addFloatVar("of", 3, 3));
+    a.push_back(qx.addResizeByteVar("rb"));
+    a.push_back(qx.addResizeShortVar("rs"));
+    a.push_back(qx.addResizeIntVar("ri"));
+    a.push_back(qx.addResizeFloatVar("rf"));
+    a.push_back(qx.addResizeDoubleVar("rd"));
+    addReferencePair(qx, host, host.b, "b");
+    addReferencePair(qx, host, host.s, "s");
+    addReferencePair(qx, host, host.i, "i");
+    addReferencePair(qx, host, host.f, "f");
+    addReferencePair(qx, host, host.d, "d");
+    a.push_back(qx.addReferenceVar("hp", 2, 3, host.partial.data()));
+    a.push_back(qx.addReferenceVar("hz", 2, 2, static_cast<double**>(nullptr)));
+    for (CQXVariable* v : a) require(v != nullptr, "every host variable is added");
+    qx.addFunc(new CTwice(qx.getSharedParameter()));
+    qx.addFunc(new CFill(qx.getSharedParameter()));
+    qx.addFunc(new CReenter(qx.getSharedParameter(), &qx, &host.names));
+}
+
+// The names in the text, in order of first appearance: candidates for host calls.
+std::vector<std::string> namesIn(const std::string& text) {
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    auto isStart = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    auto isPart = [&](char c) { return isStart(c) || (c >= '0' && c <= '9') || c == '_'; };
+    for (std::size_t at = 0; at < text.size();) {
+        if (!isStart(text[at])) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && isPart(text[end])) ++end;
+        std::string name = text.substr(at, end - at);
+        if (seen.insert(name).second) names.push_back(name);
+        at = end;
+    }
+    return names;
+}
+
+// Calls one function with a few argument lists: all 1x1, all 2x2, all resizable, all the
+// function's own return value (a host may pass a result back in), and a mix of host variables
+// that depends on the call's number.
+void callFromHost(CQXCompiler& qx, sHost& host, const std::string& name, std::size_t salt) {
+    CQXFunction* func = qx.getFunc(name);
+    if (func == nullptr) return;
+    const std::size_t n = static_cast<std::size_t>(func->getParamCount());
+    const std::vector<CQXVariable*> fixed[] = {
+        std::vector<CQXVariable*>(n, qx.getVar("d1")),
+        std::vector<CQXVariable*>(n, qx.getVar("d22")),
+        std::vector<CQXVariable*>(n, qx.getVar("rd")),
+        std::vector<CQXVariable*>(n, func->getReturnValue())};
+    for (const std::vector<CQXVariable*>& args : fixed) qx.callFuncByName(name, args);
+    std::vector<CQXVariable*> mix;
+    for (std::size_t k = 0; k < n; ++k)
+        mix.push_back(host.args[(salt * 7 + k * 3) % host.args.size()]);
+    if (qx.callFuncByAddr(qx.getFunc(name), mix) && qx.getFunc(name) != nullptr)
+        qx.getFunc(name)->getReturnValue()->toString();
+    qx.getException();
+}
+
+template <class T>
+void checkReference(CQXCompiler& qx, sHostMatrix<T>& m, const std::string& tag) {
+    CQXVariable* h = qx.getVar("h" + tag);
+    require(h != nullptr && rowsOf<T>(h) == m.rows.data(), "a reference keeps the host's rows");
+    require(h->getRows() == static_cast<int>(m.rows.size()) && h->getCols() == 4,
+            "a reference keeps its shape");
+    require(m.rows == m.rowsAtStart, "the host's row array is unchanged");
+    CQXVariable* flat = qx.getVar("f" + tag);
+    require(flat != nullptr && rowsOf<T>(flat) != nullptr && rowsOf<T>(flat)[0] == m.flat.get(),
+            "a flat reference keeps the host's block");
+    require(flat->getRows() == 1 && flat->getCols() == m.count, "a flat reference keeps its shape");
+}
+
+void checkHost(CQXCompiler& qx, sHost& host) {
+    checkReference(qx, host.b, "b");
+    checkReference(qx, host.s, "s");
+    checkReference(qx, host.i, "i");
+    checkReference(qx, host.f, "f");
+    checkReference(qx, host.d, "d");
+    require(qx.getVar("hp")->getDoublePtr() == host.partial.data() && host.partial[1] == nullptr,
+            "a reference with an absent row keeps it absent");
+    require(qx.getVar("hz")->getDoublePtr() == nullptr, "a reference without rows stays so");
+    require(qx.getVar("d22")->getRows() == 2 && qx.getVar("d22")->getCols() == 2,
+            "an owned variable keeps its shape");
+    for (CQXVariable* v : host.args) v->toString();
+    // A host may look at the temporaries too (a debugger's dump, say): every one must read.
+    for (int i = 0; i < qx.getTmpVarCount(); ++i) {
+        CQXVariable* v = qx.getTmpVar(i);
+        v->getData(0, 0);
+        v->getData(v->getRows() - 1, v->getCols() - 1);
+        if (static_cast<long long>(v->getRows()) * v->getCols() <= 64) v->toString();
+    }
+}
+
+// Calls the functions the text names, the first kMaxHostCalls of them.
+void callNamedFunctions(CQXCompiler& qx, sHost& host) {
+    std::size_t calls = 0;
+    for (const std::string& name : host.names) {
+        if (qx.getFunc(name) == nullptr) continue;
+        if (calls == kMaxHostCalls) break;
+        callFromHost(qx, host, name, calls++);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    sHost host;
+    host.names = namesIn(text);
+    CQXCompiler qx;
+    // The two options follow from the text, so one input always runs the same way.
+    const std::size_t bits = std::hash<std::string>()(text);
+    qx.setClipping((bits & 1) != 0);
+    qx.setSmartError((bits & 2) != 0);
+    qx.setInstructionLimit(kInstructionLimit);
+    qx.setStorageLimit(kStorageLimit);
+    qx.loadStdFunctions();
+    qx.loadStdVars();
+    addHostVariables(qx, host);
+
+    const bool compiled = qx.runCompiler(text);
+    qx.getError();
+    watchdog().arm(&qx);
+    if (compiled) {
+        qx.runInterpreter();
+        qx.runInterpreter();
+        qx.getException();
+        callNamedFunctions(qx, host);
+    }
+    watchdog().disarm();
+    checkHost(qx, host);
+
+    // The compiler object must still do its job after whatever the script did.
+    require(qx.runCompiler("d1 = 41 + 1;"), "a trivial script compiles");
+    require(qx.runInterpreter(), "a trivial script runs");
+    require(qx.getVar("d1")->getData(0, 0) == 42.0, "a trivial script computes");
+
+    // The script's functions and globals outlive its program: the second half of the text,
+    // compiled as a program of its own, may call them, and called again from the host they run
+    // the code that the later compiles retired.
+    const std::size_t cut = text.find_first_of(";}", size / 2);
+    watchdog().arm(&qx);
+    if (qx.runCompiler(cut == std::string::npos ? "" : text.substr(cut + 1))) qx.runInterpreter();
+    qx.getError();
+    qx.getException();
+    if (compiled) callNamedFunctions(qx, host);
+    watchdog().disarm();
+    checkHost(qx, host);
+    // Reloading the library deletes the script's functions and with them the program.
+    qx.loadStdFunctions();
+    require(!qx.runInterpreter(), "a program that may call deleted functions does not run");
+    return 0;
+}
