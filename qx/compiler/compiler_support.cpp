@@ -23,6 +23,15 @@ CQXInterpreter* CQXCompiler::newBlock() {
     return m_BlockManager.addBlock(new CQXInterpreter(&m_Shared));
 }
 
+CQXInterpreter* CQXCompiler::newRunBlock(CQXInterpreter* block) {
+    CQXInterpreter* inner = newBlock();
+    sByteCode run;
+    run.m_Opt = otBLOCK;
+    run.m_pBlock = inner;
+    emit(block, run);
+    return inner;
+}
+
 CQXVariable* CQXCompiler::newTemp() { return m_TmpVars.addResizeVar("", edtDOUBLE); }
 
 CQXVariable* CQXCompiler::newConst(int rows, int cols) {

@@ -94,12 +94,7 @@ bool CQXCompiler::evalCloseBrace(CQXInterpreter* block) {
 // block-statement: '{' { statement } '}'   (a sub-block run by otBLOCK)
 bool CQXCompiler::evalBracedBlock(CQXInterpreter* block) {
     ++m_OpenBlocks;
-    CQXInterpreter* inner = newBlock();
-    sByteCode code;
-    code.m_Opt = otBLOCK;
-    code.m_pBlock = inner;
-    emit(block, code);
-    return evalStart(inner);
+    return evalStart(newRunBlock(block));
 }
 
 // assignment-or-call: name ( assignment | '(' arguments ')' ';' )
@@ -160,11 +155,7 @@ bool CQXCompiler::evalIf(CQXInterpreter* block) {
 bool CQXCompiler::evalWhile(CQXInterpreter* block) {
     if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
     ++m_OpenBrackets;
-    CQXInterpreter* frame = newBlock();
-    sByteCode run;
-    run.m_Opt = otBLOCK;
-    run.m_pBlock = frame;
-    emit(block, run);
+    CQXInterpreter* frame = newRunBlock(block);
     sByteCodeVar condition;
     if (!evalExpression(frame, condition, 0)) return false;
     if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
@@ -200,11 +191,7 @@ bool CQXCompiler::evalFor(CQXInterpreter* block) {
     if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
     ++m_OpenBrackets;
     if (!evalForAssignment(block)) return false;
-    CQXInterpreter* frame = newBlock();
-    sByteCode run;
-    run.m_Opt = otBLOCK;
-    run.m_pBlock = frame;
-    emit(block, run);
+    CQXInterpreter* frame = newRunBlock(block);
     frame->setLoopBlock();
     CQXInterpreter* step = newBlock();
     sByteCodeVar condition;

@@ -190,6 +190,8 @@ private:
     void emit(CQXInterpreter* block, const sByteCode& code);
     void emitAt(CQXInterpreter* block, const sByteCode& code, int line, int pos);
     CQXInterpreter* newBlock();
+    // A new block and the otBLOCK instruction in block that runs it.
+    CQXInterpreter* newRunBlock(CQXInterpreter* block);
     CQXVariable* newTemp();
     CQXVariable* newConst(int rows, int cols);
     CQXVariable* lookupVar(const std::string& name);
