@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,9 +21,11 @@
 
 namespace {
 
-// Limits that keep every run short and small, whatever the script does.
+// Limits that keep every run short and small, whatever the script does. The storage limit
+// holds per variable, and addVarByName in a loop declares a new variable every ten or so
+// instructions: 256 KiB keeps that worst case near half a gigabyte.
 constexpr long long kInstructionLimit = 20000;
-constexpr long long kStorageLimit = 1 << 20;
+constexpr long long kStorageLimit = 256 << 10;
 // Functions called from the host per input, so one input cannot take long.
 constexpr std::size_t kMaxHostCalls = 12;
 // Wall-clock budget of one input. The instruction limit ends every loop, but one instruction
@@ -87,9 +90,10 @@ struct sHostMatrix {
     std::vector<T*> rows;
     std::vector<T*> rowsAtStart;  // what the host expects to find in its row array afterwards
     std::unique_ptr<T[]> flat;
+    int cols = 0;
     int count = 0;
 
-    sHostMatrix(int r, int c, int flatCount) : count(flatCount) {
+    sHostMatrix(int r, int c, int flatCount) : cols(c), count(flatCount) {
         for (int i = 0; i < r; ++i) {
             storage.emplace_back(new T[c]);
             for (int j = 0; j < c; ++j) storage.back()[j] = static_cast<T>(i * c + j + 1);
@@ -189,9 +193,10 @@ protected:
         if (k == 4) ok = m_pQx->runInterpreter();
         if (k == 5) ok = m_pQx->callFuncByName("twice", {(*args)[0]});
         // Calls that can come back here are bounded, as any recursive host code must be.
-        if (k >= 6 && k < 7 + static_cast<double>(m_pNames->size()) && m_Depth < 8) {
+        const bool named = k >= 7 && k < 7 + static_cast<double>(m_pNames->size());
+        if ((k == 6 || named) && m_Depth < 8) {
             const std::string name =
-                k == 6 ? "reenter" : (*m_pNames)[static_cast<std::size_t>(k) - 7];
+                named ? (*m_pNames)[static_cast<std::size_t>(k) - 7] : "reenter";
             const CQXFunction* func = m_pQx->getFunc(name);
             const std::size_t n =
                 func != nullptr ? static_cast<std::size_t>(func->getParamCount()) : 0;
@@ -221,13 +226,13 @@ struct sHost {
     std::vector<double*> partial{partialRow.get(), nullptr};
     std::vector<CQXVariable*> args;  // every host variable, in a fixed order
     std::vector<std::string> names;  // the names in the script's text
+    std::string text;                // the script
 };
 
 template <class T>
 void addReferencePair(CQXCompiler& qx, sHost& host, sHostMatrix<T>& m, const std::string& tag) {
-    const int cols = static_cast<int>(m.storage.empty() ? 0 : 4);
     host.args.push_back(
-        qx.addReferenceVar("h" + tag, static_cast<int>(m.rows.size()), cols, m.rows.data()));
+        qx.addReferenceVar("h" + tag, static_cast<int>(m.rows.size()), m.cols, m.rows.data()));
     CQXVariable* flat = qx.addReferenceVar("f" + tag, 1, 1, m.rows.data());
     require(flat->changeReference(m.count, m.flat.get()), "a reference variable can go flat");
     host.args.push_back(flat);
@@ -279,18 +284,64 @@ std::vector<std::string> namesIn(const std::string& text) {
     return names;
 }
 
+// A declared size in a parameter list ("[12]" at text[at]): the number, 0 when there is none
+// or it is implausibly large for a host to pass.
+int declaredSize(const std::string& text, std::size_t& at) {
+    int size = 0;
+    if (at < text.size() && text[at] == '[') ++at;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+        size = size > 1000 ? 1001 : size * 10 + (text[at] - '0');
+    if (at < text.size() && text[at] == ']') ++at;
+    return size <= 1000 ? size : 0;
+}
+
+// The arguments a careful host passes to the script function `name`, read from its definition
+// in the text: for a value parameter a double matrix of the declared shape (new, filled with
+// small numbers), for a reference parameter a fixed-size host variable. Empty when the
+// definition is not found or a shape cannot be read.
+std::vector<CQXVariable*> declaredArguments(CQXCompiler& qx, const std::string& text,
+                                            const std::string& name) {
+    const std::size_t def = text.find("func " + name + "(");
+    if (def == std::string::npos) return {};
+    std::vector<CQXVariable*> args;
+    std::size_t at = def + 6 + name.size();
+    while (at < text.size() && text[at] != ')' && text[at] != '{') {
+        while (at < text.size() && (text[at] == ' ' || text[at] == ',')) ++at;
+        if (at < text.size() && text[at] == '&') {
+            args.push_back(qx.getVar("d22"));
+        } else {
+            while (at < text.size() && text[at] != '[' && text[at] != ',' && text[at] != ')') ++at;
+            const bool sized = at < text.size() && text[at] == '[';
+            const int rows = sized ? declaredSize(text, at) : 1;
+            const int cols = sized ? declaredSize(text, at) : 1;
+            if (rows < 1 || cols < 1) return {};
+            CQXVariable* arg = qx.addDoubleVar("", rows, cols);
+            for (int k = 0; k < rows * cols; ++k) arg->setData(k / cols, k % cols, k % 7 - 2);
+            args.push_back(arg);
+        }
+        while (at < text.size() && text[at] != ',' && text[at] != ')') ++at;
+    }
+    return args;
+}
+
 // Calls one function with a few argument lists: all 1x1, all 2x2, all resizable, all the
-// function's own return value (a host may pass a result back in), and a mix of host variables
-// that depends on the call's number.
+// function's own return value (a host may pass a result back in), the shapes its definition
+// declares, and a mix of host variables that depends on the call's number.
 void callFromHost(CQXCompiler& qx, sHost& host, const std::string& name, std::size_t salt) {
     CQXFunction* func = qx.getFunc(name);
     if (func == nullptr) return;
     const std::size_t n = static_cast<std::size_t>(func->getParamCount());
-    const std::vector<CQXVariable*> fixed[] = {
-        std::vector<CQXVariable*>(n, qx.getVar("d1")),
-        std::vector<CQXVariable*>(n, qx.getVar("d22")),
-        std::vector<CQXVariable*>(n, qx.getVar("rd")),
-        std::vector<CQXVariable*>(n, func->getReturnValue())};
+    std::vector<CQXVariable*> declared;
+    try {
+        declared = declaredArguments(qx, host.text, name);
+    } catch (const std::bad_alloc&) {
+        // A declared shape beyond the storage limit: the host's own allocation fails.
+    }
+    const std::vector<CQXVariable*> fixed[] = {std::vector<CQXVariable*>(n, qx.getVar("d1")),
+                                               std::vector<CQXVariable*>(n, qx.getVar("d22")),
+                                               std::vector<CQXVariable*>(n, qx.getVar("rd")),
+                                               std::vector<CQXVariable*>(n, func->getReturnValue()),
+                                               declared};
     for (const std::vector<CQXVariable*>& args : fixed) qx.callFuncByName(name, args);
     std::vector<CQXVariable*> mix;
     for (std::size_t k = 0; k < n; ++k)
@@ -304,7 +355,7 @@ template <class T>
 void checkReference(CQXCompiler& qx, sHostMatrix<T>& m, const std::string& tag) {
     CQXVariable* h = qx.getVar("h" + tag);
     require(h != nullptr && rowsOf<T>(h) == m.rows.data(), "a reference keeps the host's rows");
-    require(h->getRows() == static_cast<int>(m.rows.size()) && h->getCols() == 4,
+    require(h->getRows() == static_cast<int>(m.rows.size()) && h->getCols() == m.cols,
             "a reference keeps its shape");
     require(m.rows == m.rowsAtStart, "the host's row array is unchanged");
     CQXVariable* flat = qx.getVar("f" + tag);
@@ -344,24 +395,9 @@ void callNamedFunctions(CQXCompiler& qx, sHost& host) {
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    sHost host;
-    host.names = namesIn(text);
-    CQXCompiler qx;
-    // The two options follow from the text, so one input always runs the same way.
-    const std::size_t bits = std::hash<std::string>()(text);
-    qx.setClipping((bits & 1) != 0);
-    qx.setSmartError((bits & 2) != 0);
-    qx.setInstructionLimit(kInstructionLimit);
-    qx.setStorageLimit(kStorageLimit);
-    qx.loadStdFunctions();
-    qx.loadStdVars();
-    addHostVariables(qx, host);
-
-    const bool compiled = qx.runCompiler(text);
+// Compiles the text and runs it twice, then calls the functions it names from the host.
+void runFirstProgram(CQXCompiler& qx, sHost& host) {
+    const bool compiled = qx.runCompiler(host.text);
     qx.getError();
     watchdog().arm(&qx);
     if (compiled) {
@@ -372,23 +408,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     watchdog().disarm();
     checkHost(qx, host);
+}
 
+// The script's functions and globals outlive its program: the second half of the text,
+// compiled as a program of its own, may call them, and called again from the host they run
+// the code that the later compiles retired.
+void runLaterPrograms(CQXCompiler& qx, sHost& host) {
+    const std::size_t cut = host.text.find_first_of(";}", host.text.size() / 2);
+    watchdog().arm(&qx);
+    if (qx.runCompiler(cut == std::string::npos ? "" : host.text.substr(cut + 1)))
+        qx.runInterpreter();
+    qx.getError();
+    qx.getException();
+    callNamedFunctions(qx, host);
+    watchdog().disarm();
+    checkHost(qx, host);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    sHost host;
+    host.text.assign(reinterpret_cast<const char*>(data), size);
+    host.names = namesIn(host.text);
+    CQXCompiler qx;
+    // The two options follow from the text, so one input always runs the same way.
+    const std::size_t bits = std::hash<std::string>()(host.text);
+    qx.setClipping((bits & 1) != 0);
+    qx.setSmartError((bits & 2) != 0);
+    qx.setInstructionLimit(kInstructionLimit);
+    qx.setStorageLimit(kStorageLimit);
+    qx.loadStdFunctions();
+    qx.loadStdVars();
+    addHostVariables(qx, host);
+
+    runFirstProgram(qx, host);
     // The compiler object must still do its job after whatever the script did.
     require(qx.runCompiler("d1 = 41 + 1;"), "a trivial script compiles");
     require(qx.runInterpreter(), "a trivial script runs");
     require(qx.getVar("d1")->getData(0, 0) == 42.0, "a trivial script computes");
+    runLaterPrograms(qx, host);
 
-    // The script's functions and globals outlive its program: the second half of the text,
-    // compiled as a program of its own, may call them, and called again from the host they run
-    // the code that the later compiles retired.
-    const std::size_t cut = text.find_first_of(";}", size / 2);
-    watchdog().arm(&qx);
-    if (qx.runCompiler(cut == std::string::npos ? "" : text.substr(cut + 1))) qx.runInterpreter();
-    qx.getError();
-    qx.getException();
-    if (compiled) callNamedFunctions(qx, host);
-    watchdog().disarm();
-    checkHost(qx, host);
     // Reloading the library deletes the script's functions and with them the program.
     qx.loadStdFunctions();
     require(!qx.runInterpreter(), "a program that may call deleted functions does not run");
