@@ -77,6 +77,10 @@ bool CQXCompiler::callFunction(CQXFunction* func, CQXVariable* const* args,
                                const std::vector<CQXVariable*>* list) {
     for (int i = 0; i < func->m_ParamCount; ++i)
         if (!args[i]) return false;
+    // A host function that calls back in nests its calls on the native stack, where the
+    // interpreter's bound on running blocks does not see them: they are bounded here alike.
+    if (m_RunDepth >= CQXInterpreter::kMaxRunDepth)
+        return m_Exception.setException("Call nesting too deep", -1, -1, "");
     if (m_RunDepth++ == 0) m_Shared.beginRun();
     bool ok = func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, *list);
     --m_RunDepth;

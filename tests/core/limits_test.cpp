@@ -122,4 +122,34 @@ TEST(LimitsTest, ARunningProgramCannotBeClearedFromUnderneathItself) {
     EXPECT_EQ(qx.getFunc("meddle"), meddler);
 }
 
+// A host function that calls itself through the compiler, with no bound of its own.
+class Echo : public CQXFunction {
+public:
+    Echo(CQXCompiler* qx) : CQXFunction("echo", qx->getSharedParameter()), m_pQx(qx) {
+        setParamCount(0);
+        setReturnType(false);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>*) override {
+        ++m_Depth;
+        return m_pQx->callFuncByName("echo", 0) ? isOK : raise("echo failed");
+    }
+    CQXCompiler* m_pQx;
+    int m_Depth = 0;
+};
+
+TEST(LimitsTest, HostFunctionsCallingBackInStopBeforeTheNativeStack) {
+    CQXCompiler qx;
+    Echo* echo = new Echo(&qx);
+    ASSERT_TRUE(qx.addFunc(echo));
+    EXPECT_FALSE(qx.callFuncByName("echo", 0));
+    const int bound = CQXInterpreter::kMaxRunDepth;
+    EXPECT_EQ(echo->m_Depth, bound);
+    EXPECT_EQ(qx.getException(), "Interpreter Error:  echo failed");
+    // From a script the chain stops the same way, and the compiler stays usable.
+    ASSERT_TRUE(qx.runCompiler("echo();"));
+    EXPECT_FALSE(qx.runInterpreter());
+    ASSERT_TRUE(qx.runCompiler("double ok; ok = 1;"));
+    EXPECT_TRUE(qx.runInterpreter()) << qx.getException();
+}
+
 }  // namespace
