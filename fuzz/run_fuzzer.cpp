@@ -2,6 +2,9 @@
 // interpreter -> variables): the input is compiled and run twice against host variables of every
 // element type and state, then every function the script names is called from the host. After
 // that the host's storage must be where the host put it, and the compiler must still work.
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -21,18 +24,20 @@
 
 namespace {
 
-// Limits that keep every run short and small, whatever the script does. The storage limit
-// holds per variable, and addVarByName in a loop declares a new variable every ten or so
-// instructions: 256 KiB keeps that worst case near half a gigabyte.
+// Limits that keep every run short and small, whatever the script does (64 KiB still holds a
+// 90 x 90 matrix of doubles). The storage limit holds per variable, and addVarByName in a loop
+// declares a new variable every ten or so instructions, so one run may still allocate a hundred
+// megabytes; the watchdog below bounds what all runs of one input allocate together.
 constexpr long long kInstructionLimit = 20000;
-constexpr long long kStorageLimit = 256 << 10;
+constexpr long long kStorageLimit = 64 << 10;
 // Functions called from the host per input, so one input cannot take long.
 constexpr std::size_t kMaxHostCalls = 12;
-// Wall-clock budget of one input. The instruction limit ends every loop, but one instruction
-// over a large matrix (a product, a decomposition) can take a good part of a second, so a loop
-// of them runs for hours within the limit; the host's way out is interrupt(), which the
-// watchdog below calls once the budget is spent.
+// Budgets of one input. The instruction limit ends every loop, but one instruction over a large
+// matrix (a product, a decomposition) can take a good part of a second, so a loop of them runs
+// for hours within the limit; and memory grows with every run. The host's way out is
+// interrupt(), which the watchdog calls once either budget is spent.
 constexpr std::chrono::milliseconds kTimeBudget{2000};
+constexpr long long kMemoryBudget = 256LL << 20;
 
 void require(bool ok, const char* what) {
     if (ok) return;
@@ -40,32 +45,53 @@ void require(bool ok, const char* what) {
     std::abort();
 }
 
-// A host's watchdog thread: while a compiler is armed and its deadline has passed, it asks it to
-// stop, again and again, since every new run forgets an earlier request.
+// The resident size of this process in bytes, 0 when it cannot be read.
+long long residentBytes() {
+    std::FILE* file = std::fopen("/proc/self/statm", "r");
+    if (file == nullptr) return 0;
+    long long pages = 0, resident = 0;
+    if (std::fscanf(file, "%lld %lld", &pages, &resident) != 2) resident = 0;
+    std::fclose(file);
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// A host's watchdog thread. While a compiler is armed and its deadline has passed or the process
+// has grown by more than the memory budget, the input has expired: the watchdog asks the compiler
+// to stop, again and again since every new run forgets an earlier request, and the host makes
+// no further calls for this input.
 class CWatchdog {
 public:
     CWatchdog() {
         std::thread([this] { watch(); }).detach();
     }
 
+    // Starts the budgets of a new input.
+    void begin() {
+        std::lock_guard<std::mutex> hold(m_Mutex);
+        m_Deadline = std::chrono::steady_clock::now() + kTimeBudget;
+        m_MemoryLimit = residentBytes() + kMemoryBudget;
+        m_bExpired = false;
+    }
     void arm(CQXCompiler* qx) {
         std::lock_guard<std::mutex> hold(m_Mutex);
         m_pQx = qx;
-        m_Deadline = std::chrono::steady_clock::now() + kTimeBudget;
     }
     // After this returns the watchdog no longer touches the compiler, which may then go.
     void disarm() {
         std::lock_guard<std::mutex> hold(m_Mutex);
         m_pQx = nullptr;
     }
+    bool expired() const { return m_bExpired; }
 
 private:
     void watch() {
         std::unique_lock<std::mutex> hold(m_Mutex);
         for (;;) {
-            m_Wake.wait_for(hold, std::chrono::milliseconds(10));
-            if (m_pQx != nullptr && std::chrono::steady_clock::now() > m_Deadline)
-                m_pQx->interrupt();
+            m_Wake.wait_for(hold, std::chrono::milliseconds(5));
+            if (m_pQx == nullptr) continue;
+            if (std::chrono::steady_clock::now() > m_Deadline || residentBytes() > m_MemoryLimit)
+                m_bExpired = true;
+            if (m_bExpired) m_pQx->interrupt();
         }
     }
 
@@ -73,6 +99,8 @@ private:
     std::condition_variable m_Wake;
     CQXCompiler* m_pQx = nullptr;
     std::chrono::steady_clock::time_point m_Deadline;
+    long long m_MemoryLimit = 0;
+    std::atomic<bool> m_bExpired{false};
 };
 
 // One watchdog for the whole process; it lives as long as the process.
@@ -192,17 +220,16 @@ protected:
         if (k == 3) m_pQx->loadStdFunctions();
         if (k == 4) ok = m_pQx->runInterpreter();
         if (k == 5) ok = m_pQx->callFuncByName("twice", {(*args)[0]});
-        // Calls that can come back here are bounded, as any recursive host code must be.
+        // Calls that come back here have no bound of their own: the compiler's nesting bound
+        // must stop them.
         const bool named = k >= 7 && k < 7 + static_cast<double>(m_pNames->size());
-        if ((k == 6 || named) && m_Depth < 8) {
+        if (k == 6 || named) {
             const std::string name =
                 named ? (*m_pNames)[static_cast<std::size_t>(k) - 7] : "reenter";
             const CQXFunction* func = m_pQx->getFunc(name);
             const std::size_t n =
                 func != nullptr ? static_cast<std::size_t>(func->getParamCount()) : 0;
-            ++m_Depth;
             ok = m_pQx->callFuncByName(name, std::vector<CQXVariable*>(n, (*args)[0]));
-            --m_Depth;
         }
         m_pQx->getException();
         return ok ? isOK : raise("reenter: the nested call failed");
@@ -211,7 +238,6 @@ protected:
 private:
     CQXCompiler* m_pQx;
     const std::vector<std::string>* m_pNames;  // the names in the script's text
-    int m_Depth = 0;
 };
 
 // The host's side of one input: its storage, its variables, and what it expects of them.
@@ -221,6 +247,8 @@ struct sHost {
     sHostMatrix<int> i{3, 4, 5};
     sHostMatrix<float> f{3, 4, 5};
     sHostMatrix<double> d{4, 4, 7};
+    // Another buffer of another shape, which the host points hd and fd at for one run.
+    sHostMatrix<double> other{2, 5, 3};
     // A row array with an absent row, which the library must never dereference.
     std::unique_ptr<double[]> partialRow{new double[3]{1, 2, 3}};
     std::vector<double*> partial{partialRow.get(), nullptr};
@@ -342,7 +370,8 @@ void callFromHost(CQXCompiler& qx, sHost& host, const std::string& name, std::si
                                                std::vector<CQXVariable*>(n, qx.getVar("rd")),
                                                std::vector<CQXVariable*>(n, func->getReturnValue()),
                                                declared};
-    for (const std::vector<CQXVariable*>& args : fixed) qx.callFuncByName(name, args);
+    for (const std::vector<CQXVariable*>& args : fixed)
+        if (!watchdog().expired()) qx.callFuncByName(name, args);
     std::vector<CQXVariable*> mix;
     for (std::size_t k = 0; k < n; ++k)
         mix.push_back(host.args[(salt * 7 + k * 3) % host.args.size()]);
@@ -375,7 +404,8 @@ void checkHost(CQXCompiler& qx, sHost& host) {
     require(qx.getVar("hz")->getDoublePtr() == nullptr, "a reference without rows stays so");
     require(qx.getVar("d22")->getRows() == 2 && qx.getVar("d22")->getCols() == 2,
             "an owned variable keeps its shape");
-    for (CQXVariable* v : host.args) v->toString();
+    // Copies made by the host read the same elements and free only what they own.
+    for (CQXVariable* v : host.args) CQXVariable(*v).toString();
     // A host may look at the temporaries too (a debugger's dump, say): every one must read.
     for (int i = 0; i < qx.getTmpVarCount(); ++i) {
         CQXVariable* v = qx.getTmpVar(i);
@@ -390,9 +420,23 @@ void callNamedFunctions(CQXCompiler& qx, sHost& host) {
     std::size_t calls = 0;
     for (const std::string& name : host.names) {
         if (qx.getFunc(name) == nullptr) continue;
-        if (calls == kMaxHostCalls) break;
+        if (calls == kMaxHostCalls || watchdog().expired()) break;
         callFromHost(qx, host, name, calls++);
     }
+}
+
+// The compiled program must not rely on the shapes its variables had when it was compiled: the
+// host points two references at a buffer of another shape and resizes a variable, runs once
+// more, and restores its references.
+void rerunWithOtherShapes(CQXCompiler& qx, sHost& host) {
+    CQXVariable* hd = qx.getVar("hd");
+    CQXVariable* fd = qx.getVar("fd");
+    require(hd->changeReference(2, 5, host.other.rows.data()), "a reference can be re-pointed");
+    require(fd->changeReference(host.other.count, host.other.flat.get()), "and made flat");
+    qx.getVar("rd")->resizeVar(3, 2);
+    qx.runInterpreter();
+    require(hd->changeReference(4, 4, host.d.rows.data()), "a reference can be pointed back");
+    require(fd->changeReference(host.d.count, host.d.flat.get()), "and made flat again");
 }
 
 // Compiles the text and runs it twice, then calls the functions it names from the host.
@@ -405,6 +449,7 @@ void runFirstProgram(CQXCompiler& qx, sHost& host) {
         qx.runInterpreter();
         qx.getException();
         callNamedFunctions(qx, host);
+        rerunWithOtherShapes(qx, host);
     }
     watchdog().disarm();
     checkHost(qx, host);
@@ -428,6 +473,7 @@ void runLaterPrograms(CQXCompiler& qx, sHost& host) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    watchdog().begin();
     sHost host;
     host.text.assign(reinterpret_cast<const char*>(data), size);
     host.names = namesIn(host.text);
