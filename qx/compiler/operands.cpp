@@ -55,6 +55,7 @@ bool CQXCompiler::evalVar(CQXInterpreter* block, sByteCodeVar& operand, int leve
         m_Parser.getBack();
         return true;
     }
+    if (operand.isIndexed()) materialise(block, operand);
     operand.m_bSingle = true;
     operand.m_pCol = nullptr;
     CQXVariable* zero = m_TmpVars.getVar("null");
@@ -112,6 +113,18 @@ bool CQXCompiler::evalVar(CQXInterpreter* block, sByteCodeVar& operand, int leve
     }
     if (tok != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
     return true;
+}
+
+// A second index suffix ((m[1][1])[0][0], [m[2][2]][0][0]) indexes the value the first one
+// selected, so that value is copied into a temporary of its own first. The temporary is made
+// 1x1 before each copy: assigning one element to a temporary that an earlier pass left larger
+// would fill it instead of giving it the element's shape.
+void CQXCompiler::materialise(CQXInterpreter* block, sByteCodeVar& operand) {
+    CQXVariable* copy = newTemp();
+    const sByteCodeVar one(m_TmpVars.getVar("eins"));
+    emit(block, sByteCode(otRESIZE, one, one, copy));
+    emit(block, sByteCode(otASSIGN, sByteCodeVar(copy), operand, nullptr));
+    operand = sByteCodeVar(copy);
 }
 
 // One index, first or count: an expression whose value is a whole variable or one element (an

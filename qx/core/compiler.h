@@ -166,6 +166,7 @@ private:
     bool evalVar(CQXInterpreter* block, sByteCodeVar& operand, int level);
     bool evalIndexExpression(CQXInterpreter* block, CQXVariable*& out, int level);
     CQXVariable* makeExtent(CQXInterpreter* block, const sByteCodeVar& operand, bool rows);
+    void materialise(CQXInterpreter* block, sByteCodeVar& operand);
     bool evalMethod(CQXInterpreter* block, sByteCodeVar& operand);
     void applyPrefix(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate);
     // ---- literals (literals.cpp) ----
