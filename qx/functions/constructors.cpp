@@ -165,13 +165,14 @@ CRandom::CRandom(const std::string& name, CQXSharedParameter* shared) : CQXFunct
 
 CRandom::~CRandom() = default;
 
-// Whole numbers in 0 ... min(max, 32768) - 1, drawn row by row. A max below 1 would truncate to a
-// modulus of 0 and is refused like any max that is not positive.
+// Whole numbers in 0 ... min(max, 32768) - 1, drawn row by row, with max truncated like every
+// count. A max below 1 would truncate to a modulus of 0 and is refused like any max that is not
+// positive.
 eInterpreterState CRandom::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
     const double rows = scalarAt(*args, 0);
     const double cols = scalarAt(*args, 1);
-    const double max = scalarAt(*args, 2);
+    const double max = std::trunc(scalarAt(*args, 2));
     if (!(rows >= 1.0)) return raise("Rows must be > 0 in Function rand");
     if (!(cols >= 1.0)) return raise("Columns must be > 0 in Function rand");
     if (!(max >= 1.0)) return raise("Max must be > 0 in Function rand");

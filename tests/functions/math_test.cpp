@@ -444,6 +444,9 @@ TEST_F(ConstructorsTest, RandFollowsThePortableGenerator) {
     EXPECT_EQ(draws(7, 4, 100000), (Values{19564, 9806, 10868, 22674}));
     // Reseeding repeats the sequence; max (truncated) takes the remainder of each draw.
     EXPECT_EQ(draws(7.9, 4, 10.9), (Values{4, 6, 8, 4}));
+    // A max just above 32767 truncates to the modulus 32767 too: draw 58509 after seed 1 is
+    // 32767, which leaves 0.
+    EXPECT_EQ(draws(1, 58509, 32767.5).back(), 0);
     // Only the low 32 bits of the seed count; huge and infinite seeds are accepted.
     EXPECT_EQ(draws(4294967296.0 + 7, 4, 10), (Values{4, 6, 8, 4}));
     EXPECT_EQ(draws(1e300, 1, 10).size(), 1u);
