@@ -26,7 +26,8 @@ long toLong(const char* text, char** end, int base) { return strtol_l(text, end,
 std::string formatFixed(double value, int precision) {
     if (precision < 0) precision = 0;
     if (precision > kMaxPrecision) precision = kMaxPrecision;
-    if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+    // printf would write "-nan" for a NaN whose sign bit is set; every NaN is the same "nan".
+    if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
     // The longest fixed form of a double: sign, 309 integer digits, point, the precision.
     char buffer[320 + kMaxPrecision];

@@ -11,8 +11,9 @@ namespace qxtext {
 double toDouble(const char* text, char** end);
 long toLong(const char* text, char** end, int base);
 
-// What printf("%.*f", precision, value) gives in the "C" locale; precision is clamped to
-// 0 .. kMaxPrecision. Never truncated: the text is as long as the value needs.
+// What printf("%.*f", precision, value) gives in the "C" locale, except that every NaN is
+// "nan" whatever its sign bit; precision is clamped to 0 .. kMaxPrecision. Never truncated: the
+// text is as long as the value needs.
 std::string formatFixed(double value, int precision);
 constexpr int kMaxPrecision = 340;
 

@@ -354,6 +354,7 @@ TEST_F(EditingTest, ToStrSpellsFixedPointTextOfAnyLength) {
     EXPECT_EQ(tostr(0.5, -3), "0.500000");
     EXPECT_EQ(tostr(1, kNaN), "1.000000");
     EXPECT_EQ(tostr(kNaN, 2), "nan");
+    EXPECT_EQ(tostr(std::copysign(kNaN, -1.0), 2), "nan");
     // Far beyond any fixed buffer of a hundred characters: 301 digits, the point, 2 decimals.
     const std::string big = tostr(1e300, 2);
     ASSERT_EQ(big.size(), 304u);
