@@ -68,6 +68,19 @@ case_listing_is_qx_text() {
     run again.qx
     status_is 0
     diff -u first.txt out.txt >&2 || fail "the listing did not read back to the same values"
+    # NaN and the infinities have no qx text (clipping holds 1e999 at the largest double): their
+    # listing says so in comment lines, and the pasted listing still compiles.
+    run --no-clipping -e 'double n, v[1][3]; n = linspace(0, 1, 1); v = [1, 1e999, -1e999];'
+    status_is 0
+    out_is <<'EOF'
+// n cannot be written as qx text (it holds inf or nan):
+// n = nan;
+// v cannot be written as qx text (it holds inf or nan):
+// v = [1, inf, -inf];
+EOF
+    { echo 'double n, v[1][3];'; cat out.txt; } >again.qx
+    run again.qx
+    status_is 0
 }
 
 case_compile_error() {

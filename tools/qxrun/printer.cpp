@@ -45,7 +45,7 @@ sCells collectCells(const CQXVariable& var) {
     for (int r = 0; r < var.getRows(); ++r) {
         std::vector<std::string> row;
         for (int c = 0; c < var.getCols(); ++c) {
-            row.push_back(formatScriptNumber(var.getData(r, c), var.getDataType()));
+            row.push_back(formatNumber(var.getData(r, c), var.getDataType()));
             if (row.back().size() > cells.width[c]) cells.width[c] = row.back().size();
         }
         cells.text.push_back(row);
@@ -75,6 +75,14 @@ std::string layoutRow(const sCells& cells) {
         out += cells.text[0][c];
     }
     return out + "]";
+}
+
+bool holdsOnlyFiniteValues(const CQXVariable& var) {
+    for (int r = 0; r < var.getRows(); ++r) {
+        for (int c = 0; c < var.getCols(); ++c)
+            if (!std::isfinite(var.getData(r, c))) return false;
+    }
+    return true;
 }
 
 // Turns every line of text into a comment line.
@@ -114,16 +122,10 @@ std::string formatNumber(double value, eDataType type) {
     return shortest(value);
 }
 
-std::string formatScriptNumber(double value, eDataType type) {
-    if (std::isnan(value)) return "(1e999 - 1e999)";
-    if (std::isinf(value)) return value > 0 ? "1e999" : "-1e999";
-    return formatNumber(value, type);
-}
-
 std::string formatValue(const CQXVariable& var, size_t indent) {
     if (var.getRows() < 1 || var.getCols() < 1) return "[]";
     if (var.getRows() == 1 && var.getCols() == 1)
-        return formatScriptNumber(var.getData(0, 0), var.getDataType());
+        return formatNumber(var.getData(0, 0), var.getDataType());
     sCells cells = collectCells(var);
     return var.getRows() == 1 ? layoutRow(cells) : layoutRows(cells, indent);
 }
@@ -135,7 +137,10 @@ std::string formatAssignment(const CQXVariable& var) {
         return commentOut(head + formatValue(var, head.size()) + ";");
     }
     if (var.getRows() < 1 || var.getCols() < 1) return "// " + name + " is empty";
-    return name + " = " + formatValue(var, name.size() + 3) + ";";
+    std::string text = name + " = " + formatValue(var, name.size() + 3) + ";";
+    if (holdsOnlyFiniteValues(var)) return text;
+    return "// " + name + " cannot be written as qx text (it holds inf or nan):\n" +
+           commentOut(text);
 }
 
 bool isScriptName(const std::string& text) {
