@@ -26,8 +26,8 @@ CInverse::CInverse(const std::string& name, CQXSharedParameter* shared)
 
 CInverse::~CInverse() = default;
 
-// A failed inversion (a singular matrix) returns isEXCEPTION without a new text: the caller
-// sees this function's error record as it was.
+// A matrix that cannot be inverted (singular, with a NaN element, or with an inverse beyond the
+// double range) fails the call with a text of its own.
 eInterpreterState CInverse::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
     CQXVariable* a = (*args)[0];
@@ -44,7 +44,9 @@ eInterpreterState CInverse::Call(const std::vector<CQXVariable*>* args) {
         a = &copy;
     }
     if (m_ReturnValue.getRows() != n || m_ReturnValue.getCols() != n) resizeReturnVar(n, n);
-    return CQXCalculation(m_pShared).inverse(a, &m_ReturnValue);
+    if (CQXCalculation(m_pShared).inverse(a, &m_ReturnValue) != isOK)
+        return raise("Matrix is singular in Function inverse");
+    return isOK;
 }
 
 CEigenS::CEigenS(const std::string& name, CQXSharedParameter* shared) : CQXFunction(name, shared) {
@@ -64,7 +66,9 @@ eInterpreterState CEigenS::Call(const std::vector<CQXVariable*>* args) {
     if (!isNxN(v)) return raise("Size of Matrix 2 (eigenvectors) must be NxN");
     if (!isNxN(d)) return raise("Size of Matrix 3 (eigenvalues) must be NxN");
     if (!sameSize(a, v) || !sameSize(a, d)) return raise("Sizes of Matrices must be identical");
-    return CQXCalculation(m_pShared).eigens(a, v, d);
+    if (CQXCalculation(m_pShared).eigens(a, v, d) != isOK)
+        return raise("Eigen decomposition failed in Function eigens");
+    return isOK;
 }
 
 CEigenA::CEigenA(const std::string& name, CQXSharedParameter* shared) : CQXFunction(name, shared) {
@@ -88,5 +92,7 @@ eInterpreterState CEigenA::Call(const std::vector<CQXVariable*>* args) {
     if (!sameSize(a, b) || !sameSize(a, v) || !sameSize(a, d)) {
         return raise("Sizes of Matrices must be identical");
     }
-    return CQXCalculation(m_pShared).eigena(a, b, v, d);
+    if (CQXCalculation(m_pShared).eigena(a, b, v, d) != isOK)
+        return raise("Eigen decomposition failed in Function eigena");
+    return isOK;
 }

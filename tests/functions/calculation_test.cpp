@@ -392,19 +392,19 @@ TEST(LinearAlgebraFunctionTest, InverseOfItsOwnResultAndOfIntegerArguments) {
     EXPECT_EQ(at(r, 0, 0), 0.125);
 }
 
-TEST(LinearAlgebraFunctionTest, InverseRefusesNonSquareAndFailsSilentlyWhenSingular) {
+TEST(LinearAlgebraFunctionTest, InverseRefusesNonSquareAndSingularMatricesWithText) {
     Harness h;
     CInverse inverse("inverse", &h.shared);
-    // A singular matrix fails without a text of its own: the record is still the fresh one.
-    EXPECT_EQ(h.refusal(inverse, {h.make(2, 2, {1, 2, 2, 4})}), "");
-    EXPECT_EQ(inverse.getError().getType(), etUNKNOWN);
+    const std::string singular = "Matrix is singular in Function inverse";
+    EXPECT_EQ(h.refusal(inverse, {h.make(2, 2, {1, 2, 2, 4})}), singular);
+    EXPECT_EQ(inverse.getError().getType(), etINTERPRETER);
+    EXPECT_EQ(inverse.getError().getLine(), -1);
     const std::string text = "Size of Parameter must be NxN in Function inverse";
     EXPECT_EQ(h.refusal(inverse, {h.make(2, 3)}), text);
-    EXPECT_EQ(inverse.getError().getType(), etINTERPRETER);
     CQXVariable none(&h.shared);
     EXPECT_EQ(h.refusal(inverse, {&none}), text);
-    // After that failure a singular matrix leaves its text in place.
-    EXPECT_EQ(h.refusal(inverse, {h.make(3, 3)}), text);
+    // A NaN element leaves nothing to invert either.
+    EXPECT_EQ(h.refusal(inverse, {h.make(2, 2, {1, 0, 0, kNaN})}), singular);
 }
 
 TEST(LinearAlgebraFunctionTest, EigenFunctionsCheckTheirArgumentsInOrder) {
@@ -428,7 +428,7 @@ TEST(LinearAlgebraFunctionTest, EigenFunctionsCheckTheirArgumentsInOrder) {
     EXPECT_EQ(h.refusal(a, {ok, big, ok, ok}), "Sizes of Matrices must be identical");
 }
 
-TEST(LinearAlgebraFunctionTest, EigenFunctionsWriteTheirReferencesAndKeepTheRecordOnFailure) {
+TEST(LinearAlgebraFunctionTest, EigenFunctionsWriteTheirReferencesAndFailWithText) {
     Harness h;
     CEigenS eigens("eigens", &h.shared);
     CQXFunction& f = eigens;
@@ -444,10 +444,13 @@ TEST(LinearAlgebraFunctionTest, EigenFunctionsWriteTheirReferencesAndKeepTheReco
     EXPECT_NEAR(std::fabs(at(v, 0, 1)), 1.0, 1e-12);
     EXPECT_EQ(f.getReturnValue()->getData(0, 0), 0.0);  // the return variable is not written
 
-    EXPECT_EQ(h.refusal(eigens, {h.make(2, 2, {1, 2, 3, 4}), h.make(2, 2), h.make(2, 2)}), "");
+    // Not symmetric; then a rotation, whose eigenvalues are complex.
+    EXPECT_EQ(h.refusal(eigens, {h.make(2, 2, {1, 2, 3, 4}), h.make(2, 2), h.make(2, 2)}),
+              "Eigen decomposition failed in Function eigens");
     CEigenA eigena("eigena", &h.shared);
     CQXVariable* eye = h.make(2, 2, {1, 0, 0, 1});
+    // The failure does not leave the text of an earlier refusal in place.
     h.refusal(eigena, {eye, eye, h.make(2, 3), h.make(2, 2)});
     EXPECT_EQ(h.refusal(eigena, {h.make(2, 2, {0, -1, 1, 0}), eye, h.make(2, 2), h.make(2, 2)}),
-              "Size of Matrix 3 (eigenvectors) must be NxN");
+              "Eigen decomposition failed in Function eigena");
 }
