@@ -89,10 +89,17 @@ template <>
 double plainConvert<double>(double v) {
     return v;
 }
+// Rounding to nearest: a double below FLT_MAX plus half a unit in the last place rounds to
+// FLT_MAX, and only one at or beyond that bound becomes infinity (the tie goes to the even
+// neighbour, infinity). The cases beyond FLT_MAX are written out so that no conversion of a
+// value outside float's finite range is left to the compiler.
+constexpr double kFloatOverflow = 0x1.ffffffp+127;  // FLT_MAX + 2^103
 template <>
 float plainConvert<float>(double v) {
-    if (v > FLT_MAX) return std::numeric_limits<float>::infinity();
-    if (v < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    if (v >= kFloatOverflow) return std::numeric_limits<float>::infinity();
+    if (v <= -kFloatOverflow) return -std::numeric_limits<float>::infinity();
+    if (v > FLT_MAX) return FLT_MAX;
+    if (v < -FLT_MAX) return -FLT_MAX;
     return static_cast<float>(v);
 }
 template <>
