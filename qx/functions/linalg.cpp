@@ -65,6 +65,19 @@ TMatrix fromEigen(const Matrix& m) {
     return out;
 }
 
+// Multiplies a finite matrix by the power of two that brings its largest absolute entry into
+// [1, 2). The rank does not change under such a scaling, and the decomposition that finds it
+// squares column entries, which overflow above about 1e154 and underflow below about 1e-154.
+// A power of two scales exactly, so a matrix whose entries need no scaling gets the same rank
+// as unscaled; only entries far below the largest (and far below the rank tolerance) can
+// become subnormal or zero.
+void scaleToUnit(Matrix& m) {
+    const double largest = m.cwiseAbs().maxCoeff();
+    if (largest == 0.0) return;
+    const int exponent = std::ilogb(largest);
+    m = m.unaryExpr([exponent](double x) { return std::ldexp(x, -exponent); });
+}
+
 bool isSymmetric(const Matrix& m) {
     const double bound = kSymmetryTolerance * m.cwiseAbs().maxCoeff();
     for (Eigen::Index r = 0; r < m.rows(); ++r) {
@@ -250,8 +263,9 @@ TMatrix Inverse(const TMatrix& a) {
 int Rang(const TMatrix& a, double tolerance) {
     if (!isReadable(a)) return -1;
     try {
-        const Matrix m = toEigen(a);
+        Matrix m = toEigen(a);
         if (!m.allFinite()) return -1;
+        scaleToUnit(m);
         Eigen::ColPivHouseholderQR<Matrix> qr(m.rows(), m.cols());
         if (tolerance > 0.0 && std::isfinite(tolerance)) qr.setThreshold(tolerance);
         qr.compute(m);

@@ -34,9 +34,10 @@ private:
 // an element that is not finite (LU decomposition with full pivoting, pivot check against
 // Eigen's threshold).
 TMatrix Inverse(const TMatrix& a);
-// Rank by a rank-revealing decomposition (column-pivoting QR). A tolerance of 0.0 uses Eigen's
-// default threshold; a positive value is the threshold relative to the largest pivot. -1 when
-// the matrix is empty or has an element that is not finite: such a matrix has no rank.
+// Rank by a rank-revealing decomposition (column-pivoting QR) of the matrix scaled by a power
+// of two, so that the rank is the same at every scale. A tolerance of 0.0 uses Eigen's default
+// threshold; a positive value is the threshold relative to the largest pivot. -1 when the
+// matrix is empty or has an element that is not finite: such a matrix has no rank.
 int Rang(const TMatrix& a, double tolerance);
 // Symmetric standard problem A v = l v: returns the unit eigenvectors as columns and puts the
 // eigenvalues, ascending, on the diagonal of eigenvalues (resized to N x N). A non-symmetric

@@ -89,10 +89,17 @@ template <>
 double plainConvert<double>(double v) {
     return v;
 }
+// Rounding to nearest: a double below FLT_MAX plus half a unit in the last place rounds to
+// FLT_MAX, and only one at or beyond that bound becomes infinity (the tie goes to the even
+// neighbour, infinity). The cases beyond FLT_MAX are written out so that no conversion of a
+// value outside float's finite range is left to the compiler.
+constexpr double kFloatOverflow = 0x1.ffffffp+127;  // FLT_MAX + 2^103
 template <>
 float plainConvert<float>(double v) {
-    if (v > FLT_MAX) return std::numeric_limits<float>::infinity();
-    if (v < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    if (v >= kFloatOverflow) return std::numeric_limits<float>::infinity();
+    if (v <= -kFloatOverflow) return -std::numeric_limits<float>::infinity();
+    if (v > FLT_MAX) return FLT_MAX;
+    if (v < -FLT_MAX) return -FLT_MAX;
     return static_cast<float>(v);
 }
 template <>
@@ -230,24 +237,58 @@ void rangePtr(T** rowArray, int row, int count, int col, int rows, int cols, T**
     }
 }
 
-// Lowest and one-past-highest element address of a variable, for the overlap test.
+// Lowest and one-past-highest element address of a variable: a quick first test of overlap.
 struct AddressSpan {
     std::uintptr_t lo = UINTPTR_MAX;
     std::uintptr_t hi = 0;
 };
 
-AddressSpan spanOf(const CQXVariable& v) {
-    AddressSpan span;
-    if (!v.hasStorage()) return span;
+// The elements of one row as a half-open address interval, and which of the two variables of
+// an overlap test it belongs to.
+struct RowInterval {
+    std::uintptr_t lo;
+    std::uintptr_t hi;
+    int owner;
+};
+
+// Calls f(lo, hi) for the element interval of every row of v that is there. A variable without
+// elements, and the absent rows of a host row array, have no interval. The end is computed on
+// the address, as a row may end at the very end of its allocation.
+template <class F>
+void forEachRow(const CQXVariable& v, F&& f) {
+    if (!v.hasStorage()) return;
     withRows(v, [&](auto rowArray) {
+        using T = ElemOf<decltype(rowArray)>;
+        const std::uintptr_t bytes = sizeof(T) * static_cast<std::uintptr_t>(v.getCols());
         for (int r = 0; r < v.getRows(); ++r) {
             if (rowArray[r] == nullptr) continue;
-            span.lo = std::min(span.lo, reinterpret_cast<std::uintptr_t>(rowArray[r]));
-            span.hi =
-                std::max(span.hi, reinterpret_cast<std::uintptr_t>(rowArray[r] + v.getCols()));
+            const auto lo = reinterpret_cast<std::uintptr_t>(rowArray[r]);
+            f(lo, lo + bytes);
         }
     });
+}
+
+AddressSpan spanOf(const CQXVariable& v) {
+    AddressSpan span;
+    forEachRow(v, [&](std::uintptr_t lo, std::uintptr_t hi) {
+        span.lo = std::min(span.lo, lo);
+        span.hi = std::max(span.hi, hi);
+    });
     return span;
+}
+
+// True when a row of owner 0 and a row of owner 1 share an address. In order of their first
+// address, a row meets an earlier row of the other owner exactly when it starts before the
+// farthest end that owner's rows have reached so far.
+bool rowsMeet(std::vector<RowInterval>& rows) {
+    std::sort(rows.begin(), rows.end(),
+              [](const RowInterval& x, const RowInterval& y) { return x.lo < y.lo; });
+    std::uintptr_t reach[2] = {0, 0};
+    for (const RowInterval& row : rows) {
+        if (row.lo < reach[1 - row.owner]) return true;
+        reach[row.owner] = std::max(reach[row.owner], row.hi);
+    }
+    return false;
 }
 
 bool isReferenceState(eVariableState state) {
@@ -667,12 +708,18 @@ bool CQXVariable::compareVar(const CQXVariable* other) const {
            m_Cols == other->m_Cols;
 }
 
-// Compares the address spans of the two element sets. Spans of separately allocated blocks
-// never overlap, and views of one variable always do, which is what setmatrix needs to know.
+// Two variables share storage when an element row of one intersects an element row of the
+// other. Host rows may be separate allocations in any order, with other variables' storage
+// between them, so the span from the lowest to the highest row is only a quick first test.
 bool CQXVariable::sharesStorageWith(const CQXVariable& other) const {
     const AddressSpan a = spanOf(*this);
     const AddressSpan b = spanOf(other);
-    return a.lo < b.hi && b.lo < a.hi;
+    if (!(a.lo < b.hi && b.lo < a.hi)) return false;
+    std::vector<RowInterval> rows;
+    rows.reserve(static_cast<std::size_t>(m_Rows) + static_cast<std::size_t>(other.m_Rows));
+    forEachRow(*this, [&](std::uintptr_t lo, std::uintptr_t hi) { rows.push_back({lo, hi, 0}); });
+    forEachRow(other, [&](std::uintptr_t lo, std::uintptr_t hi) { rows.push_back({lo, hi, 1}); });
+    return rowsMeet(rows);
 }
 
 void CQXVariable::setConst(bool isConst) {

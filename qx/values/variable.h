@@ -146,7 +146,8 @@ public:
     CQXSharedParameter* getShared_intern() const { return m_pShared; }
     bool compareVar(const CQXVariable* other) const;
     bool operator==(const std::string& name) const { return m_Name == name; }
-    // True when the element storage of the two variables may overlap (same memory).
+    // True when some element of one variable occupies memory of an element of the other,
+    // judged row by row (O(n log n) in the row counts).
     bool sharesStorageWith(const CQXVariable& other) const;
 
     // Fill and copy with conversion and the clipping rule of the shared parameters.

@@ -20,10 +20,11 @@ struct Args {
 };
 
 // What an opcode reports: no text on success, else the error text and the operand whose
-// variable the error names (0 for A, 1 for B).
+// variable the error names (0 for A, 1 for B, 2 for R).
 struct Fault {
     const char* text;
     int operand;
+    bool ok() const { return text == nullptr; }
 };
 constexpr Fault kDone{nullptr, 0};
 constexpr Fault onA(const char* text) {
@@ -32,6 +33,15 @@ constexpr Fault onA(const char* text) {
 constexpr Fault onB(const char* text) {
     return {text, 1};
 }
+constexpr Fault onR(const char* text) {
+    return {text, 2};
+}
+
+// The texts of an instruction whose result cannot be written. An instruction never succeeds
+// without writing its result, so each of these ends the run.
+constexpr const char* kNoElements = "Operand has no elements";
+constexpr const char* kSharesResult = "Operand shares storage with the result";
+constexpr const char* kSizeMismatch = "LValue Size mismatch";
 
 // The operands each opcode cannot do without. An instruction that lacks one does nothing, so
 // no opcode ever dereferences a missing operand. otCALL, otBLOCK, otCONDITION and otRETURN
@@ -74,23 +84,32 @@ bool sharesWith(const CQXVariable* R, const CQXVariable* v) {
     return v != nullptr && R->sharesStorageWith(*v);
 }
 
-// Gives R the shape (rows, cols) when it has another one. False when R cannot take the shape:
-// it is not resizable, the shape is empty, or an operand addresses R's own storage (a resize
-// would free what the operand points to). The caller then leaves R alone rather than run a
-// kernel over a shape R does not have. A shape beyond int cannot be allocated.
-bool sizeTo(CQXVariable* R, long long rows, long long cols, const CQXVariable* a,
-            const CQXVariable* b) {
-    if (R->getRows() == rows && R->getCols() == cols) return true;
-    if (rows > INT_MAX || cols > INT_MAX) throw std::bad_alloc();
-    if (sharesWith(R, a) || sharesWith(R, b)) return false;
-    R->resizeVar_intern(static_cast<int>(rows), static_cast<int>(cols));
-    return R->getRows() == rows && R->getCols() == cols;
+bool hasNoElements(const CQXVariable* v) {
+    return v != nullptr && (v->getRows() < 1 || v->getCols() < 1);
 }
 
-bool sizeR(const Args& x, long long rows, long long cols) {
+// Gives R the shape (rows, cols) when it has another one. A fault when R cannot take the shape:
+// the shape is empty (an operand without elements, named), an operand addresses R's own
+// storage (a resize would free what the operand points to; the operand is named), or R is not
+// resizable. The caller then runs no kernel, and the instruction fails instead of leaving R
+// with whatever it held. A shape beyond int cannot be allocated.
+Fault sizeTo(CQXVariable* R, long long rows, long long cols, const CQXVariable* a,
+             const CQXVariable* b) {
+    if (R->getRows() == rows && R->getCols() == cols && rows >= 1 && cols >= 1) return kDone;
+    if (rows < 1 || cols < 1)
+        return hasNoElements(a) || b == nullptr ? onA(kNoElements) : onB(kNoElements);
+    if (rows > INT_MAX || cols > INT_MAX) throw std::bad_alloc();
+    if (sharesWith(R, a)) return onA(kSharesResult);
+    if (sharesWith(R, b)) return onB(kSharesResult);
+    if (!R->resizeVar_intern(static_cast<int>(rows), static_cast<int>(cols)))
+        return onR(kSizeMismatch);
+    return kDone;
+}
+
+Fault sizeR(const Args& x, long long rows, long long cols) {
     return sizeTo(x.R, rows, cols, x.A, x.B);
 }
-bool sizeR(const Args& x, const CQXVariable* like) {
+Fault sizeR(const Args& x, const CQXVariable* like) {
     return sizeR(x, like->getRows(), like->getCols());
 }
 
@@ -133,9 +152,9 @@ Fault opAssign(const Args& x) {
         return kDone;
     }
     if (!x.A->compareVar(x.B)) {
-        if (!x.A->getVarState(vsRESIZABLE)) return onA("LValue Size mismatch");
+        if (!x.A->getVarState(vsRESIZABLE)) return onA(kSizeMismatch);
         // An empty or never shaped B cannot give A its shape.
-        if (!resizeAndCopy(x.A, x.B)) return onA("LValue Size mismatch");
+        if (!resizeAndCopy(x.A, x.B)) return onA(kSizeMismatch);
         return kDone;
     }
     x.A->setmatrix(x.B);
@@ -151,79 +170,89 @@ Fault opReturn(const Args& x) {
         x.A->setsingle(scalar(x.B));
         return kDone;
     }
-    if (!covers(x.B, x.A)) return onA("LValue Size mismatch");
+    if (!covers(x.B, x.A)) return onA(kSizeMismatch);
     x.A->setmatrix(x.B);
     return kDone;
 }
 
 // The scalar cases shared by otMUL and otELEMMUL; false when neither side is single.
-bool mulByScalar(const Args& x) {
+bool mulByScalar(const Args& x, Fault& fault) {
     if (isSingle(x.B)) {
-        if (sizeR(x, x.A)) x.R->mulsingle(scalar(x.B), x.A);
+        fault = sizeR(x, x.A);
+        if (fault.ok()) x.R->mulsingle(scalar(x.B), x.A);
         return true;
     }
     if (isSingle(x.A)) {
-        if (sizeR(x, x.B)) x.R->mulsingle(scalar(x.A), x.B);
+        fault = sizeR(x, x.B);
+        if (fault.ok()) x.R->mulsingle(scalar(x.A), x.B);
         return true;
     }
     return false;
 }
 
 Fault opAdd(const Args& x) {
+    Fault fault = kDone;
     if (isSingle(x.B)) {
-        if (sizeR(x, x.A)) x.R->addsingle(scalar(x.B), x.A);
-        return kDone;
+        fault = sizeR(x, x.A);
+        if (fault.ok()) x.R->addsingle(scalar(x.B), x.A);
+    } else if (isSingle(x.A)) {
+        fault = sizeR(x, x.B);
+        if (fault.ok()) x.R->addsingle(scalar(x.A), x.B);
+    } else {
+        if (!sameShape(x.A, x.B)) return onA("Size mismatch in Addition");
+        fault = sizeR(x, x.A);
+        if (fault.ok()) x.R->addmatrix(x.B, x.A);
     }
-    if (isSingle(x.A)) {
-        if (sizeR(x, x.B)) x.R->addsingle(scalar(x.A), x.B);
-        return kDone;
-    }
-    if (!sameShape(x.A, x.B)) return onA("Size mismatch in Addition");
-    if (sizeR(x, x.A)) x.R->addmatrix(x.B, x.A);
-    return kDone;
+    return fault;
 }
 
-// Only a scalar right operand is accepted; R takes A's shape before the operands are checked.
+// Only a scalar right operand is accepted; R takes A's shape before the operands are checked,
+// and a mismatch of the operands is reported before a result that could not take that shape.
 Fault opSub(const Args& x) {
-    const bool sized = sizeR(x, x.A);
+    const Fault sized = sizeR(x, x.A);
+    if (!isSingle(x.B) && !sameShape(x.A, x.B)) return onA("Size mismatch in Subtraction");
+    if (!sized.ok()) return sized;
     if (isSingle(x.B)) {
-        if (sized) x.R->subsingle(scalar(x.B), x.A);
-        return kDone;
+        x.R->subsingle(scalar(x.B), x.A);
+    } else {
+        x.R->submatrix(x.B, x.A);
     }
-    if (!sameShape(x.A, x.B)) return onA("Size mismatch in Subtraction");
-    if (sized) x.R->submatrix(x.B, x.A);
     return kDone;
 }
 
 Fault opMul(const Args& x) {
-    if (mulByScalar(x)) return kDone;
+    Fault fault = kDone;
+    if (mulByScalar(x, fault)) return fault;
     if (x.A->getCols() != x.B->getRows()) return onA("Rows != Columns in Multiplication");
-    if (sizeR(x, x.A->getRows(), x.B->getCols())) x.R->mulmatrix(x.B, x.A);
-    return kDone;
+    fault = sizeR(x, x.A->getRows(), x.B->getCols());
+    if (fault.ok()) x.R->mulmatrix(x.B, x.A);
+    return fault;
 }
 
 Fault opDiv(const Args& x) {
-    const bool sized = sizeR(x, x.A);
+    const Fault sized = sizeR(x, x.A);
     if (!isSingle(x.B)) return onA("Can only divide by SINGLE");
-    if (sized && !x.R->divsingle(scalar(x.B), x.A)) return onA("Division by zero");
+    if (!sized.ok()) return sized;
+    if (!x.R->divsingle(scalar(x.B), x.A)) return onA("Division by zero");
     return kDone;
 }
 
 Fault opElemMul(const Args& x) {
-    if (mulByScalar(x)) return kDone;
+    Fault fault = kDone;
+    if (mulByScalar(x, fault)) return fault;
     if (!sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Multiplication");
-    if (sizeR(x, x.A)) x.R->elementmul(x.B, x.A);
-    return kDone;
+    fault = sizeR(x, x.A);
+    if (fault.ok()) x.R->elementmul(x.B, x.A);
+    return fault;
 }
 
 Fault opElemDiv(const Args& x) {
-    if (isSingle(x.B)) {
-        if (sizeR(x, x.A) && !x.R->divsingle(scalar(x.B), x.A)) return onA("Division by zero");
-        return kDone;
-    }
-    if (!sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Division");
-    if (sizeR(x, x.A) && !x.R->elementdiv(x.B, x.A)) return onA("Division by zero");
-    return kDone;
+    if (!isSingle(x.B) && !sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Division");
+    const Fault fault = sizeR(x, x.A);
+    if (!fault.ok()) return fault;
+    const bool divided =
+        isSingle(x.B) ? x.R->divsingle(scalar(x.B), x.A) : x.R->elementdiv(x.B, x.A);
+    return divided ? kDone : onA("Division by zero");
 }
 
 // A comparison yields one truth for the whole matrix. The scalar side is always the argument
@@ -254,8 +283,9 @@ Fault opEqual(const Args& x, bool negate) {
 }
 
 Fault opNegate(const Args& x) {
-    if (sizeR(x, x.A)) x.R->negate(x.A);
-    return kDone;
+    const Fault fault = sizeR(x, x.A);
+    if (fault.ok()) x.R->negate(x.A);
+    return fault;
 }
 
 Fault opAnd(const Args& x) {
@@ -332,7 +362,8 @@ Fault opResize(const Args& x) {
     if (rows > INT_MAX || cols > INT_MAX) throw std::bad_alloc();
     const int r = static_cast<int>(rows);
     const int c = static_cast<int>(cols);
-    if (x.R->getRows() != r || x.R->getCols() != c) x.R->resizeVar_intern(r, c);
+    if (x.R->getRows() == r && x.R->getCols() == c) return kDone;
+    if (!x.R->resizeVar_intern(r, c)) return onR("Can't change size of non resizeable Variable");
     return kDone;
 }
 
@@ -379,7 +410,8 @@ void copyBlock(CQXVariable* R, const CQXVariable* src, int row0, int col0) {
 Fault opRowConcat(const Args& x) {
     if (x.A->getCols() != x.B->getCols()) return onA("Row concatenate: Size mismatch");
     const long long rows = static_cast<long long>(x.A->getRows()) + x.B->getRows();
-    if (!sizeR(x, rows, x.A->getCols())) return kDone;
+    const Fault fault = sizeR(x, rows, x.A->getCols());
+    if (!fault.ok()) return fault;
     copyBlock(x.R, x.A, 0, 0);
     copyBlock(x.R, x.B, x.A->getRows(), 0);
     return kDone;
@@ -388,7 +420,8 @@ Fault opRowConcat(const Args& x) {
 Fault opColConcat(const Args& x) {
     if (x.A->getRows() != x.B->getRows()) return onA("Column concatenate Size mismatch");
     const long long cols = static_cast<long long>(x.A->getCols()) + x.B->getCols();
-    if (!sizeR(x, x.A->getRows(), cols)) return kDone;
+    const Fault fault = sizeR(x, x.A->getRows(), cols);
+    if (!fault.ok()) return fault;
     copyBlock(x.R, x.A, 0, 0);
     copyBlock(x.R, x.B, 0, x.A->getCols());
     return kDone;
@@ -411,12 +444,14 @@ bool xorRule(double a, double b) {
 
 Fault opElemLogic(const Args& x, ElementKernel kernel, ScalarRule rule) {
     if (isSingle(x.A) && isSingle(x.B)) {
-        if (sizeR(x, 1, 1)) putScalar(x.R, rule(scalar(x.A), scalar(x.B)) ? 1.0 : 0.0);
-        return kDone;
+        const Fault fault = sizeR(x, 1, 1);
+        if (fault.ok()) putScalar(x.R, rule(scalar(x.A), scalar(x.B)) ? 1.0 : 0.0);
+        return fault;
     }
     if (!sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Multiplication");
-    if (sizeR(x, x.A)) (x.R->*kernel)(x.B, x.A);
-    return kDone;
+    const Fault fault = sizeR(x, x.A);
+    if (fault.ok()) (x.R->*kernel)(x.B, x.A);
+    return fault;
 }
 
 // Unbinds the reference arguments of a library or host call when the call ends, also when the
@@ -454,8 +489,9 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     }
     if (!func->getReturnType() || R == nullptr) return isOK;
     const CQXVariable* value = func->getReturnValue();
-    sizeTo(R, value->getRows(), value->getCols(), value, nullptr);
-    if (covers(value, R)) R->setmatrix(value);
+    const Fault fault = sizeTo(R, value->getRows(), value->getCols(), value, nullptr);
+    if (!fault.ok()) return fail(code, fault.text, fault.operand == 2 ? R : nullptr);
+    R->setmatrix(value);
     return isOK;
 }
 
@@ -465,8 +501,9 @@ eInterpreterState CQXInterpreter::execute(sByteCode& code, Operands& ops, Flow& 
     const Args x{ops.a, ops.b, code.m_pResult, m_pShared};
     if (!hasOperands(opcode, x)) return isOK;
     const auto done = [&](Fault f) {
-        if (f.text == nullptr) return isOK;
-        return fail(code, f.text, f.operand == 0 ? code.m_Var1.m_pVar : code.m_Var2.m_pVar);
+        if (f.ok()) return isOK;
+        const CQXVariable* named[] = {code.m_Var1.m_pVar, code.m_Var2.m_pVar, code.m_pResult};
+        return fail(code, f.text, named[f.operand]);
     };
     using V = CQXVariable;
     switch (opcode) {

@@ -190,6 +190,33 @@ TEST(CalculationTest, RankCountsIndependentRowsAndRefusesNonSquareMatrices) {
     EXPECT_EQ(at(r, 0, 0), 7.0);
 }
 
+// The decomposition squares column entries, so without scaling the rank broke down above about
+// 1e154 (overflow) and below about 1e-154 (underflow).
+TEST(CalculationTest, RankIsTheSameAtEveryScale) {
+    Fixture f;
+    CQXVariable* r = f.make(1, 1);
+    const struct {
+        int n;
+        std::vector<double> m;
+        double rank;
+    } cases[] = {
+        {2, {2, 1, 1, 3}, 2},
+        {3, {4, 1, 0, 1, 3, 1, 0, 1, 2}, 3},
+        {3, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 2},
+        {2, {1, 2, 2, 4}, 1},
+        {2, {0, 0, 0, 0}, 0},
+    };
+    for (const double scale :
+         {1e-300, 1e-200, 1e-160, 1e-150, 1e-10, 1.0, 1e10, 1e150, 1e154, 1e200, 1e250, 1e300}) {
+        for (const auto& c : cases) {
+            std::vector<double> scaled = c.m;
+            for (double& x : scaled) x *= scale;
+            EXPECT_TRUE(f.calc.rank(f.make(c.n, c.n, scaled), r));
+            EXPECT_EQ(at(r, 0, 0), c.rank) << "scale " << scale << ", rank " << c.rank;
+        }
+    }
+}
+
 TEST(CalculationTest, InverseOfRegularMatricesAndRefusalOfOthers) {
     Fixture f;
     CQXVariable* a = f.make(3, 3, {2, 0, 1, 1, 3, 2, 1, 1, 2}, edtSHORT);

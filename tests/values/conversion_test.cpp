@@ -16,6 +16,8 @@ namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+// FLT_MAX plus half a unit in its last place: the smallest double that rounds to infinity.
+const double kFloatOverflow = 0x1.ffffffp+127;
 
 class ConversionTest : public ::testing::Test {
 protected:
@@ -33,12 +35,22 @@ protected:
         var.setsingle(v);
         return var.getData(0, 0);
     }
+    // The same through setmatrix from a 1x1 double.
+    double copy(eDataType type, double v) {
+        CQXVariable src(&shared), var(&shared);
+        src.initialize("s", 1, 1, edtDOUBLE);
+        src.setData(0, 0, v);
+        var.initialize("v", 1, 1, type);
+        var.setmatrix(&src);
+        return var.getData(0, 0);
+    }
     CQXSharedParameter shared;
 };
 
 // Each row: the value stored into the type, what the plain store keeps (setData with either
-// clipping option, setsingle without clipping), and what setsingle keeps with clipping. Values
-// without a 32-bit image become the most negative int, whose low bits are zero.
+// clipping option, setsingle and setmatrix without clipping), and what setsingle and setmatrix
+// keep with clipping. Values without a 32-bit image become the most negative int, whose low
+// bits are zero.
 TEST_F(ConversionTest, PlainAndClippedStoresOfEveryTypeAtTheEdges) {
     const double lo = INT_MIN, hi = INT_MAX;
     const struct {
@@ -67,6 +79,11 @@ TEST_F(ConversionTest, PlainAndClippedStoresOfEveryTypeAtTheEdges) {
         {edtSHORT, kNaN, 0, 0},
         {edtFLOAT, 0.1, double(0.1f), double(0.1f)},
         {edtFLOAT, FLT_MAX, FLT_MAX, FLT_MAX},
+        {edtFLOAT, 3.4028235e38, FLT_MAX, FLT_MAX},  // rounds to FLT_MAX
+        {edtFLOAT, std::nextafter(kFloatOverflow, 0.0), FLT_MAX, FLT_MAX},
+        {edtFLOAT, -std::nextafter(kFloatOverflow, 0.0), -FLT_MAX, -FLT_MAX},
+        {edtFLOAT, kFloatOverflow, kInf, FLT_MAX},
+        {edtFLOAT, -kFloatOverflow, -kInf, -FLT_MAX},
         {edtFLOAT, 1e39, kInf, FLT_MAX},
         {edtFLOAT, -1e300, -kInf, -FLT_MAX},
         {edtFLOAT, kNaN, kNaN, kNaN},
@@ -80,6 +97,8 @@ TEST_F(ConversionTest, PlainAndClippedStoresOfEveryTypeAtTheEdges) {
             shared.m_bClipping = clipping;
             EXPECT_PRED2(same, plainStore(c.type, c.value), c.plain) << c.type << " " << c.value;
             EXPECT_PRED2(same, fill(c.type, c.value), clipping ? c.clipped : c.plain)
+                << c.type << " " << c.value << " clipping " << clipping;
+            EXPECT_PRED2(same, copy(c.type, c.value), clipping ? c.clipped : c.plain)
                 << c.type << " " << c.value << " clipping " << clipping;
         }
     }

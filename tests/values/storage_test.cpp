@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -216,6 +217,52 @@ TEST_F(VariableStorageTest, OverlappingCopyReadsTheOldValues) {
     dst.setmatrix(&src);
     const double expected[5] = {1, 1, 2, 3, 4};
     for (int c = 0; c < 5; ++c) EXPECT_EQ(a.getData(0, c), expected[c]);
+}
+
+// Overlap is judged by the rows themselves: host rows may lie far apart with other storage
+// between them, in descending order, or be absent, and rows of different element types may
+// cover the same bytes.
+TEST_F(VariableStorageTest, StorageIsSharedOnlyWhereRowsIntersect) {
+    std::vector<double> buffer(100);
+    double* p = buffer.data();
+    std::vector<std::vector<double*>> tables;
+    std::vector<std::unique_ptr<CQXVariable>> views;
+    const auto view = [&](std::vector<double*> rows, int cols) {
+        tables.push_back(std::move(rows));
+        views.push_back(std::make_unique<CQXVariable>(&shared));
+        const int count = static_cast<int>(tables.back().size());
+        views.back()->setView_intern(count, cols, count > 0 ? tables.back().data() : nullptr);
+        return views.back().get();
+    };
+    std::vector<std::vector<unsigned char*>> byteTables;
+    const auto bytes = [&](unsigned char* at) {
+        byteTables.push_back({at});
+        views.push_back(std::make_unique<CQXVariable>(&shared));
+        views.back()->setView_intern(1, 1, byteTables.back().data());
+        return views.back().get();
+    };
+    CQXVariable* ends = view({p, p + 98}, 2);
+    EXPECT_FALSE(ends->sharesStorageWith(*view({p + 50}, 2)));  // between the rows
+    EXPECT_TRUE(ends->sharesStorageWith(*view({p + 50, p + 99}, 1)));
+    CQXVariable* descending = view({p + 10, p}, 2);
+    EXPECT_FALSE(descending->sharesStorageWith(*view({p + 8, p + 2}, 2)));  // touching only
+    EXPECT_TRUE(descending->sharesStorageWith(*view({p + 11}, 2)));
+    EXPECT_TRUE(view({p + 2}, 2)->sharesStorageWith(*view({p + 3, p}, 2)));
+    CQXVariable* gaps = view({p, nullptr, p + 90}, 4);
+    EXPECT_FALSE(gaps->sharesStorageWith(*view({p + 40}, 4)));
+    EXPECT_TRUE(gaps->sharesStorageWith(*view({p + 93}, 4)));
+    EXPECT_FALSE(view({}, 2)->sharesStorageWith(*view({p}, 2)));
+    EXPECT_FALSE(view({p}, 0)->sharesStorageWith(*view({p}, 2)));
+    // Element sizes: a double covers 8 bytes.
+    unsigned char* raw = reinterpret_cast<unsigned char*>(p + 20);
+    EXPECT_TRUE(view({p + 20}, 1)->sharesStorageWith(*bytes(raw + 7)));
+    EXPECT_FALSE(view({p + 20}, 1)->sharesStorageWith(*bytes(raw + 8)));
+    // A flat reference is one row.
+    CQXVariable flat(&shared);
+    flat.setDouble("f", 1, 1, nullptr);
+    ASSERT_TRUE(flat.changeReference(4, p + 60));
+    EXPECT_TRUE(flat.sharesStorageWith(*view({p + 63}, 1)));
+    EXPECT_FALSE(flat.sharesStorageWith(*view({p + 64, p + 58}, 2)));
 }
 
 }  // namespace

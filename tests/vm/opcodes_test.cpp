@@ -162,6 +162,55 @@ TEST_F(VmOpcodeTest, RunTimeErrorsNameTheVariable) {
     }
 }
 
+// No instruction succeeds without writing its result. An operand without elements gives a
+// shape no result can take; a result whose resize would free what an operand reads, and a
+// result that cannot be resized, cannot take the shape either. Each stops the run and names
+// the operand (or the result) at fault.
+TEST_F(VmOpcodeTest, ResultsThatCannotTakeTheirShapeStopTheRun) {
+    CQXVariable* a = var("a", 2, 2, {1, 2, 3, 4});
+    CQXVariable* b = var("b", 2, 2, {5, 6, 7, 8});
+    const sByteCodeVar aNoRows = range(a, 0, 0, 0, 2);
+    const sByteCodeVar aNoCols = range(a, 0, 2, 1, 0);
+    const sByteCodeVar bNoRows = range(b, 0, 0, 0, 2);
+    const sByteCodeVar bNoCols = range(b, 0, 2, 1, 0);
+    const char* const inA = "Operand has no elements accessing Variable a";
+    const char* const inB = "Operand has no elements accessing Variable b";
+    const struct {
+        eOptType op;
+        sByteCodeVar a, b;
+        const char* text;
+    } cases[] = {
+        {otADD, aNoRows, num(7), inA},        {otADD, num(7), bNoCols, inB},
+        {otSUB, aNoRows, num(1), inA},        {otMUL, aNoRows, num(2), inA},
+        {otMUL, num(2), bNoCols, inB},        {otMUL, a, bNoCols, inB},
+        {otDIV, aNoCols, num(2), inA},        {otELEMDIV, aNoRows, num(2), inA},
+        {otELEMMUL, aNoRows, bNoRows, inA},   {otELEMXOR, aNoCols, bNoCols, inA},
+        {otNEGATE, aNoRows, {}, inA},         {otROWCONCAT, aNoRows, bNoRows, inA},
+        {otCOLCONCAT, aNoCols, bNoCols, inA},
+    };
+    for (const auto& c : cases) {
+        CQXVariable* r = var("", 1, 1, {42}, edtDOUBLE, vsRESIZABLE);
+        EXPECT_EQ(run(c.op, c.a, c.b, r), isEXCEPTION) << opcodeName(c.op);
+        EXPECT_EQ(lastError(), c.text) << opcodeName(c.op);
+    }
+
+    CQXVariable* t = var("t", 2, 2, {1, 2, 3, 4}, edtDOUBLE, vsRESIZABLE);
+    EXPECT_EQ(run(otADD, range(t, 0, 1, 0, 2), num(1), t), isEXCEPTION);
+    EXPECT_EQ(lastError(), "Operand shares storage with the result accessing Variable t");
+    EXPECT_EQ(run(otMUL, num(2), range(t, 1, 1, 0, 2), t), isEXCEPTION);
+    EXPECT_EQ(lastError(), "Operand shares storage with the result accessing Variable t");
+    EXPECT_EQ(values(t), (Values{1, 2, 3, 4}));
+    EXPECT_EQ(run(otADD, t, num(1), t), isOK);  // no resize: computed in place
+    EXPECT_EQ(values(t), (Values{2, 3, 4, 5}));
+
+    CQXVariable* fixed = var("fixed", 1, 1, {5});
+    EXPECT_EQ(run(otADD, a, num(1), fixed), isEXCEPTION);
+    EXPECT_EQ(lastError(), "LValue Size mismatch accessing Variable fixed");
+    EXPECT_EQ(run(otRESIZE, num(2), num(3), fixed), isEXCEPTION);
+    EXPECT_EQ(lastError(), "Can't change size of non resizeable Variable accessing Variable fixed");
+    EXPECT_EQ(values(fixed), (Values{5}));
+}
+
 TEST_F(VmOpcodeTest, ResizeTruncatesItsSizesBeforeTestingThem) {
     CQXVariable* target = var("t", 1, 1, {5}, edtINT, vsRESIZABLE);
     CQXVariable* rows = var("rows", 1, 1, {2.7});
