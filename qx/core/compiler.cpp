@@ -135,6 +135,24 @@ eErrorType CQXCompiler::getException(int& line, int& pos, std::string& text) {
     return m_Exception.getError(line, pos, text);
 }
 
+std::vector<sCallSite> CQXCompiler::getExceptionTrace() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    return m_ExceptionTrace;
+}
+
+// Runs on the failure path only, and cannot throw: a trace that cannot be kept is lost, the
+// error and the state of the compiler are not.
+void CQXCompiler::takeTrace(bool unwound, const CQXFunction* called) {
+    m_ExceptionTrace.clear();
+    if (unwound) m_ExceptionTrace.swap(m_Shared.m_Unwound);
+    m_Shared.m_Unwound.clear();
+    if (called == nullptr) return;
+    try {
+        m_ExceptionTrace.push_back(sCallSite{called->getName(), -1, -1});
+    } catch (...) {
+    }
+}
+
 void CQXCompiler::clear(bool all) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     // A host function called by a running script must not delete the code that runs it.
@@ -210,11 +228,15 @@ bool CQXCompiler::runCompiler(const std::string& text) {
 
 bool CQXCompiler::runInterpreter() {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    if (!m_bCompiled) return m_Exception.setException("Nothing to Interprete", -1, -1, "");
+    if (!m_bCompiled) {
+        takeTrace(false, nullptr);
+        return m_Exception.setException("Nothing to Interprete", -1, -1, "");
+    }
     if (m_RunDepth++ == 0) m_Shared.beginRun();
     eInterpreterState state = m_MainBlock.Interprete();
     --m_RunDepth;
     if (state == isOK) return true;
     m_Exception = m_MainBlock.getError();
+    takeTrace(state == isEXCEPTION, nullptr);
     return false;
 }

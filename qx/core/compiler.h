@@ -102,6 +102,14 @@ public:
     std::string getException();
     eErrorType getError(int& line, int& pos, std::string& text);
     eErrorType getException(int& line, int& pos, std::string& text);
+    // Where the last run-time error (getException) happened, innermost first: the failing
+    // instruction when it is not a call (no function name), then each call of a script,
+    // standard or host function that led there, with the call's line and position. An error
+    // raised inside a standard or host function has line -1 in its record; its first entry
+    // names that function and where it was called. A failed host call ends the list with the
+    // function the host called (line and position -1). Empty when the error arose before any
+    // instruction ran. Kept until the next run-time error, like the record. Holds the lock.
+    std::vector<sCallSite> getExceptionTrace();
 
     // Drops the compiled program and its temporaries; with all, also every global variable
     // (the host's included) and the script-defined functions whose code refers to them.
@@ -209,6 +217,9 @@ private:
     bool callVariadic(CQXFunction* func, int count, va_list args);
     bool callScriptFunction(CQXFunction* func, CQXVariable* const* args);
     bool callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    // Sets the trace of the run-time error just recorded in m_Exception: the call sites it
+    // unwound (when unwound), then the function a host call started (when called is not null).
+    void takeTrace(bool unwound, const CQXFunction* called);
 
     CQXSharedParameter m_Shared;
     CQXInterpreter m_MainBlock;
@@ -240,4 +251,5 @@ private:
     std::unordered_set<const CQXVariable*> m_Literals;
     int m_Depth;     // current nesting depth of the compile
     int m_RunDepth;  // runs in progress (a host function may start another one)
+    std::vector<sCallSite> m_ExceptionTrace;  // where m_Exception's error happened
 };
