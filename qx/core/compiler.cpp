@@ -125,6 +125,9 @@ int CQXCompiler::getTmpVarCount() const { return m_TmpVars.getVarCount(); }
 bool CQXCompiler::addFunc(CQXFunction* func) { return m_FuncManager.addFunc(func); }
 CQXFunction* CQXCompiler::getFunc(const std::string& name) { return m_FuncManager.getFunc(name); }
 int CQXCompiler::getFuncCount() const { return m_FuncManager.getFuncCount(); }
+CQXFunction* CQXCompiler::getFunc(int index) {
+    return m_FuncManager.getFunc(index);
+}
 
 std::string CQXCompiler::getError() { return m_Error.getError(); }
 std::string CQXCompiler::getException() { return m_Exception.getError(); }
