@@ -221,10 +221,10 @@ void CListing::instruction(const sByteCode& code, int index, int indent) {
     // Positions are shown as error texts show them: one less than the stored number.
     const std::string where = "[" + std::to_string(code.m_Line) + ":" +
                               std::to_string(static_cast<long long>(code.m_Pos) - 1) + "]";
-    char head[96];
-    std::snprintf(head, sizeof(head), "%*s%4d  %-9s %-15s", indent, "", index, where.c_str(),
+    char head[64];
+    std::snprintf(head, sizeof(head), "%4d  %-9s %-15s", index, where.c_str(),
                   opcodeName(code.m_Opt));
-    std::string line = head + operands(code);
+    std::string line = std::string(static_cast<size_t>(indent), ' ') + head + operands(code);
     while (!line.empty() && line.back() == ' ') line.pop_back();
     m_Out += line + "\n";
     if (code.m_Opt == otBLOCK) subBlock("block", code.m_pBlock, indent);
