@@ -125,6 +125,9 @@ int CQXCompiler::getTmpVarCount() const { return m_TmpVars.getVarCount(); }
 bool CQXCompiler::addFunc(CQXFunction* func) { return m_FuncManager.addFunc(func); }
 CQXFunction* CQXCompiler::getFunc(const std::string& name) { return m_FuncManager.getFunc(name); }
 int CQXCompiler::getFuncCount() const { return m_FuncManager.getFuncCount(); }
+CQXFunction* CQXCompiler::getFunc(int index) {
+    return m_FuncManager.getFunc(index);
+}
 
 std::string CQXCompiler::getError() { return m_Error.getError(); }
 std::string CQXCompiler::getException() { return m_Exception.getError(); }
@@ -133,6 +136,24 @@ eErrorType CQXCompiler::getError(int& line, int& pos, std::string& text) {
 }
 eErrorType CQXCompiler::getException(int& line, int& pos, std::string& text) {
     return m_Exception.getError(line, pos, text);
+}
+
+std::vector<sCallSite> CQXCompiler::getExceptionTrace() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    return m_ExceptionTrace;
+}
+
+// Runs on the failure path only, and cannot throw: a trace that cannot be kept is lost, the
+// error and the state of the compiler are not.
+void CQXCompiler::takeTrace(bool unwound, const CQXFunction* called) {
+    m_ExceptionTrace.clear();
+    if (unwound) m_ExceptionTrace.swap(m_Shared.m_Unwound);
+    m_Shared.m_Unwound.clear();
+    if (called == nullptr) return;
+    try {
+        m_ExceptionTrace.push_back(sCallSite{called->getName(), -1, -1});
+    } catch (...) {
+    }
 }
 
 void CQXCompiler::clear(bool all) {
@@ -210,11 +231,15 @@ bool CQXCompiler::runCompiler(const std::string& text) {
 
 bool CQXCompiler::runInterpreter() {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    if (!m_bCompiled) return m_Exception.setException("Nothing to Interprete", -1, -1, "");
+    if (!m_bCompiled) {
+        takeTrace(false, nullptr);
+        return m_Exception.setException("Nothing to Interprete", -1, -1, "");
+    }
     if (m_RunDepth++ == 0) m_Shared.beginRun();
     eInterpreterState state = m_MainBlock.Interprete();
     --m_RunDepth;
     if (state == isOK) return true;
     m_Exception = m_MainBlock.getError();
+    takeTrace(state == isEXCEPTION, nullptr);
     return false;
 }

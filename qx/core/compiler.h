@@ -31,6 +31,9 @@ struct sPendingOperator {
     int m_Level;
 };
 
+// The compiled program as the listing and the access analysis see it (program_info.cpp).
+struct sProgramView;
+
 // Not copyable: a compiler owns its variables, functions and blocks.
 class QX_API CQXCompiler {
 public:
@@ -92,6 +95,9 @@ public:
     bool addFunc(CQXFunction* func);
     CQXFunction* getFunc(const std::string& name);
     int getFuncCount() const;
+    // The registered function at a position in order of registration (0 .. getFuncCount()-1);
+    // null out of range. With CQXFunction::getParamInfo a host lists every signature.
+    CQXFunction* getFunc(int index);
 
     // Empties the registry (host and script functions included) and registers the 41
     // standard functions; adds the 12 standard constants (existing names are left alone).
@@ -102,12 +108,34 @@ public:
     std::string getException();
     eErrorType getError(int& line, int& pos, std::string& text);
     eErrorType getException(int& line, int& pos, std::string& text);
+    // Where the last run-time error (getException) happened, innermost first: the failing
+    // instruction when it is not a call (no function name), then each call of a script,
+    // standard or host function that led there, with the call's line and position. An error
+    // raised inside a standard or host function has line -1 in its record; its first entry
+    // names that function and where it was called. A failed host call ends the list with the
+    // function the host called (line and position -1). Empty when the error arose before any
+    // instruction ran. Kept until the next run-time error, like the record. Holds the lock.
+    std::vector<sCallSite> getExceptionTrace();
 
     // Drops the compiled program and its temporaries; with all, also every global variable
     // (the host's included) and the script-defined functions whose code refers to them.
     void clear(bool all);
     bool runCompiler(const std::string& text);
     bool runInterpreter();
+
+    // A text listing of the compiled program: every block with each instruction's index,
+    // line and position, opcode name, operands (variable names, index records, the values of
+    // constants) and result, the sub-blocks under the instruction that runs them, and the
+    // body of every registered script function. Holds the lock.
+    std::string getListing();
+    // The global variables (in the order of getVar(index)) that the compiled program may read
+    // and may write when it runs, script functions it calls and what their reference
+    // parameters are bound to included; with func, those of that script function's body
+    // instead. Names looked up while running (getVarByName, setVarByName) are not seen.
+    // False, with both lists empty, when there is no compiled program or func is not a
+    // registered script function. Holds the lock.
+    bool getVarAccess(std::vector<CQXVariable*>& reads, std::vector<CQXVariable*>& writes,
+                      const CQXFunction* func = nullptr);
 
     // Calls one function with the host's variables as arguments, in parameter order; the
     // value, if any, is then in func->getReturnValue(). The variadic forms take exactly count
@@ -210,6 +238,11 @@ private:
     bool callVariadic(CQXFunction* func, int count, va_list args);
     bool callScriptFunction(CQXFunction* func, CQXVariable* const* args);
     bool callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    // Sets the trace of the run-time error just recorded in m_Exception: the call sites it
+    // unwound (when unwound), then the function a host call started (when called is not null).
+    void takeTrace(bool unwound, const CQXFunction* called);
+    // ---- listing and variable access (program_info.cpp) ----
+    void viewProgram(sProgramView& view) const;
 
     CQXSharedParameter m_Shared;
     CQXInterpreter m_MainBlock;
@@ -241,4 +274,5 @@ private:
     std::unordered_set<const CQXVariable*> m_Literals;
     int m_Depth;     // current nesting depth of the compile
     int m_RunDepth;  // runs in progress (a host function may start another one)
+    std::vector<sCallSite> m_ExceptionTrace;  // where m_Exception's error happened
 };

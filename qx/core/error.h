@@ -31,6 +31,16 @@ enum eErrorType {
     etNOTRESIZEABLE = 20
 };
 
+// One step on the way to a run-time error, as CQXCompiler::getExceptionTrace lists them: the
+// line and position (stored as an error record stores them) of an instruction, and the name of
+// the function that instruction called. An empty name marks the failing instruction itself when
+// it is not a call; line and position -1 mark the function a host call started.
+struct sCallSite {
+    std::string m_Function;
+    int m_Line;
+    int m_Pos;
+};
+
 class QX_API CQXError {
 public:
     CQXError(const CQXError& other) = default;

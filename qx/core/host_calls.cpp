@@ -79,8 +79,10 @@ bool CQXCompiler::callFunction(CQXFunction* func, CQXVariable* const* args,
         if (!args[i]) return false;
     // A host function that calls back in nests its calls on the native stack, where the
     // interpreter's bound on running blocks does not see them: they are bounded here alike.
-    if (m_RunDepth >= CQXInterpreter::kMaxRunDepth)
+    if (m_RunDepth >= CQXInterpreter::kMaxRunDepth) {
+        takeTrace(false, nullptr);
         return m_Exception.setException("Call nesting too deep", -1, -1, "");
+    }
     if (m_RunDepth++ == 0) m_Shared.beginRun();
     bool ok = func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, *list);
     --m_RunDepth;
@@ -92,10 +94,12 @@ bool CQXCompiler::callLibraryFunction(CQXFunction* func, const std::vector<CQXVa
     try {
         state = func->Call(&args);
     } catch (...) {
+        takeTrace(false, func);
         return m_Exception.setException("Unknown Exception", -1, -1, "");
     }
     if (state == isOK) return true;
     m_Exception = func->getError();
+    takeTrace(false, func);
     return false;
 }
 
@@ -118,9 +122,11 @@ bool CQXCompiler::callScriptFunction(CQXFunction* func, CQXVariable* const* args
     try {
         state = func->Call(nullptr);
     } catch (...) {
+        takeTrace(false, func);
         return m_Exception.setException("Unknown Exception", -1, -1, "");
     }
     if (state == isOK || state == isRETURN) return true;
     m_Exception = func->m_Block.getError();
+    takeTrace(state == isEXCEPTION, func);
     return false;
 }

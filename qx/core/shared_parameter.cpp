@@ -35,6 +35,7 @@ void CQXSharedParameter::beginRun() {
     m_InstructionsLeft = m_InstructionLimit > 0 ? m_InstructionLimit : LLONG_MAX;
     m_bInterrupt.store(false, std::memory_order_relaxed);
     m_CallDepth = 0;
+    m_Unwound.clear();
 }
 
 CQXSharedParameter::~CQXSharedParameter() = default;

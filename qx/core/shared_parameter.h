@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
+#include "qx/core/error.h"
 #include "qx/core/export.h"
 
 class QX_API CQXSharedParameter {
@@ -28,8 +30,13 @@ public:
     long long m_InstructionsLeft;      // budget of the run in progress
     std::atomic<bool> m_bInterrupt;    // set by interrupt() from any thread
     int m_CallDepth;                   // nesting of function calls in the run in progress
+    // Call sites a run-time error passed while it travelled up, innermost first. Filled only on
+    // the way out of a failure (the failing instruction starts it afresh); the compiler object
+    // takes it over when the failure reaches the host.
+    std::vector<sCallSite> m_Unwound;
 
-    // Starts a run: the budget is the instruction limit (unlimited when 0), no interrupt.
+    // Starts a run: the budget is the instruction limit (unlimited when 0), no interrupt, no
+    // call sites left over.
     void beginRun();
 };
 

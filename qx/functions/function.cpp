@@ -61,6 +61,27 @@ eParameterType CQXFunction::getParamType(int index) const {
     return m_ParamTypes[static_cast<std::size_t>(index)];
 }
 
+// A script function's parameters are the first variables of its own list: a reference
+// parameter is a reference variable, a value parameter has the size it was declared with.
+sParameterInfo CQXFunction::getParamInfo(int index) const {
+    sParameterInfo info{std::string(), pkVALUE, 0, 0};
+    if (index < 0 || index >= m_ParamCount) return info;
+    const CQXVariable* param = m_bIntern ? m_Varlist.getVar(index) : nullptr;
+    if (param == nullptr) {
+        if (getParamType(index) == ptREFERENCE) info.m_Kind = pkREFERENCE;
+        return info;
+    }
+    info.m_Name = param->getName();
+    if (param->getVarState(vsREFERENCE)) {
+        info.m_Kind = pkREFERENCE;
+    } else {
+        info.m_Kind = pkSIZED;
+        info.m_Rows = param->getRows();
+        info.m_Cols = param->getCols();
+    }
+    return info;
+}
+
 void CQXFunction::setParamCount(int count) {
     if (count < 0) count = 0;
     m_ParamTypes.resize(static_cast<std::size_t>(count), ptVALUE);

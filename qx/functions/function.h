@@ -21,6 +21,21 @@ enum eParameterType {
     ptREFERENCE = 1  // output parameter: what the function stores lands in the caller's variable
 };
 
+// How a parameter takes its argument, as a host lists a function's signature.
+enum eParameterKind {
+    pkVALUE = 0,     // a copy of an argument of any shape (standard and host functions)
+    pkSIZED = 1,     // a copy into a script function's parameter of a declared rows x cols
+    pkREFERENCE = 2  // the function may write the caller's variable
+};
+
+// One parameter of a registered function (CQXFunction::getParamInfo).
+struct sParameterInfo {
+    std::string m_Name;  // the name a script function declared; empty for other functions
+    eParameterKind m_Kind;
+    int m_Rows;  // declared size of a pkSIZED parameter; 0 for the other kinds
+    int m_Cols;
+};
+
 // Abstract base of every callable function. A host derives from it: in the constructor call
 // CQXFunction(name, compiler.getSharedParameter()), then setParamCount, setParamType for
 // reference parameters, setReturnType(false) for a function without value; override Call.
@@ -46,6 +61,12 @@ public:
     CQXError getError() const { return m_Error; }
     // The type of one parameter, counted from 0; ptVALUE for an index outside the list.
     eParameterType getParamType(int index) const;
+    // Name, kind and declared size of one parameter, counted from 0; an index outside the
+    // list gives an unnamed pkVALUE. Together with getParamCount and getReturnType this is
+    // the function's signature.
+    sParameterInfo getParamInfo(int index) const;
+    // True for a function a script defined with func.
+    bool isScriptFunction() const { return m_bIntern; }
 
 protected:
     CQXFunction(const std::string& name, CQXSharedParameter* shared);

@@ -118,6 +118,7 @@ eInterpreterState CQXInterpreter::Interprete() {
     if (m_pShared->m_CallDepth >= kMaxRunDepth) {
         m_Error.setException("Call nesting too deep", m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Line,
                              m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Pos, "");
+        noteCallSite(std::string(), m_Error.getLine(), m_Error.getPos(), true);
         return isEXCEPTION;
     }
     ++m_pShared->m_CallDepth;
@@ -360,5 +361,17 @@ eInterpreterState CQXInterpreter::fail(const sByteCode& code, const char* text,
                                        const CQXVariable* named) {
     m_Error.setException(text, code.m_Line, code.m_Pos,
                          named != nullptr ? named->getName() : std::string());
+    noteCallSite(std::string(), code.m_Line, code.m_Pos, true);
     return isEXCEPTION;
+}
+
+// A trace that cannot grow loses the call site, never the error it belongs to.
+void CQXInterpreter::noteCallSite(const std::string& function, int line, int pos, bool origin) {
+    if (m_pShared == nullptr) return;
+    std::vector<sCallSite>& trace = m_pShared->m_Unwound;
+    if (origin) trace.clear();
+    try {
+        trace.push_back(sCallSite{function, line, pos});
+    } catch (...) {
+    }
 }

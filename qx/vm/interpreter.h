@@ -4,6 +4,7 @@
 #pragma once
 
 #include <list>
+#include <string>
 #include <vector>
 
 #include "qx/core/error.h"
@@ -87,6 +88,9 @@ private:
     eInterpreterState runBranch(const sByteCode& code, bool holds, Flow& flow);
     // The one place that records a run-time error of this block.
     eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
+    // Notes a call site of the error being unwound in the shared run state (failure path
+    // only); origin starts the list afresh at the instruction where the error arose.
+    void noteCallSite(const std::string& function, int line, int pos, bool origin);
     eInterpreterState run();
     eInterpreterState stopRun(const sByteCode& code);
 

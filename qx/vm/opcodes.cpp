@@ -485,7 +485,11 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     const eInterpreterState state = func->Call(&code.m_Params);
     if (state != isOK && state != isRETURN) {
         m_Error = func->getError();
-        return state == isBREAK || state == isCONTINUE ? state : isEXCEPTION;
+        if (state == isBREAK || state == isCONTINUE) return state;
+        // A library or host function reports without a location: its call is where the error
+        // arose. A script function's body has already noted its own call sites.
+        noteCallSite(func->getName(), code.m_Line, code.m_Pos, !func->m_bIntern);
+        return isEXCEPTION;
     }
     if (!func->getReturnType() || R == nullptr) return isOK;
     const CQXVariable* value = func->getReturnValue();

@@ -372,5 +372,29 @@ case_demo_script() {
     [ -s out.txt ] || fail "the demo printed nothing"
 }
 
+case_call_trace_and_disasm() {
+    # A run-time error names the calls that led to it, innermost first.
+    printf 'double m[2][3], r;\nfunc g(x[2][3]) {\n  return inverse(x);\n}\nr = 1 + g(m);\n' >t.qx
+    run t.qx
+    status_is 2
+    err_is <<'EOF'
+Interpreter Error:  Size of Parameter must be NxN in Function inverse
+  in inverse, called at line 3
+  in g, called at line 5
+EOF
+    run --disasm -e 'double x; x = 2 * x;'
+    status_is 0
+    err_empty
+    out_is <<'EOF'
+main: 2 instructions
+   0  [1:18]    otMUL          A=2  B=x  R=t0
+   1  [1:19]    otASSIGN       A=x  B=t0
+EOF
+    run --disasm -e 'x = ;'
+    status_is 1
+    out_empty
+    MSG="--disasm applies to a script" usage_error --disasm -i
+}
+
 "case_$CASE"
 echo "ok [$CASE]"

@@ -63,3 +63,14 @@ std::string renderDiagnostic(const std::string& text, const std::string& source,
     out += "  " + std::string(number.size(), ' ') + " | " + caretLine(lineText, column) + "\n";
     return out;
 }
+
+std::string renderTrace(const std::vector<sCallSite>& trace) {
+    std::string out;
+    for (const sCallSite& site : trace) {
+        if (site.m_Function.empty()) continue;
+        out += "  in " + site.m_Function;
+        out += site.m_Line == -1 ? ", called by the host\n"
+                                 : ", called at line " + std::to_string(site.m_Line) + "\n";
+    }
+    return out;
+}

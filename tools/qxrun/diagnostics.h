@@ -3,7 +3,10 @@
 // compile or run.
 #pragma once
 
+#include <qx/qx.h>
+
 #include <string>
+#include <vector>
 
 // Line number `line` (counted from 1, as the library counts) of the source, without its line
 // feed or a CR before it; false when the source has no such line.
@@ -19,6 +22,11 @@ int caretColumn(int pos, const std::string& lineText);
 // kept so the caret stays under its character; lines longer than kMaxShownLine characters
 // are cut to a window around the caret.
 std::string renderDiagnostic(const std::string& text, const std::string& source, int line, int pos);
+
+// The way a run-time error came, under its report: "  in NAME, called at line L" for each call
+// of the trace, innermost first ("called by the host" for a call without a line). The failing
+// instruction itself, which the caret already shows, gets no line of its own.
+std::string renderTrace(const std::vector<sCallSite>& trace);
 
 // Longest source line shown whole; about two terminal widths.
 constexpr size_t kMaxShownLine = 160;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "csv.h"
+#include "diagnostics.h"
 #include "options.h"
 #include "repl.h"
 #include "session.h"
@@ -54,11 +55,26 @@ int finishRun(const sRunOptions& opts, CRunSession& session, int firstDeclared) 
     return session.saveAll() ? kExitOk : kExitUsage;
 }
 
+// --disasm: the listing of the compiled program, or the compile error.
+int listProgram(CQXCompiler& qx, const std::string& source) {
+    if (!qx.runCompiler(source)) {
+        int line = 0;
+        int pos = 0;
+        std::string text;
+        qx.getError(line, pos, text);
+        std::cerr << renderDiagnostic(text, source, line, pos);
+        return kExitCompileError;
+    }
+    std::cout << qx.getListing();
+    return kExitOk;
+}
+
 int runScript(const sRunOptions& opts) {
     std::string source;
     if (!readScript(opts, source)) return kExitUsage;
     CRunSession session(opts, std::cout, std::cerr);
     if (!session.setUp()) return kExitUsage;
+    if (opts.disasm) return listProgram(session.compiler(), source);
     // Globals are kept in the order of creation, so everything from here on is the script's.
     int firstDeclared = session.compiler().getVarCount();
     int status = session.execute(source);

@@ -172,6 +172,8 @@ bool parseOther(sArgs& args, const std::string& arg, sRunOptions& opts, std::str
         opts.clipping = false;
     else if (arg == "--no-smart-error")
         opts.smartError = false;
+    else if (arg == "--disasm")
+        opts.disasm = true;
     else if (arg == "-i")
         args.interactive = true;
     else if (arg == "-")
@@ -200,6 +202,10 @@ bool settleMode(const sArgs& args, bool stdinIsTerminal, sRunOptions& opts, std:
     if (!args.scriptGiven) opts.mode = args.interactive || stdinIsTerminal ? rmREPL : rmSTDIN;
     if (opts.mode == rmREPL && (!opts.prints.empty() || !opts.saves.empty() || opts.quiet)) {
         error = "--print, --save and --quiet apply to a script, not to the interactive session";
+        return false;
+    }
+    if (opts.mode == rmREPL && opts.disasm) {
+        error = "--disasm applies to a script, not to the interactive session";
         return false;
     }
     return true;
@@ -275,6 +281,8 @@ std::string usageText() {
            "  --no-smart-error     domain errors (division by zero, sqrt(-1), ...) stop the run\n"
            "  --max-instructions N stop a run after N instructions (0: no limit); Ctrl-C\n"
            "                       interrupts a running script in any case\n"
+           "  --disasm             compile the script and print its instructions instead of\n"
+           "                       running it\n"
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"

@@ -35,6 +35,7 @@ struct sRunOptions {
     bool clipping = true;
     bool smartError = true;
     long long maxInstructions = 0;  // 0: no limit
+    bool disasm = false;            // list the compiled program instead of running it
 };
 
 // Exit statuses of qxrun.

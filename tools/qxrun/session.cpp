@@ -141,6 +141,8 @@ int CRunSession::execute(const std::string& source, bool showRunCaret) {
     if (!ran) {
         qx.getException(line, pos, text);
         report(text, source, line, pos, showRunCaret);
+        // Without the caret the lines may belong to an earlier entry: no trace either.
+        if (showRunCaret) m_Err << renderTrace(qx.getExceptionTrace()) << std::flush;
         return kExitRunError;
     }
     return kExitOk;

@@ -1,0 +1,128 @@
+// Tests of getExceptionTrace: the call sites a run-time error passed on its way to the host,
+// for errors raised by instructions, standard functions, host functions and host calls, and
+// that a trace never carries call sites of an earlier failure.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qx/qx.h"
+
+namespace {
+
+// "Function:line:pos" per entry, innermost first.
+std::string traceText(CQXCompiler& c) {
+    std::string text;
+    for (const sCallSite& site : c.getExceptionTrace())
+        text += (text.empty() ? "" : " ") + site.m_Function + ":" + std::to_string(site.m_Line) +
+                ":" + std::to_string(site.m_Pos);
+    return text;
+}
+
+// check(x) fails when x is negative. With a compiler, it first calls the script function
+// "bad" and ignores that call's failure.
+class CCheck : public CQXFunction {
+public:
+    CCheck(CQXSharedParameter* shared, CQXCompiler* probe)
+        : CQXFunction("check", shared), m_pProbe(probe) {
+        setParamCount(1);
+        setReturnType(false);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        if (m_pProbe != nullptr) m_pProbe->callFuncByName("bad", std::vector<CQXVariable*>());
+        if ((*args)[0]->getData(0, 0) < 0) return raise("negative");
+        return isOK;
+    }
+
+private:
+    CQXCompiler* m_pProbe;
+};
+
+TEST(ExceptionTrace, NamesEveryCallOnTheWayOut) {
+    CQXCompiler c;
+    c.loadStdFunctions();
+    ASSERT_TRUE(c.addFunc(new CCheck(c.getSharedParameter(), nullptr)));
+    ASSERT_NE(c.addDoubleVar("m", 2, 3), nullptr);
+    CQXVariable* k = c.addDoubleVar("k", 1, 1);
+    ASSERT_TRUE(
+        c.runCompiler("func inv(x[2][3]) { return inverse(x); }\n"
+                      "func outer(x[2][3]) { double t; t = 1; return inv(x) + t; }\n"
+                      "func idx(i) { double q[2][2]; return q[i][0]; }\n"
+                      "func guarded(v) { check(v); return v; }\n"
+                      "double r[], s;\n"
+                      "if (k == 0) { r = outer(m); }\n"
+                      "if (k == 1) { s = idx(k + 4) + 1; }\n"
+                      "if (k == 2) { s = guarded(0 - 1); }\n"
+                      "if (k == 3) { s = 1 / 0 + 2 ^ [1, 2]; }\n"))
+        << c.getError();
+
+    // A standard function's error: the record keeps line -1, the trace has the call sites.
+    ASSERT_FALSE(c.runInterpreter());
+    EXPECT_EQ(c.getException(),
+              "Interpreter Error:  Size of Parameter must be NxN in Function inverse");
+    EXPECT_EQ(traceText(c), "inverse:1:37 inv:2:53 outer:6:27");
+
+    // An instruction's error inside nested script functions: first its own line and position.
+    k->setData(0, 0, 1);
+    ASSERT_FALSE(c.runInterpreter());
+    int line = 0;
+    int pos = 0;
+    std::string text;
+    c.getException(line, pos, text);
+    EXPECT_EQ(traceText(c), ":3:" + std::to_string(pos) + " idx:7:29");
+    EXPECT_EQ(line, 3);
+
+    // A host function's error, and one in the main block alone.
+    k->setData(0, 0, 2);
+    ASSERT_FALSE(c.runInterpreter());
+    EXPECT_EQ(c.getException(), "Interpreter Error:  negative");
+    EXPECT_EQ(traceText(c), "check:4:27 guarded:8:33");
+    k->setData(0, 0, 3);
+    ASSERT_FALSE(c.runInterpreter());
+    EXPECT_EQ(traceText(c), ":9:37");
+
+    // A successful run keeps the last trace, as it keeps the record; a run that cannot start
+    // has none.
+    k->setData(0, 0, 9);
+    ASSERT_TRUE(c.runInterpreter());
+    EXPECT_EQ(traceText(c), ":9:37");
+    c.clear(false);
+    ASSERT_FALSE(c.runInterpreter());
+    EXPECT_EQ(traceText(c), "");
+}
+
+TEST(ExceptionTrace, HostCallsEndWithTheFunctionTheHostCalled) {
+    CQXCompiler c;
+    c.loadStdFunctions();
+    CQXVariable* m = c.addDoubleVar("m", 2, 3);
+    ASSERT_TRUE(
+        c.runCompiler("func inv(x[2][3]) { return inverse(x); }\n"
+                      "func outer(x[2][3]) { return inv(x); }\n"))
+        << c.getError();
+    ASSERT_FALSE(c.callFuncByName("outer", 1, m));
+    EXPECT_EQ(traceText(c), "inverse:1:37 inv:2:36 outer:-1:-1");
+    ASSERT_FALSE(c.callFuncByName("inverse", 1, m));
+    EXPECT_EQ(traceText(c), "inverse:-1:-1");
+    // Refused before anything ran: neither record nor trace change.
+    EXPECT_FALSE(c.callFuncByName("outer", 0));
+    EXPECT_EQ(traceText(c), "inverse:-1:-1");
+}
+
+// A host function that calls back into the compiler and ignores a failure there: the failure's
+// call sites must not turn up in the trace of a later error of the outer run.
+TEST(ExceptionTrace, IgnoredInnerFailuresLeaveNoCallSites) {
+    CQXCompiler c;
+    c.loadStdFunctions();
+    ASSERT_TRUE(c.addFunc(new CCheck(c.getSharedParameter(), &c)));
+    ASSERT_TRUE(
+        c.runCompiler("func bad() { double q[1][1]; q[5][0] = 1; }\n"
+                      "double x;\n"
+                      "check(1);\n"
+                      "x = [1, 2] + [1, 2, 3];\n"))
+        << c.getError();
+    ASSERT_FALSE(c.runInterpreter());
+    EXPECT_NE(c.getException().find("Size mismatch in Addition"), std::string::npos);
+    EXPECT_EQ(traceText(c), ":4:23");
+}
+
+}  // namespace
