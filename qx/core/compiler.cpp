@@ -142,6 +142,7 @@ void CQXCompiler::clear(bool all) {
     if (all) {
         removeScriptFunctions();
         m_GlobalVars.clear();
+        m_ScriptVars.clear();
     }
     retireProgram();
     m_bCompiled = false;
@@ -156,6 +157,23 @@ void CQXCompiler::clear(bool all) {
     m_OpenBrackets = 0;
     m_OpenBlocks = 0;
     m_bParamDecl = false;
+}
+
+// The functions go first: their code refers to the globals that go after them.
+void CQXCompiler::clearScript() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (m_RunDepth > 0) return;
+    removeScriptFunctions();
+    m_GlobalVars.remove_intern(m_ScriptVars);
+    m_ScriptVars.clear();
+    clear(false);
+}
+
+void CQXCompiler::clearScriptFunctions() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (m_RunDepth > 0) return;
+    removeScriptFunctions();
+    clear(false);
 }
 
 // The temporaries and blocks of the program being cleared go to the script functions compiled
