@@ -6,6 +6,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -141,14 +142,17 @@ private:
 // Names end at blanks, operators and brackets; a '.' starts a method name.
 char g_WordBreaks[] = " \t\n\"+-*/^%=<>!&|,;()[]{}.";
 
+// Where the word being completed starts in the line (set before the matches are asked for).
+size_t g_CompletionStart = 0;
+
 char* nextCompletion(const char* text, int state) {
     static std::vector<std::string> matches;
     static size_t next = 0;
     if (state == 0) {
         std::string line = rl_line_buffer != nullptr ? rl_line_buffer : "";
-        size_t start = static_cast<size_t>(rl_point) - std::strlen(text);
-        matches = g_pCompleting != nullptr ? g_pCompleting->completions(line, start, text)
-                                           : std::vector<std::string>();
+        matches = g_pCompleting != nullptr
+                      ? g_pCompleting->completions(line, g_CompletionStart, text)
+                      : std::vector<std::string>();
         next = 0;
     }
     return next < matches.size() ? strdup(matches[next++].c_str()) : nullptr;
@@ -157,7 +161,8 @@ char* nextCompletion(const char* text, int state) {
 // File names only after ":load"; everything else completes from the session's names.
 char** attemptCompletion(const char* text, int start, int) {
     std::string line = rl_line_buffer != nullptr ? rl_line_buffer : "";
-    if (trim(line.substr(0, static_cast<size_t>(start))) == ":load") return nullptr;
+    g_CompletionStart = std::min(static_cast<size_t>(start > 0 ? start : 0), line.size());
+    if (trim(line.substr(0, g_CompletionStart)) == ":load") return nullptr;
     rl_attempted_completion_over = 1;
     return rl_completion_matches(text, nextCompletion);
 }
