@@ -457,7 +457,7 @@ EOF
 case_repl_terminal() {
     # Ctrl-C, completion and history need a terminal: a pseudo-terminal driven by Python.
     editline=0
-    ldd "$QXRUN" | grep -q libedit && editline=1
+    ldd "$QXRUN" | grep -q 'libedit\.so' && editline=1
     mkdir home
     python3 "$HERE/repl_terminal.py" "$QXRUN" "$WORK/home" "$editline" >out.txt 2>err.txt ||
         fail "the terminal session failed"
