@@ -159,14 +159,15 @@ void CQXCompiler::clear(bool all) {
     m_bParamDecl = false;
 }
 
-// The functions go first: their code refers to the globals that go after them.
+// The functions and the program go first: their code and temporaries refer to the globals that
+// go after them.
 void CQXCompiler::clearScript() {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     if (m_RunDepth > 0) return;
     removeScriptFunctions();
+    clear(false);
     m_GlobalVars.remove_intern(m_ScriptVars);
     m_ScriptVars.clear();
-    clear(false);
 }
 
 void CQXCompiler::clearScriptFunctions() {
