@@ -110,9 +110,11 @@ public:
     bool command(const std::string& line);
     // Runs an entry; complete false when the input ended inside it.
     void runEntry(const std::string& entry, bool complete);
+#ifdef QXRUN_HAVE_EDITLINE
     // The names that complete word, which starts at index start of line.
     std::vector<std::string> completions(const std::string& line, size_t start,
                                          const std::string& word) const;
+#endif
 
 private:
     bool showVariable(const std::string& entry);
@@ -321,6 +323,7 @@ std::set<std::string> CRepl::registeredNames() const {
     return names;
 }
 
+#ifdef QXRUN_HAVE_EDITLINE
 std::vector<std::string> CRepl::completions(const std::string& line, size_t start,
                                             const std::string& word) const {
     std::vector<std::string> candidates;
@@ -340,6 +343,7 @@ std::vector<std::string> CRepl::completions(const std::string& line, size_t star
     }
     return std::vector<std::string>(matches.begin(), matches.end());
 }
+#endif
 
 void CRepl::load(const std::string& path) {
     std::string text;
