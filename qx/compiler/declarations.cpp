@@ -79,6 +79,7 @@ bool CQXCompiler::declareVar(eDataType type) {
         var = manager->addDoubleVar(m_DeclName, 1, 1, nullptr);
     else
         var = manager->addVar(m_DeclName, m_DeclRows, m_DeclCols, type);
+    if (var != nullptr && manager == &m_GlobalVars) m_ScriptVars.insert(var);
     return var != nullptr;
 }
 

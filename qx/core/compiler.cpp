@@ -163,6 +163,7 @@ void CQXCompiler::clear(bool all) {
     if (all) {
         removeScriptFunctions();
         m_GlobalVars.clear();
+        m_ScriptVars.clear();
     }
     retireProgram();
     m_bCompiled = false;
@@ -177,6 +178,24 @@ void CQXCompiler::clear(bool all) {
     m_OpenBrackets = 0;
     m_OpenBlocks = 0;
     m_bParamDecl = false;
+}
+
+// The functions and the program go first: their code and temporaries refer to the globals that
+// go after them.
+void CQXCompiler::clearScript() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (m_RunDepth > 0) return;
+    removeScriptFunctions();
+    clear(false);
+    m_GlobalVars.remove_intern(m_ScriptVars);
+    m_ScriptVars.clear();
+}
+
+void CQXCompiler::clearScriptFunctions() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    if (m_RunDepth > 0) return;
+    removeScriptFunctions();
+    clear(false);
 }
 
 // The temporaries and blocks of the program being cleared go to the script functions compiled

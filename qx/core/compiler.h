@@ -120,6 +120,15 @@ public:
     // Drops the compiled program and its temporaries; with all, also every global variable
     // (the host's included) and the script-defined functions whose code refers to them.
     void clear(bool all);
+    // Reloading a script: drops the compiled program, every script function and every global
+    // variable that scripts declared (by declarations or addVarByName); keeps the host's
+    // variables and their values, the host's and the standard functions, and the constants.
+    // Pointers to the removed variables and functions become invalid. Holds the lock; does
+    // nothing while a script runs (a host function cannot pull the running code away).
+    void clearScript();
+    // The same for the script functions alone: drops the compiled program and every script
+    // function, and keeps every global variable (so functions can be defined anew).
+    void clearScriptFunctions();
     bool runCompiler(const std::string& text);
     bool runInterpreter();
 
@@ -154,6 +163,8 @@ public:
 #ifdef QX_INTERNAL_API
     const CQXInterpreter& getMainBlock_intern() const { return m_MainBlock; }
     const CQXFuncManager& getFuncManager_intern() const { return m_FuncManager; }
+    // Marks a global as declared by a script (addVarByName), so clearScript removes it.
+    void markScriptVar_intern(const CQXVariable* var) { m_ScriptVars.insert(var); }
 #endif
 
 private:
@@ -272,6 +283,9 @@ private:
     std::vector<CDummyFunc*> m_ProgramFuncs;
     // Literal constants of the current program: a reference argument never binds to one.
     std::unordered_set<const CQXVariable*> m_Literals;
+    // Globals that scripts declared (the others are the host's and the constants); clearScript
+    // deletes them.
+    std::unordered_set<const CQXVariable*> m_ScriptVars;
     int m_Depth;     // current nesting depth of the compile
     int m_RunDepth;  // runs in progress (a host function may start another one)
     std::vector<sCallSite> m_ExceptionTrace;  // where m_Exception's error happened

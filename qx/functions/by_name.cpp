@@ -117,9 +117,11 @@ eInterpreterState CDeclareVarByName::Call(const std::vector<CQXVariable*>* args)
     const AddVar add = kAddByTypeCode[static_cast<int>(type)];
     const int r = checkedSize(rows);
     const int c = checkedSize(cols);
-    if (m_pCompiler == nullptr || (m_pCompiler->*add)(name, r, c) == nullptr) {
+    CQXVariable* var = m_pCompiler == nullptr ? nullptr : (m_pCompiler->*add)(name, r, c);
+    if (var == nullptr) {
         return raise(name + ": error declaring variable per name (already declared?)");
     }
+    m_pCompiler->markScriptVar_intern(var);
     return isOK;
 }
 

@@ -123,3 +123,18 @@ std::vector<CQXVariable*> CQXVarManager::release_intern() {
     m_Index.clear();
     return released;
 }
+
+void CQXVarManager::remove_intern(const std::unordered_set<const CQXVariable*>& doomed) {
+    std::vector<CQXVariable*> kept;
+    kept.reserve(m_List.size());
+    for (CQXVariable* var : m_List)
+        if (doomed.count(var) == 0) kept.push_back(var);
+    for (size_t i = m_List.size(); i-- > 0;) {
+        CQXVariable* var = m_List[i];
+        if (doomed.count(var) == 0) continue;
+        auto named = m_Index.find(var->getName());
+        if (named != m_Index.end() && named->second == var) m_Index.erase(named);
+        delete var;
+    }
+    m_List.swap(kept);
+}

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "qx/core/export.h"
@@ -41,6 +42,9 @@ public:
 #ifdef QX_INTERNAL_API
     // Hands every variable to the caller (who then owns them) and empties the manager.
     std::vector<CQXVariable*> release_intern();
+    // Deletes the listed variables (the most recently added first); the others keep their
+    // order and their pointers.
+    void remove_intern(const std::unordered_set<const CQXVariable*>& doomed);
 #endif
 
 private:

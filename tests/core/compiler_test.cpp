@@ -104,6 +104,40 @@ TEST(CompilerObjectTest, ScriptFunctionsOutliveTheirProgram) {
     EXPECT_NE(qx.getFunc("sin"), nullptr);
 }
 
+TEST(CompilerObjectTest, ClearScriptReloadsAndKeepsWhatTheHostMade) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    CQXVariable* h = qx.addDoubleVar("h", 1, 1);
+    qx.loadStdVars();
+    const std::string script =
+        "double g, r[]; func f(x) { return x + g; } addVarByName(\"v\", 1, 2, dtINT);"
+        " g = 2; r = [1, 2]; h = f(5);";
+    ASSERT_TRUE(qx.runCompiler(script)) << qx.getError();
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    int constants = 12;
+    EXPECT_EQ(qx.getVarCount(), 1 + constants + 3);
+    qx.clearScript();
+    EXPECT_EQ(qx.getVar("g"), nullptr);
+    EXPECT_EQ(qx.getVar("v"), nullptr);
+    EXPECT_EQ(qx.getFunc("f"), nullptr);
+    EXPECT_FALSE(qx.runInterpreter());
+    ASSERT_EQ(qx.getVarCount(), 1 + constants);
+    EXPECT_EQ(qx.getVar(0), h);
+    EXPECT_EQ(h->getData(0, 0), 7.0);
+    EXPECT_EQ(qx.getVar("pi")->getData(0, 0), 3.141592653589793);
+    EXPECT_NE(qx.getFunc("addVarByName"), nullptr);
+    // The same text compiles and runs again, and the functions can go on their own.
+    ASSERT_TRUE(qx.runCompiler(script)) << qx.getError();
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    qx.clearScriptFunctions();
+    EXPECT_EQ(qx.getFunc("f"), nullptr);
+    EXPECT_FALSE(qx.runInterpreter());
+    ASSERT_TRUE(qx.runCompiler("func f(x) { return x * g; } h = f(5);")) << qx.getError();
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_EQ(h->getData(0, 0), 10.0);
+    EXPECT_EQ(qx.getVar("r")->getCols(), 2);
+}
+
 TEST(CompilerObjectTest, UnfinishedDefinitionIsNotRegistered) {
     CQXCompiler qx;
     EXPECT_FALSE(qx.runCompiler("func f() { return 1;"));

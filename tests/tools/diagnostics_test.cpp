@@ -1,5 +1,6 @@
-// Error reports of qxrun: which source line is shown, where the caret goes (the position the
-// error text shows, as a column of that line), and reports of real compile and run errors.
+// Error reports of qxrun: which source line is shown, where the caret goes (under the token at
+// the lexer's position), locations moved onto the text the user typed, and reports of real
+// compile and run errors.
 #include "diagnostics.h"
 
 #include <gtest/gtest.h>
@@ -39,13 +40,52 @@ TEST(QxrunDiagnosticsTest, SourceLinesCountEveryLineFeed) {
     EXPECT_FALSE(sourceLine(source, -1, text));
 }
 
-TEST(QxrunDiagnosticsTest, CaretColumnIsTheShownPositionHeldInsideTheLine) {
-    EXPECT_EQ(caretColumn(5, "abcdefgh"), 4);
-    EXPECT_EQ(caretColumn(1, "abc"), 0);
-    EXPECT_EQ(caretColumn(0, "abc"), 0);  // shown as position -1: the very start
-    EXPECT_EQ(caretColumn(-2147483647 - 1, "abc"), 0);
-    EXPECT_EQ(caretColumn(99, "abc"), 3);  // just after the end of the line
-    EXPECT_EQ(caretColumn(2147483647, ""), 0);
+TEST(QxrunDiagnosticsTest, CursorColumnFollowsHowTheLexerCountsPositions) {
+    // Line 1 counts from its first character; a line after an ordinary line break from the
+    // line feed; a line after a break inside a comment or string from its first character.
+    const std::string source = "ab\ncd\n/* x\n*/ e // y\nf \"s\nt\" g";
+    EXPECT_EQ(cursorColumn(source, 1, 1), 1);
+    EXPECT_EQ(cursorColumn(source, 2, 1), 0);
+    EXPECT_EQ(cursorColumn(source, 4, 3), 3);
+    EXPECT_EQ(cursorColumn(source, 5, 1), 1);
+    EXPECT_EQ(cursorColumn(source, 6, 3), 3);
+    EXPECT_EQ(cursorColumn(source, 1, -2147483647 - 1), 0);
+    EXPECT_EQ(cursorColumn(source, 1, 2147483647), 2);  // held just after the end
+    EXPECT_EQ(cursorColumn("a ./ b\nc", 2, 1), 0);      // ./ is an operator, not a comment
+}
+
+TEST(QxrunDiagnosticsTest, TheCaretGoesUnderTheWholeToken) {
+    EXPECT_EQ(tokenColumn("x = foo + 1;", 4), 4);    // on a name the lexer looked at
+    EXPECT_EQ(tokenColumn("x = foo + 1;", 7), 4);    // just after a name it read
+    EXPECT_EQ(tokenColumn("x = 1.5 / 0;", 11), 10);  // just after the number 0
+    EXPECT_EQ(tokenColumn("x = 1.5;", 7), 4);
+    EXPECT_EQ(tokenColumn("a = b &&. ;", 9), 6);  // just after an operator
+    EXPECT_EQ(tokenColumn("x = ;", 5), 4);
+    EXPECT_EQ(tokenColumn("  b", 0), 0);
+    EXPECT_EQ(tokenColumn("if (1) {", 8), 7);
+    // A run-time error on a variable points at its last mention before the cursor.
+    EXPECT_EQ(tokenColumn("  m[i][0] = mm[0][0] + m;", 25, "m"), 23);
+    EXPECT_EQ(tokenColumn("  m[i][0] = mm[0][0];", 21, "m"), 2);
+    EXPECT_EQ(tokenColumn("x = 1;", 6, "m"), 5);
+}
+
+TEST(QxrunDiagnosticsTest, LocationsMoveOntoTheTextTheUserTyped) {
+    // print( was put before "1 / x" and "\n);" after it.
+    int line = 1;
+    int pos = 12;
+    mapToShown("1 / x", 6, line, pos);
+    EXPECT_EQ(line, 1);
+    EXPECT_EQ(pos, 6);
+    line = 3;
+    mapToShown("[1,\n 2]", 6, line, pos);
+    EXPECT_EQ(line, 2);
+    EXPECT_EQ(pos, 4);  // the end of " 2]", counted from the line feed
+    EXPECT_EQ(relocateText("E on line 1, position 11. x", 1, 12, 1, 6),
+              "E on line 1, position 5. x");
+    EXPECT_EQ(relocateText("E x", -1, -1, 1, 6), "E x");
+    EXPECT_EQ(variableNamed("Interpreter Error:  Row-Index out of Range accessing Variable m:a"),
+              "m:a");
+    EXPECT_EQ(variableNamed("Syntaxerror"), "");
 }
 
 TEST(QxrunDiagnosticsTest, ReportsShowTheLineAndKeepTabsBeforeTheCaret) {
@@ -53,12 +93,17 @@ TEST(QxrunDiagnosticsTest, ReportsShowTheLineAndKeepTabsBeforeTheCaret) {
               "E\n"
               "  2 | \tab = ;\n"
               "    | \t     ^\n");
+    EXPECT_EQ(renderDiagnostic("E", "x", 1, 1, "x is a 1\u00d71 double"),
+              "E\n"
+              "  1 | x\n"
+              "    | ^\n"
+              "note: x is a 1\u00d71 double\n");
     EXPECT_EQ(renderDiagnostic("E", "x", -1, -1), "E\n");
     EXPECT_EQ(renderDiagnostic("E", "x", 4, 1), "E\n");
 }
 
 TEST(QxrunDiagnosticsTest, LongLinesAreCutAroundTheCaret) {
-    std::string line(1000, 'a');
+    std::string line(1000, ' ');
     line[500] = 'X';
     std::string report = renderDiagnostic("E", line, 1, 501);
     std::string shown = report.substr(report.find("| ") + 2);
@@ -81,11 +126,11 @@ TEST(QxrunDiagnosticsTest, CompileErrorsPointAtTheTokenThatFailed) {
               "Syntaxerror on line 3, position 0. colon expected\n"
               "  3 | b = 2;\n"
               "    | ^\n");
-    // A failure at the end of the text shows the caret just after the last line.
+    // A failure at the end of the text shows the caret under the last token.
     EXPECT_EQ(reportOf("double a;\n  a = [1, 2;"),
               "Syntaxerror on line 2, position 12. unexpected symbol\n"
               "  2 |   a = [1, 2;\n"
-              "    |             ^\n");
+              "    |            ^\n");
     // After a line break inside a comment the position counts as on line 1.
     EXPECT_EQ(reportOf("double a; /* note\n */ a = ;"),
               "Syntaxerror on line 2, position 8. unexpected symbol\n"
@@ -93,10 +138,10 @@ TEST(QxrunDiagnosticsTest, CompileErrorsPointAtTheTokenThatFailed) {
               "    |         ^\n");
 }
 
-TEST(QxrunDiagnosticsTest, RunTimeErrorsPointAtTheirInstruction) {
+TEST(QxrunDiagnosticsTest, RunTimeErrorsPointAtTheVariableTheyName) {
     EXPECT_EQ(reportOf("double m[2][2];\nm[2][0] = 1;"),
               "Interpreter Error:  on line 2, position 12. Row-Index out of Range accessing "
               "Variable m\n"
               "  2 | m[2][0] = 1;\n"
-              "    |             ^\n");
+              "    | ^\n");
 }

@@ -99,7 +99,21 @@ EOF
 Unknown Identifier on line 1, position 13. 
 Name= foo
   1 | double x; x = foo + 1;
-    |              ^
+    |               ^
+EOF
+    # The caret stands under the token on later lines too, also after a comment's line break.
+    printf 'double a;\n  a = a +* 2;\n' >bad.qx
+    run bad.qx
+    err_is <<'EOF'
+Syntaxerror on line 2, position 10. unexpected symbol
+  2 |   a = a +* 2;
+    |          ^
+EOF
+    run -e $'double a; /* x\n */ a = ;'
+    err_is <<'EOF'
+Syntaxerror on line 2, position 8. unexpected symbol
+  2 |  */ a = ;
+    |         ^
 EOF
 }
 
@@ -111,7 +125,17 @@ case_runtime_error() {
     err_is <<'EOF'
 Interpreter Error:  on line 3, position 14. Row-Index out of Range accessing Variable m
   3 |   m[i][0] = i;
-    |               ^
+    |   ^
+note: m is a 2×2 double
+EOF
+    # Inside a function body the name may be a parameter or a local: no note.
+    run -e $'double m[2][2];\nfunc f(m[1][1]) { double t; t = m[0][3]; return t; }\nm = f(1);'
+    status_is 2
+    err_is <<'EOF'
+Interpreter Error:  on line 2, position 40. Column-Index out of Range accessing Variable m
+  2 | func f(m[1][1]) { double t; t = m[0][3]; return t; }
+    |                                 ^
+  in f, called at line 3
 EOF
     # The error of a standard function carries the function's own text.
     run --no-smart-error -e 'double x; x = sqrt(-1);'
@@ -212,6 +236,20 @@ EOF
 EOF
     run --quiet -e 'double a;'
     out_empty
+    # puts writes a string as text; the codes of a non-ASCII literal give its bytes back.
+    run --quiet -e 'double x; x = 2; puts("x ="); print(x); puts(tostr(pi, 3)); puts("été");'
+    out_is <<'EOF'
+x =
+2
+3.142
+été
+EOF
+    run --quiet -e 'puts([1; 2]);'
+    status_is 2
+    err_is <<'EOF'
+Interpreter Error:  puts needs a string (one row of character codes)
+  in puts, called at line 1
+EOF
 }
 
 case_host_variables() {
@@ -341,11 +379,12 @@ no variable 'zz'
 unknown command ':frobnicate' (try :help)
 Interpreter Error:  on line 1, position 11. Row-Index out of Range accessing Variable m
   1 | m[5][0] = 1;
-    |            ^
+    | ^
+note: m is a 2×2 double
 Unknown Identifier on line 1, position 5. 
 Name= a
   1 | print(a);
-    |      ^
+    |       ^
 EOF
 }
 
@@ -363,6 +402,80 @@ Syntaxerror on line 1, position 7. unexpected end. missing bracket?
   1 | if (1) {
     |        ^
 EOF
+}
+
+case_repl_answers() {
+    # Bare expressions and names show their value, a missing ';' is added, a function defined
+    # again replaces the old one (its callers are compiled again or dropped), :load reloads.
+    printf 'double a[1][2], r[];\na = [h, 2];\nfunc g(x) { return x - 1; }\n' >prog.qx
+    cat >session.txt <<'EOF'
+double a;
+a = 3
+a
+a * 2;
+(1 +
+  2)
+a[0][7] + 1
+h = 5
+func f(x) { return x + 1; }
+func g(x) { return f(x) * 10; }
+g(1)
+func f(x) { return x + 100; }
+g(1)
+func f(x) { return x +; }
+f(1)
+func f(x, y) { return x; }
+:help rowins
+:help zzz
+:funcs
+puts("done")
+:load prog.qx
+a
+h
+g(1)
+EOF
+    IN=session.txt run --var h=int -i
+    status_is 0
+    out_is <<'EOF'
+a = 0;
+3
+6
+3
+20
+1010
+101
+rowins(A, B, pos)
+  A with the rows of B inserted before row pos
+f(x, y)
+qxrun: print puts
+standard: sin cos tan asin acos atan atan2 fabs exp log10 log log2 floor ceil fmod modf sqrt pow zeros ones identity linspace rand srand rowins colins rowdel coldel transpose sort where tostr addVarByName getVarByName setVarByName min max median inverse eigens eigena
+done
+a = [5, 2];
+r = 0;
+[5, 2]
+5
+0
+EOF
+    err_is <<'EOF'
+Interpreter Error:  on line 1, position 10. Column-Index out of Range accessing Variable a
+  1 | a[0][7] + 1
+    | ^
+note: a is a 1×1 double
+Syntaxerror on line 1, position 22. unexpected symbol
+  1 | func f(x) { return x +; }
+    |                       ^
+qxrun: g was dropped, it no longer compiles: Syntaxerror on line 1, position 22. function needs more arguments
+no function 'zzz' (try :funcs)
+EOF
+}
+
+case_repl_terminal() {
+    # Ctrl-C, completion and history need a terminal: a pseudo-terminal driven by Python.
+    editline=0
+    ldd "$QXRUN" | grep -q 'libedit\.so' && editline=1
+    mkdir home
+    python3 "$HERE/repl_terminal.py" "$QXRUN" "$WORK/home" "$editline" >out.txt 2>err.txt ||
+        fail "the terminal session failed"
 }
 
 case_demo_script() {

@@ -3,12 +3,12 @@
 // error records into reports with the offending source line.
 #include "session.h"
 
-#include <csignal>
-
 #include <atomic>
+#include <csignal>
 
 #include "csv.h"
 #include "diagnostics.h"
+#include "entry_scan.h"
 #include "print_function.h"
 #include "printer.h"
 
@@ -52,9 +52,11 @@ bool CRunSession::setUp() {
     qx.setSmartError(m_Opts.smartError);
     qx.setInstructionLimit(m_Opts.maxInstructions);
     qx.loadStdFunctions();
-    // The registry owns print once addFunc accepts it; it refuses only a taken name.
+    // The registry owns print and puts once addFunc accepts them; it refuses only a taken name.
     CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
     if (!qx.addFunc(print)) delete print;
+    CPutsFunction* puts = new CPutsFunction(qx.getSharedParameter(), m_Out);
+    if (!qx.addFunc(puts)) delete puts;
     for (const sVarSpec& item : m_Opts.vars)
         if (!declareVar(item)) return false;
     for (const sFileSpec& item : m_Opts.loads)
@@ -116,36 +118,80 @@ bool CRunSession::loadVar(const sFileSpec& item) {
     return true;
 }
 
-void CRunSession::report(const std::string& text, const std::string& source, int line, int pos,
-                         bool withCaret) {
+// "m is a 3×3 double" for a run-time error on a global variable. Inside a function body the
+// name may stand for a parameter or a local, which the host cannot see: no note there.
+std::string CRunSession::variableNote(const std::string& text, const std::string& source, int line,
+                                      int pos) {
+    static const char* const kTypeNames[] = {"", "byte", "short", "int", "float", "double"};
+    std::string name = variableNamed(text);
+    CQXVariable* var = name.empty() ? nullptr : m_pCompiler->getVar(name);
+    if (var == nullptr || insideFunctionBody(source, line, cursorColumn(source, line, pos)))
+        return std::string();
+    int type = var->getDataType();
+    if (type < edtBYTE || type > edtDOUBLE) return std::string();
+    return name + " is a " + std::to_string(var->getRows()) + "\u00d7" +
+           std::to_string(var->getCols()) + " " + kTypeNames[type];
+}
+
+void CRunSession::reportError(const std::string& text, int line, int pos, const std::string& source,
+                              bool withCaret, bool runTime, const sShownText* shown) {
+    std::string message = text;
+    const std::string* display = &source;
+    if (shown != nullptr) {
+        int shownLine = line;
+        int shownPos = pos;
+        mapToShown(shown->m_Text, shown->m_Prefix, shownLine, shownPos);
+        message = relocateText(text, line, pos, shownLine, shownPos);
+        line = shownLine;
+        pos = shownPos;
+        display = &shown->m_Text;
+    }
+    std::string note;
+    if (runTime && withCaret) note = variableNote(message, *display, line, pos);
     m_Out.flush();
-    m_Err << renderDiagnostic(text, source, withCaret ? line : -1, pos);
+    m_Err << renderDiagnostic(message, *display, withCaret ? line : -1, pos, note);
     m_Err.flush();
 }
 
-int CRunSession::execute(const std::string& source, bool showRunCaret) {
+// The calls that led to a run-time error, with their lines as the user typed them.
+void CRunSession::reportTrace(std::vector<sCallSite> trace, const sShownText* shown) {
+    if (shown != nullptr)
+        for (sCallSite& site : trace)
+            if (site.m_Line != -1)
+                mapToShown(shown->m_Text, shown->m_Prefix, site.m_Line, site.m_Pos);
+    m_Err << renderTrace(trace) << std::flush;
+}
+
+int CRunSession::execute(const std::string& source, bool showRunCaret, const sShownText* shown) {
     CQXCompiler& qx = *m_pCompiler;
-    int line = 0;
-    int pos = 0;
-    std::string text;
     if (!qx.runCompiler(source)) {
+        int line = 0;
+        int pos = 0;
+        std::string text;
         qx.getError(line, pos, text);
-        report(text, source, line, pos, true);
+        reportError(text, line, pos, source, true, false, shown);
         return kExitCompileError;
     }
+    return runCompiled(source, showRunCaret, shown);
+}
+
+int CRunSession::runCompiled(const std::string& source, bool showRunCaret,
+                             const sShownText* shown) {
+    CQXCompiler& qx = *m_pCompiler;
     bool ran;
     {
         CInterruptScope interruptible(&qx);
         ran = qx.runInterpreter();
     }
-    if (!ran) {
-        qx.getException(line, pos, text);
-        report(text, source, line, pos, showRunCaret);
-        // Without the caret the lines may belong to an earlier entry: no trace either.
-        if (showRunCaret) m_Err << renderTrace(qx.getExceptionTrace()) << std::flush;
-        return kExitRunError;
-    }
-    return kExitOk;
+    if (ran) return kExitOk;
+    int line = 0;
+    int pos = 0;
+    std::string text;
+    qx.getException(line, pos, text);
+    reportError(text, line, pos, source, showRunCaret, true, shown);
+    // Without the caret the lines may belong to an earlier entry: no trace either.
+    if (showRunCaret) reportTrace(qx.getExceptionTrace(), shown);
+    return kExitRunError;
 }
 
 void CRunSession::listFrom(int first) {

@@ -1,6 +1,6 @@
 // The host side of a qxrun run: one compiler object with the standard functions and
-// constants, the print function and the host variables of the command line; it compiles and
-// runs programs, reports their errors and lists variables. The script runner and the REPL both
+// constants, the print and puts functions and the host variables of the command line; it compiles
+// and runs programs, reports their errors and lists variables. The script runner and the REPL both
 // drive one CRunSession.
 #pragma once
 
@@ -13,11 +13,20 @@
 
 #include "options.h"
 
+// How the text that was compiled relates to the text the user typed (the interactive session
+// compiles a bare expression as the argument of print and adds a missing ';'): reports show
+// the user's text, with line-1 positions moved back by the characters put before it.
+struct sShownText {
+    std::string m_Text;
+    int m_Prefix = 0;
+};
+
 class CRunSession {
 public:
     CRunSession(const sRunOptions& opts, std::ostream& out, std::ostream& err);
 
-    // Sets the options, loads the standard functions, registers print, declares the --var and
+    // Sets the options, loads the standard functions, registers print and puts, declares the --var
+    // and
     // --load variables and then the standard constants (so a host variable may take the name
     // of a constant). False, with a message on the error stream, when a host variable cannot
     // be made (a name taken twice, an unreadable or malformed CSV file).
@@ -29,7 +38,17 @@ public:
     // kExitRunError after writing the error text and, where the location is known, the source
     // line with a caret. showRunCaret false leaves out the caret of a run-time error (its line
     // may belong to another program, see the REPL).
-    int execute(const std::string& source, bool showRunCaret = true);
+    int execute(const std::string& source, bool showRunCaret = true,
+                const sShownText* shown = nullptr);
+    // Runs the program compiled last (from source), reporting a run-time error as execute does.
+    int runCompiled(const std::string& source, bool showRunCaret = true,
+                    const sShownText* shown = nullptr);
+    // Reports an error record (text, line, stored position, as the library gives them) of a
+    // program compiled from source; runTime adds the note on the variable the text names.
+    void reportError(const std::string& text, int line, int pos, const std::string& source,
+                     bool withCaret, bool runTime, const sShownText* shown = nullptr);
+    // Lists the calls that led to a run-time error (see renderTrace).
+    void reportTrace(std::vector<sCallSite> trace, const sShownText* shown);
 
     // "name = value;" lines for the global variables from index first on.
     void listFrom(int first);
@@ -46,8 +65,7 @@ public:
 private:
     bool declareVar(const sVarSpec& item);
     bool loadVar(const sFileSpec& item);
-    void report(const std::string& text, const std::string& source, int line, int pos,
-                bool withCaret);
+    std::string variableNote(const std::string& text, const std::string& source, int line, int pos);
 
     const sRunOptions& m_Opts;
     std::ostream& m_Out;
