@@ -37,9 +37,14 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
         if (i < count - 1 && m_Parser.nextToken() != ttCOMMA)
             return syntaxError(etSYNTAX, "function needs more arguments");
     }
+    // A script function's reference parameters are bound before its value parameters are
+    // assigned: a call of a function that is still running is refused at its first binding,
+    // before any of the running call's parameters is overwritten.
     if (func->m_bIntern) {
-        for (int i = 0; i < count; ++i)
-            if (!passScriptArgument(block, func, i, args[i])) return false;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int i = 0; i < count; ++i)
+                if (!passScriptArgument(block, func, i, args[i], pass == 0)) return false;
+        }
     }
     if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
     --m_OpenBrackets;
@@ -86,11 +91,13 @@ bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, 
 }
 
 // A script function's parameters are its own variables: a value parameter is assigned, a
-// reference parameter is bound to the caller's named, fixed-size, unindexed variable.
+// reference parameter is bound to the caller's named, fixed-size, unindexed variable. Passes
+// only the reference parameters, or only the value parameters, as references says.
 bool CQXCompiler::passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
-                                     const sByteCodeVar& arg) {
+                                     const sByteCodeVar& arg, bool references) {
     CQXVariable* param = func->m_Varlist.getVar(index);
-    if (!param->getVarState(vsREFERENCE)) {
+    if (param->getVarState(vsREFERENCE) != references) return true;
+    if (!references) {
         emit(block, sByteCode(otASSIGN, sByteCodeVar(param), arg, nullptr));
         return true;
     }

@@ -12,7 +12,33 @@ CDummyFunc::CDummyFunc(const std::string& name, CQXSharedParameter* shared)
 
 CDummyFunc::~CDummyFunc() = default;
 
+namespace {
+
+// The reference parameters a call has just bound: their arguments' storage is pinned while the
+// body runs, and they are unbound when it ends, on every path, so that between calls no
+// parameter refers to anything.
+class ParameterBindings {
+public:
+    ParameterBindings(CQXVarManager& params, int count) : m_Params(params), m_Count(count) {
+        for (int i = 0; i < m_Count; ++i)
+            if (CQXVariable* param = m_Params.getVar(i)) param->pinArgument_intern();
+    }
+    ParameterBindings(const ParameterBindings&) = delete;
+    ParameterBindings& operator=(const ParameterBindings&) = delete;
+    ~ParameterBindings() {
+        for (int i = 0; i < m_Count; ++i)
+            if (CQXVariable* param = m_Params.getVar(i)) param->unbindArgument_intern();
+    }
+
+private:
+    CQXVarManager& m_Params;
+    int m_Count;
+};
+
+}  // namespace
+
 eInterpreterState CDummyFunc::Call(const std::vector<CQXVariable*>* /*args*/) {
+    const ParameterBindings bindings(m_Varlist, m_ParamCount);
     eInterpreterState state = m_Block.Interprete();
     if (state == isOK) return isOK;
     m_Error = m_Block.getError();

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "qx/compiler/program_store_internal.h"
+#include "qx/core/run_state_internal.h"
 
 CQXCompiler::CQXCompiler()
     : m_MainBlock(&m_Shared),
@@ -62,6 +63,15 @@ void CQXCompiler::setStorageLimit(long long bytes) {
 }
 
 long long CQXCompiler::getStorageLimit() const { return m_Shared.m_StorageLimit; }
+
+void CQXCompiler::setTotalStorageLimit(long long bytes) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    m_Shared.m_TotalStorageLimit = bytes > 0 ? bytes : 0;
+}
+
+long long CQXCompiler::getTotalStorageLimit() const { return m_Shared.m_TotalStorageLimit; }
+
+long long CQXCompiler::getScriptStorage() const { return m_Shared.m_StorageCounted; }
 
 CQXVariable* CQXCompiler::addByteVar(const std::string& name, int rows, int cols) {
     return m_GlobalVars.addVar(name, rows, cols, edtBYTE);
@@ -236,6 +246,7 @@ bool CQXCompiler::runCompiler(const std::string& text) {
         return m_Error.setError(etSYNTAX, 1, 0, "script too long");
     m_Source = text;
     m_Parser.setBuffer(m_Source);
+    const CQXCompileScope counting(m_Shared);
     try {
         if (!evalStart(&m_MainBlock)) return false;
     } catch (const std::bad_alloc&) {
@@ -254,11 +265,14 @@ bool CQXCompiler::runInterpreter() {
         takeTrace(false, nullptr);
         return m_Exception.setException("Nothing to Interprete", -1, -1, "");
     }
-    if (m_RunDepth++ == 0) m_Shared.beginRun();
-    eInterpreterState state = m_MainBlock.Interprete();
-    --m_RunDepth;
-    if (state == isOK) return true;
-    m_Exception = m_MainBlock.getError();
-    takeTrace(state == isEXCEPTION, nullptr);
-    return false;
+    const CQXRunScope run(m_RunDepth, m_Shared);
+    try {
+        const eInterpreterState state = m_MainBlock.Interprete();
+        if (state == isOK) return true;
+        m_Exception = m_MainBlock.getError();
+        takeTrace(state == isEXCEPTION, nullptr);
+        return false;
+    } catch (...) {
+        return failCaught(nullptr);
+    }
 }

@@ -60,10 +60,19 @@ public:
     // next run starts.
     void interrupt();
     // The most storage, in bytes, one variable may allocate (0, the default, is the built-in
-    // cap of 1 TiB). A larger request fails: at run time with "Unknown Exception", at compile
-    // time with "out of memory". Holds the lock.
+    // cap of 1 TiB). A larger request fails: at run time with "Storage limit exceeded" ("Unknown
+    // Exception" beyond the built-in cap), at compile time with "out of memory". Holds the lock.
     void setStorageLimit(long long bytes);
     long long getStorageLimit() const;
+    // The most storage, in bytes, that what compiles and runs allocate for variables and
+    // temporaries may hold at once (0, the default, means no limit). Counted is every block a
+    // compile or a run allocates (declarations, literals, temporaries, function results, resized
+    // variables, addVarByName) for as long as it is held; host variables added outside runs
+    // are not. A request beyond it fails as one beyond the limit of one variable does. Holds
+    // the lock. getScriptStorage is the counted storage held now.
+    void setTotalStorageLimit(long long bytes);
+    long long getTotalStorageLimit() const;
+    long long getScriptStorage() const;
 
     // Host variables: owned matrices of zeros; null when the name is taken.
     CQXVariable* addByteVar(const std::string& name, int rows, int cols);
@@ -101,6 +110,7 @@ public:
 
     // Empties the registry (host and script functions included) and registers the 41
     // standard functions; adds the 12 standard constants (existing names are left alone).
+    // Both hold the lock, so they wait for a script running on another thread.
     void loadStdFunctions();
     void loadStdVars();
 
@@ -223,7 +233,7 @@ private:
                              const sByteCodeVar& arg, sByteCode& call,
                              std::vector<sByteCode>& bindings);
     bool passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
-                            const sByteCodeVar& arg);
+                            const sByteCodeVar& arg, bool references);
     // ---- shared compiler helpers (compiler_support.cpp) ----
     bool syntaxError(eErrorType type, const std::string& detail = std::string());
     bool unknownName(const std::string& name);
@@ -249,6 +259,7 @@ private:
     bool callVariadic(CQXFunction* func, int count, va_list args);
     bool callScriptFunction(CQXFunction* func, CQXVariable* const* args);
     bool callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    bool failCaught(const CQXFunction* called);
     // Sets the trace of the run-time error just recorded in m_Exception: the call sites it
     // unwound (when unwound), then the function a host call started (when called is not null).
     void takeTrace(bool unwound, const CQXFunction* called);

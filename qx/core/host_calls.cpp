@@ -5,6 +5,8 @@
 #include <exception>
 
 #include "qx/core/compiler.h"
+#include "qx/core/run_state_internal.h"
+#include "qx/values/storage_fault_internal.h"
 
 namespace {
 
@@ -72,7 +74,8 @@ bool CQXCompiler::callFunction(CQXFunction* func, const std::vector<CQXVariable*
 }
 
 // args holds exactly the function's parameter count of arguments; list is the same arguments
-// as a vector, or null when the caller has none (then the function is a script function).
+// as a vector, or null when the caller has none (then the function is a script function). No
+// exception leaves a host call: it becomes the run-time error, and the run ends on every path.
 bool CQXCompiler::callFunction(CQXFunction* func, CQXVariable* const* args,
                                const std::vector<CQXVariable*>* list) {
     for (int i = 0; i < func->m_ParamCount; ++i)
@@ -83,48 +86,105 @@ bool CQXCompiler::callFunction(CQXFunction* func, CQXVariable* const* args,
         takeTrace(false, nullptr);
         return m_Exception.setException("Call nesting too deep", -1, -1, "");
     }
-    if (m_RunDepth++ == 0) m_Shared.beginRun();
-    bool ok = func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, *list);
-    --m_RunDepth;
-    return ok;
+    const CQXRunScope run(m_RunDepth, m_Shared);
+    try {
+        return func->m_bIntern ? callScriptFunction(func, args) : callLibraryFunction(func, *list);
+    } catch (...) {
+        return failCaught(func);
+    }
 }
 
-bool CQXCompiler::callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args) {
-    eInterpreterState state;
+// Called inside a handler: the exception that left a run (or the host call of called) becomes
+// its run-time error. Should even recording the error fail, the run still fails.
+bool CQXCompiler::failCaught(const CQXFunction* called) {
     try {
-        state = func->Call(&args);
+        try {
+            throw;
+        } catch (const CQXStorageFault& fault) {
+            m_Exception.setException(fault.what(), -1, -1, fault.name());
+        } catch (...) {
+            m_Exception.setException("Unknown Exception", -1, -1, "");
+        }
     } catch (...) {
-        takeTrace(false, func);
-        return m_Exception.setException("Unknown Exception", -1, -1, "");
     }
-    if (state == isOK) return true;
-    m_Exception = func->getError();
-    takeTrace(false, func);
+    takeTrace(false, called);
     return false;
 }
+
+// A host function that tried to change storage bound by a running call fails even when it
+// reports success: the change it relied on did not happen.
+bool CQXCompiler::callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args) {
+    const CQXRefusedChanges refusals(&m_Shared);
+    const eInterpreterState state = func->Call(&args);
+    if (state != isOK) {
+        m_Exception = func->getError();
+        takeTrace(false, func);
+        return false;
+    }
+    if (const CQXVariable* refused = refusals.refused()) {
+        m_Exception.setException(kBoundStorageText, -1, -1, refused->getName());
+        takeTrace(false, func);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The reference parameters a host call binds: those the call never started with (a later
+// argument was refused) are unbound again; a started call unbinds its own when it ends.
+class HostBindings {
+public:
+    HostBindings(CQXVarManager& params, int count) : m_Params(params), m_Count(count) {}
+    HostBindings(const HostBindings&) = delete;
+    HostBindings& operator=(const HostBindings&) = delete;
+    ~HostBindings() {
+        for (int i = 0; i < m_Count; ++i) {
+            CQXVariable* param = m_Params.getVar(i);
+            if (param != nullptr && !param->isArgumentPinned_intern())
+                param->unbindArgument_intern();
+        }
+    }
+
+private:
+    CQXVarManager& m_Params;
+    int m_Count;
+};
+
+// A script function whose reference parameters are bound for a running call is running: it is
+// not re-entrant, and binding them anew would pull the storage from under that call.
+const CQXVariable* boundForRunningCall(CQXVarManager& params, int count) {
+    for (int i = 0; i < count; ++i) {
+        const CQXVariable* param = params.getVar(i);
+        if (param->isArgumentPinned_intern() || param->isPinned_intern()) return param;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 // Value parameters must match the argument's shape and take a copy of it; a reference
 // parameter is bound to the host's variable for the call, as a compiled call binds it.
 bool CQXCompiler::callScriptFunction(CQXFunction* func, CQXVariable* const* args) {
+    if (const CQXVariable* busy = boundForRunningCall(func->m_Varlist, func->m_ParamCount)) {
+        m_Exception.setException("Reference parameter already in use", -1, -1, busy->getName());
+        takeTrace(false, func);
+        return false;
+    }
+    const HostBindings bindings(func->m_Varlist, func->m_ParamCount);
     for (int i = 0; i < func->m_ParamCount; ++i) {
         CQXVariable* param = func->m_Varlist.getVar(i);
         CQXVariable* arg = args[i];
         if (param->getVarState(vsREFERENCE)) {
-            // A resizable variable is refused, as a compiled call refuses it: the body could
-            // resize it and leave the parameter pointing at the storage that resize freed.
-            if (arg->getVarState(vsRESIZABLE) || !param->bindCopyOf_intern(*arg)) return false;
+            // A resizable variable is refused, as a compiled call refuses it.
+            if (arg->getVarState(vsRESIZABLE) || !param->bindArgument_intern(*arg, *arg))
+                return false;
         } else {
             if (!param->compareVar(arg)) return false;
             param->setmatrix(arg);
         }
     }
-    eInterpreterState state;
-    try {
-        state = func->Call(nullptr);
-    } catch (...) {
-        takeTrace(false, func);
-        return m_Exception.setException("Unknown Exception", -1, -1, "");
-    }
+    const eInterpreterState state = func->Call(nullptr);
     if (state == isOK || state == isRETURN) return true;
     m_Exception = func->m_Block.getError();
     takeTrace(state == isEXCEPTION, func);

@@ -9,9 +9,13 @@ CQXSharedParameter::CQXSharedParameter()
       m_bSmartError(true),
       m_InstructionLimit(0),
       m_StorageLimit(0),
+      m_TotalStorageLimit(0),
       m_InstructionsLeft(LLONG_MAX),
       m_bInterrupt(false),
-      m_CallDepth(0) {}
+      m_CallDepth(0),
+      m_bCountStorage(false),
+      m_StorageCounted(0),
+      m_pRefusedChange(nullptr) {}
 
 // The lock is default-constructed, never copied: a copy has a lock of its own.
 CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
@@ -19,15 +23,20 @@ CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
       m_bSmartError(other.m_bSmartError),
       m_InstructionLimit(other.m_InstructionLimit),
       m_StorageLimit(other.m_StorageLimit),
+      m_TotalStorageLimit(other.m_TotalStorageLimit),
       m_InstructionsLeft(LLONG_MAX),
       m_bInterrupt(false),
-      m_CallDepth(0) {}
+      m_CallDepth(0),
+      m_bCountStorage(false),
+      m_StorageCounted(0),
+      m_pRefusedChange(nullptr) {}
 
 CQXSharedParameter& CQXSharedParameter::operator=(const CQXSharedParameter& other) {
     m_bClipping = other.m_bClipping;
     m_bSmartError = other.m_bSmartError;
     m_InstructionLimit = other.m_InstructionLimit;
     m_StorageLimit = other.m_StorageLimit;
+    m_TotalStorageLimit = other.m_TotalStorageLimit;
     return *this;
 }
 
@@ -36,6 +45,12 @@ void CQXSharedParameter::beginRun() {
     m_bInterrupt.store(false, std::memory_order_relaxed);
     m_CallDepth = 0;
     m_Unwound.clear();
+    m_bCountStorage = true;
+    m_pRefusedChange = nullptr;
+}
+
+void CQXSharedParameter::endRun() {
+    m_bCountStorage = false;
 }
 
 CQXSharedParameter::~CQXSharedParameter() = default;

@@ -10,6 +10,8 @@
 #include "qx/core/error.h"
 #include "qx/core/export.h"
 
+class CQXVariable;
+
 class QX_API CQXSharedParameter {
 public:
     CQXSharedParameter();
@@ -23,10 +25,12 @@ public:
     bool m_bClipping;    // saturating stores into integer and float variables
     bool m_bSmartError;  // domain errors give substitute values instead of run-time errors
 
-    // Limits of a run, set by the host through the compiler object. A copy carries the two
-    // limits; the run state (instructions left, interrupt request, call depth) starts fresh.
+    // Limits of a run, set by the host through the compiler object. A copy carries the three
+    // limits; the run state (instructions left, interrupt request, call depth, storage counted)
+    // starts fresh.
     long long m_InstructionLimit;      // instructions one run may execute; 0 = no limit
     long long m_StorageLimit;          // bytes one variable may allocate; 0 = the built-in cap
+    long long m_TotalStorageLimit;     // bytes scripts' storage may hold at once; 0 = no limit
     long long m_InstructionsLeft;      // budget of the run in progress
     std::atomic<bool> m_bInterrupt;    // set by interrupt() from any thread
     int m_CallDepth;                   // nesting of function calls in the run in progress
@@ -35,9 +39,19 @@ public:
     // takes it over when the failure reaches the host.
     std::vector<sCallSite> m_Unwound;
 
+    // Storage that compiles and runs allocate for variables and temporaries is counted while
+    // m_bCountStorage is set; m_StorageCounted is what of it is held now.
+    bool m_bCountStorage;
+    long long m_StorageCounted;
+    // The last variable whose storage a host operation tried to change while a running call had
+    // it bound to a reference parameter (refused); null when none. The call of the host
+    // function that tried it fails.
+    const CQXVariable* m_pRefusedChange;
+
     // Starts a run: the budget is the instruction limit (unlimited when 0), no interrupt, no
-    // call sites left over.
+    // call sites left over, and storage is counted until endRun.
     void beginRun();
+    void endRun();
 };
 
 // Scoped guard: enters the lock on construction, leaves it on destruction (on every path).

@@ -105,7 +105,10 @@ const sStdConstant kStdConstants[] = {
 // Whatever was registered before (host and script functions included) is deleted first, so the
 // registry ends up holding exactly the standard set in table order. Called by a host function
 // while a script runs, it does nothing: the running code still needs the functions.
+// Under the lock, like every operation that changes what a running script uses: another
+// thread's run finishes first, and on the running thread (a host function) nothing happens.
 void CQXCompiler::loadStdFunctions() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     if (m_RunDepth > 0) return;
     invalidateProgram();
     m_FuncManager.clear();
@@ -117,6 +120,7 @@ void CQXCompiler::loadStdFunctions() {
 
 // A name already declared (by an earlier call or by the host) keeps its variable and value.
 void CQXCompiler::loadStdVars() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     for (const sStdConstant& entry : kStdConstants) {
         CQXVariable* var = m_GlobalVars.addVar(entry.m_pName, 1, 1, edtDOUBLE);
         if (var == nullptr) continue;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/storage_fault_internal.h"
 
 namespace {
 
@@ -183,28 +184,83 @@ T** allocateBlock(int rows, int cols, std::uint64_t limit = kMaxBlockBytes) {
     return rowArray;
 }
 
-// The block limit of one variable: the host's storage limit when it set one, else the
-// built-in cap.
-std::uint64_t blockLimit(const CQXSharedParameter* shared) {
-    if (shared == nullptr || shared->m_StorageLimit <= 0) return kMaxBlockBytes;
-    return std::min<std::uint64_t>(static_cast<std::uint64_t>(shared->m_StorageLimit),
-                                   kMaxBlockBytes);
-}
-
-void* allocateFor(eDataType type, int rows, int cols, std::uint64_t limit) {
+void* allocateFor(eDataType type, int rows, int cols) {
     switch (type) {
         case edtBYTE:
-            return allocateBlock<unsigned char>(rows, cols, limit);
+            return allocateBlock<unsigned char>(rows, cols);
         case edtSHORT:
-            return allocateBlock<unsigned short>(rows, cols, limit);
+            return allocateBlock<unsigned short>(rows, cols);
         case edtINT:
-            return allocateBlock<int>(rows, cols, limit);
+            return allocateBlock<int>(rows, cols);
         case edtFLOAT:
-            return allocateBlock<float>(rows, cols, limit);
+            return allocateBlock<float>(rows, cols);
         case edtDOUBLE:
-            return allocateBlock<double>(rows, cols, limit);
+            return allocateBlock<double>(rows, cols);
     }
     return nullptr;
+}
+
+template <class T>
+std::uint64_t blockBytesOf(int rows, int cols) {
+    if (rows < 1 || cols < 1) return 0;
+    std::size_t offset = 0;
+    try {
+        return blockBytes(rows, cols, sizeof(T), alignof(T), &offset, UINT64_MAX / 2);
+    } catch (const std::bad_alloc&) {
+        return UINT64_MAX;
+    }
+}
+
+// Size of the block initialize would allocate (0 for sizes below 1), UINT64_MAX when it does
+// not fit in 64 bits.
+std::uint64_t ownedBytes(eDataType type, int rows, int cols) {
+    switch (type) {
+        case edtBYTE:
+            return blockBytesOf<unsigned char>(rows, cols);
+        case edtSHORT:
+            return blockBytesOf<unsigned short>(rows, cols);
+        case edtINT:
+            return blockBytesOf<int>(rows, cols);
+        case edtFLOAT:
+            return blockBytesOf<float>(rows, cols);
+        case edtDOUBLE:
+            return blockBytesOf<double>(rows, cols);
+    }
+    return 0;
+}
+
+// Admits a new owned block of the given size for the variable name: the host's limit for one
+// variable, then, while compiles and runs count storage, the total limit. Returns the bytes
+// counted for it, which the caller gives back with uncount when the block goes (or could not be
+// allocated after all). Beyond the built-in cap the request fails as any allocation does.
+long long admitBlock(CQXSharedParameter* shared, std::uint64_t bytes, const std::string& name) {
+    if (shared == nullptr || bytes == 0) return 0;
+    if (shared->m_StorageLimit > 0 && bytes > static_cast<std::uint64_t>(shared->m_StorageLimit))
+        throw CQXStorageFault(kStorageLimitText, name);
+    if (bytes > kMaxBlockBytes) throw std::bad_alloc();
+    if (!shared->m_bCountStorage) return 0;
+    const long long counted = static_cast<long long>(bytes);
+    if (shared->m_TotalStorageLimit > 0 &&
+        counted > shared->m_TotalStorageLimit - shared->m_StorageCounted)
+        throw CQXStorageFault(kStorageLimitText, name);
+    shared->m_StorageCounted += counted;
+    return counted;
+}
+
+void uncount(CQXSharedParameter* shared, long long counted) {
+    if (shared != nullptr && counted != 0) shared->m_StorageCounted -= counted;
+}
+
+// An owned block of the type and size, admitted and counted as admitBlock says.
+void* allocateOwned(CQXSharedParameter* shared, eDataType type, int rows, int cols,
+                    const std::string& name, long long* counted) {
+    *counted = admitBlock(shared, ownedBytes(type, rows, cols), name);
+    try {
+        return allocateFor(type, rows, cols);
+    } catch (...) {
+        uncount(shared, *counted);
+        throw;
+    }
 }
 
 template <class T>
@@ -323,7 +379,11 @@ CQXVariable::CQXVariable(CQXSharedParameter* shared)
       m_bConst(false),
       m_VarState(vsOWNED),
       m_pShared(shared),
-      m_bOwnsRowArray(false) {}
+      m_bOwnsRowArray(false),
+      m_pBoundTo(nullptr),
+      m_bBindingPinned(false),
+      m_Pins(0),
+      m_CountedBytes(0) {}
 
 CQXVariable::CQXVariable(const CQXVariable& other) : CQXVariable(other.m_pShared) {
     copyFrom(other);
@@ -339,29 +399,40 @@ CQXVariable::~CQXVariable() {
 }
 
 // Everything that can throw happens before this variable is touched, so a failed copy leaves
-// it as it was.
+// it as it was. A copy of a bound parameter addresses the same elements but is not bound itself.
 void CQXVariable::copyFrom(const CQXVariable& other) {
+    if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, m_Name);
     std::string name = other.m_Name;
-    void* storage = duplicateStorage(other);
+    long long counted = 0;
+    void* storage = duplicateStorage(other, &counted);
+    unbindArgument_intern();
     clear();
     m_Name.swap(name);
     m_bConst = other.m_bConst;
     m_VarState = other.m_VarState;
     m_pShared = other.m_pShared;
     m_bOwnsRowArray = other.m_bOwnsRowArray;
+    m_CountedBytes = counted;
     adoptRows(other.m_Rows, other.m_Cols, other.m_DataType, storage);
     m_VarType = other.m_VarType;
 }
 
-// Owned elements are duplicated, an owned row array is duplicated over the same elements, and
-// anything else is shared.
-void* CQXVariable::duplicateStorage(const CQXVariable& src) {
+// Owned elements are duplicated (and counted as any new block), an owned row array is
+// duplicated over the same elements, and anything else is shared.
+void* CQXVariable::duplicateStorage(const CQXVariable& src, long long* counted) {
     void* result = nullptr;
     withRows(src, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         if (rowArray == nullptr) return;
         if (src.ownsBlock()) {
-            result = cloneBlock<T>(rowArray, src.m_Rows, src.m_Cols);
+            *counted = admitBlock(src.m_pShared, ownedBytes(src.m_DataType, src.m_Rows, src.m_Cols),
+                                  src.m_Name);
+            try {
+                result = cloneBlock<T>(rowArray, src.m_Rows, src.m_Cols);
+            } catch (...) {
+                uncount(src.m_pShared, *counted);
+                throw;
+            }
         } else if (src.ownsRowArrayOnly()) {
             result = cloneRowArray<T>(rowArray, src.m_Rows);
         } else {
@@ -385,11 +456,15 @@ bool CQXVariable::ownsBlock() const {
 // leaves the variable unchanged. A reference variable that is given storage of its own becomes
 // vsOWNED: otherwise nothing would ever free the block.
 void CQXVariable::initialize(const std::string& name, int rows, int cols, eDataType type) {
+    if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, m_Name);
     std::string newName = name;
-    void* block = allocateFor(type, rows, cols, blockLimit(m_pShared));
+    long long counted = 0;
+    void* block = allocateOwned(m_pShared, type, rows, cols, name, &counted);
+    unbindArgument_intern();
     clear();
     if (isReferenceState(m_VarState)) m_VarState = vsOWNED;
     m_Name.swap(newName);
+    m_CountedBytes = counted;
     adoptRows(rows, cols, type, block);
 }
 
@@ -414,6 +489,8 @@ void CQXVariable::clear() {
     m_ppFloat = nullptr;
     m_ppDouble = nullptr;
     m_bOwnsRowArray = false;
+    uncount(m_pShared, m_CountedBytes);
+    m_CountedBytes = 0;
 }
 
 void CQXVariable::adoptRows(int rows, int cols, eDataType type, void* rowArray) {
@@ -484,7 +561,13 @@ void CQXVariable::setVarState(eVariableState state) {
 
 bool CQXVariable::resizeVar(int rows, int cols) {
     CQXCriticalSectionLock lock(lockOf(m_pShared));
+    if (m_Pins > 0) return refuseChange();
     return resizeVar_intern(rows, cols);
+}
+
+bool CQXVariable::refuseChange() const {
+    if (m_pShared != nullptr) m_pShared->m_pRefusedChange = this;
+    return false;
 }
 
 bool CQXVariable::resizeVar_intern(int rows, int cols) {
@@ -498,6 +581,7 @@ bool CQXVariable::resizeVar_intern(int rows, int cols) {
 template <class T>
 bool CQXVariable::changeReferenceFlat(int count, T* data) {
     CQXCriticalSectionLock lock(lockOf(m_pShared));
+    if (m_Pins > 0) return refuseChange();
     if (!isReferenceState(m_VarState) || count < 1 || data == nullptr) return false;
     T** rowArray = new T*[1];
     rowArray[0] = data;
@@ -507,6 +591,7 @@ bool CQXVariable::changeReferenceFlat(int count, T* data) {
 
 template <class T>
 bool CQXVariable::changeReferenceRows(int rows, int cols, T** data) {
+    if (m_Pins > 0) return refuseChange();
     if (!isReferenceState(m_VarState) || rows < 1 || cols < 1) return false;
     bindRows(rows, cols, data, vsREFERENCE);
     return true;
@@ -577,6 +662,37 @@ bool CQXVariable::bindCopyOf_intern(const CQXVariable& src) {
         m_bOwnsRowArray = true;
     });
     return true;
+}
+
+// The binding must never outlive the elements it addresses: a whole variable's row array is
+// shared only because the owner stays pinned for the whole call, a view's row array is copied
+// because the interpreter re-points it after the binding instruction.
+bool CQXVariable::bindArgument_intern(const CQXVariable& src, CQXVariable& owner) {
+    if (!isReferenceState(m_VarState) || m_Pins > 0 || m_bBindingPinned) return false;
+    unbindArgument_intern();
+    if (!src.hasStorage()) return false;
+    if (&src == &owner) {
+        withRows(src,
+                 [&](auto rowArray) { bindRows(src.m_Rows, src.m_Cols, rowArray, vsREFERENCE); });
+    } else if (!bindCopyOf_intern(src)) {
+        return false;
+    }
+    m_pBoundTo = &owner;
+    return true;
+}
+
+void CQXVariable::pinArgument_intern() {
+    if (m_pBoundTo == nullptr || m_bBindingPinned) return;
+    ++m_pBoundTo->m_Pins;
+    m_bBindingPinned = true;
+}
+
+void CQXVariable::unbindArgument_intern() {
+    if (m_pBoundTo == nullptr) return;
+    if (m_bBindingPinned) --m_pBoundTo->m_Pins;
+    m_bBindingPinned = false;
+    m_pBoundTo = nullptr;
+    releaseView_intern();
 }
 
 // ---- Views ----

@@ -56,6 +56,9 @@ public:
     void setConst(bool isConst);               // locked
     bool resizeVar(int rows, int cols);        // locked; only vsRESIZABLE variables, sizes >= 1
 
+    // resizeVar and changeReference refuse (false, nothing changes) while a running call has the
+    // variable bound to a reference parameter; the host function that tried it then fails.
+
     // Re-point a reference variable (vsREFERENCE or vsREFERENCE_FLAT) to a flat host array:
     // the variable becomes a 1 x count row over data (vsREFERENCE_FLAT). Locked.
     bool changeReference(int count, unsigned char* data);
@@ -103,6 +106,22 @@ public:
     // with a row array of its own copied from src's: used when src is a view whose row array
     // is released or re-pointed after the binding instruction. False for sizes below 1.
     bool bindCopyOf_intern(const CQXVariable& src);
+
+    // ---- Reference parameters of a call ----
+    // Binds this reference variable to the elements src addresses, for one call; owner is the
+    // variable that holds them (src itself, or the variable behind the view src). A whole
+    // variable's row array is shared, a view's is copied. False, leaving this variable unbound,
+    // when src has no elements or this variable is not a reference or is pinned itself.
+    bool bindArgument_intern(const CQXVariable& src, CQXVariable& owner);
+    // The call starts: the owner's storage is pinned until the binding is released. While a
+    // variable is pinned, its storage is neither resized nor re-pointed nor re-initialized:
+    // internal operations throw CQXStorageFault, the host's operations return false.
+    void pinArgument_intern();
+    // The call has ended, or never started: forgets the binding and releases the pin.
+    void unbindArgument_intern();
+    bool isBound_intern() const { return m_pBoundTo != nullptr; }
+    bool isArgumentPinned_intern() const { return m_bBindingPinned; }
+    bool isPinned_intern() const { return m_Pins > 0; }
 
     // Element access without bounds checks (callers check); an absent row array reads 0 and
     // ignores writes.
@@ -200,7 +219,9 @@ private:
     void bindRows(int rows, int cols, T** data, eVariableState state);
     bool ownsBlock() const;
     bool ownsRowArrayOnly() const;
-    static void* duplicateStorage(const CQXVariable& src);
+    static void* duplicateStorage(const CQXVariable& src, long long* counted);
+    // A host operation that would change pinned storage: noted for the running call, false.
+    bool refuseChange() const;
 
     unsigned char** m_ppByte;
     unsigned short** m_ppShort;
@@ -217,4 +238,12 @@ private:
     CQXSharedParameter* m_pShared;
     // A vsREFERENCE variable bound by bindCopyOf_intern owns its row array (not the elements).
     bool m_bOwnsRowArray;
+    // A reference parameter's binding: the variable holding the elements it addresses (null when
+    // unbound), and whether the call it was bound for is running (the owner is then pinned).
+    CQXVariable* m_pBoundTo;
+    bool m_bBindingPinned;
+    // Running calls whose reference parameters address this variable's elements.
+    int m_Pins;
+    // Bytes of the owned block counted against the compiler's total storage limit.
+    long long m_CountedBytes;
 };

@@ -5,6 +5,7 @@
 #include "qx/vm/interpreter.h"
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/storage_fault_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 #include <cstddef>
@@ -135,12 +136,14 @@ eInterpreterState CQXInterpreter::run() {
     while (pc < count && pc < m_ByteCode.size()) {
         // The host's instruction limit and interrupt request: one decrement, one compare and
         // one relaxed load per instruction.
-        if (m_pShared != nullptr &&
-            (--m_pShared->m_InstructionsLeft < 0 ||
-             m_pShared->m_bInterrupt.load(std::memory_order_relaxed)))
+        if (m_pShared != nullptr && (--m_pShared->m_InstructionsLeft < 0 ||
+                                     m_pShared->m_bInterrupt.load(std::memory_order_relaxed))) {
+            unbindPending(pc);
             return stopRun(m_ByteCode[pc]);
+        }
         Flow flow = Flow::kNext;
         const eInterpreterState state = step(m_ByteCode[pc], flow);
+        if (state == isEXCEPTION) unbindPending(pc);
         if (state != isOK) return state;
         if (flow == Flow::kEnd) return isOK;
         pc = flow == Flow::kRestart ? 0 : pc + 1;
@@ -164,7 +167,7 @@ eInterpreterState CQXInterpreter::step(sByteCode& code, Flow& flow) {
                 break;
         }
     } catch (...) {
-        return failUnknown(code);
+        return failCaught(code);
     }
     return stepGeneral(code, flow);
 }
@@ -177,17 +180,26 @@ eInterpreterState CQXInterpreter::stepGeneral(sByteCode& code, Flow& flow) {
     try {
         if (resolve(code, ops)) state = execute(code, ops, flow);
     } catch (...) {
-        state = failUnknown(code);
+        state = failCaught(code);
     }
     releaseRanges(ops);
     return state;
 }
 
-// Recording the error allocates text; if even that fails the block still ends with
-// isEXCEPTION, holding its previous record.
-eInterpreterState CQXInterpreter::failUnknown(const sByteCode& code) {
+// Called inside a handler: the exception that escaped the instruction becomes its run-time
+// error. Refusals of the storage layer carry their own text and variable; anything else is
+// "Unknown Exception". Recording the error allocates text; if even that fails the block still
+// ends with isEXCEPTION, holding its previous record.
+eInterpreterState CQXInterpreter::failCaught(const sByteCode& code) {
     try {
-        return fail(code, "Unknown Exception", nullptr);
+        try {
+            throw;
+        } catch (const CQXStorageFault& fault) {
+            m_Error.setException(fault.what(), code.m_Line, code.m_Pos, fault.name());
+            return isEXCEPTION;
+        } catch (...) {
+            return fail(code, "Unknown Exception", nullptr);
+        }
     } catch (...) {
         return isEXCEPTION;
     }

@@ -3,6 +3,7 @@
 // program is a tree of blocks; the block manager owns every block the compiler creates.
 #pragma once
 
+#include <cstddef>
 #include <list>
 #include <string>
 #include <vector>
@@ -74,7 +75,8 @@ private:
 
     eInterpreterState step(sByteCode& code, Flow& flow);
     eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
-    eInterpreterState failUnknown(const sByteCode& code);
+    eInterpreterState failCaught(const sByteCode& code);
+    void unbindPending(std::size_t pc);
     bool resolve(const sByteCode& code, Operands& ops);
     bool resolveElement(const sByteCode& code, int which, CQXVariable*& out);
     bool resolveRange(const sByteCode& code, int which, Operands& ops, CQXVariable*& out);

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <new>
 
+#include "qx/core/run_state_internal.h"
 #include "qx/functions/calculation.h"
 #include "qx/functions/function.h"
+#include "qx/values/storage_fault_internal.h"
 #include "qx/vm/interpreter.h"
 
 namespace {
@@ -317,36 +319,17 @@ Fault opNot(const Args& x) {
     return kDone;
 }
 
-// Binds the reference variable A to B's storage: its rows, or, for an element or range of B,
-// a row array of A's own (the view's is re-pointed by the next instruction). A that is itself
-// a view, or that is not a reference, stays as it is.
+// Binds the reference parameter A to B's elements for the call that follows; B's variable holds
+// them. A parameter whose call is still running (a function entered again through a host
+// function) cannot be bound anew, and an argument without elements cannot be bound at all. A
+// that is a view or not a reference, and A bound to itself, stay as they are.
 Fault opReference(const sByteCode& code, const Args& x) {
     CQXVariable* A = x.A;
-    const CQXVariable* B = x.B;
-    if (A == B || A != code.m_Var1.m_pVar || !A->getVarState(vsREFERENCE)) return kDone;
-    if (B != code.m_Var2.m_pVar) {
-        A->bindCopyOf_intern(*B);
-        return kDone;
-    }
-    const int rows = B->getRows();
-    const int cols = B->getCols();
-    switch (B->getDataType()) {
-        case edtBYTE:
-            A->changeReference_intern(rows, cols, B->getBytePtr_intern());
-            break;
-        case edtSHORT:
-            A->changeReference_intern(rows, cols, B->getShortPtr_intern());
-            break;
-        case edtINT:
-            A->changeReference_intern(rows, cols, B->getIntPtr_intern());
-            break;
-        case edtFLOAT:
-            A->changeReference_intern(rows, cols, B->getFloatPtr_intern());
-            break;
-        case edtDOUBLE:
-            A->changeReference_intern(rows, cols, B->getDoublePtr_intern());
-            break;
-    }
+    if (A == x.B || A != code.m_Var1.m_pVar || !A->getVarState(vsREFERENCE)) return kDone;
+    if (A->isArgumentPinned_intern() || A->isPinned_intern())
+        return onA("Reference parameter already in use");
+    if (!A->bindArgument_intern(*x.B, *code.m_Var2.m_pVar))
+        return onB("Reference argument has no elements");
     return kDone;
 }
 
@@ -454,19 +437,21 @@ Fault opElemLogic(const Args& x, ElementKernel kernel, ScalarRule rule) {
     return fault;
 }
 
-// Unbinds the reference arguments of a library or host call when the call ends, also when the
-// function throws. They were bound right before the call; left bound, they would keep pointing
-// at the caller's storage after a resize has freed it, for anyone who reads them later (a host
-// looking at the temporaries, say).
+// The reference arguments of a library or host call, bound by the instructions right before it:
+// their storage is pinned while the call runs, and they are unbound when it ends, also when the
+// function throws. Left bound, they would keep pointing at the caller's storage after a resize
+// has freed it, for anyone who reads them later (a host looking at the temporaries, say).
 class CallBindings {
 public:
-    explicit CallBindings(const std::vector<CQXVariable*>& params) : m_Params(params) {}
+    explicit CallBindings(const std::vector<CQXVariable*>& params) : m_Params(params) {
+        for (CQXVariable* param : m_Params)
+            if (param != nullptr) param->pinArgument_intern();
+    }
     CallBindings(const CallBindings&) = delete;
     CallBindings& operator=(const CallBindings&) = delete;
     ~CallBindings() {
         for (CQXVariable* param : m_Params)
-            if (param != nullptr && param->getState_intern() == vsREFERENCE)
-                param->releaseView_intern();
+            if (param != nullptr) param->unbindArgument_intern();
     }
 
 private:
@@ -482,6 +467,7 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     CQXVariable* R = code.m_pResult;
     if (func == nullptr) return isOK;
     const CallBindings bindings(code.m_Params);
+    const CQXRefusedChanges refusals(m_pShared);
     const eInterpreterState state = func->Call(&code.m_Params);
     if (state != isOK && state != isRETURN) {
         m_Error = func->getError();
@@ -491,12 +477,35 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
         noteCallSite(func->getName(), code.m_Line, code.m_Pos, !func->m_bIntern);
         return isEXCEPTION;
     }
+    if (refusals.refused() != nullptr) return fail(code, kBoundStorageText, refusals.refused());
     if (!func->getReturnType() || R == nullptr) return isOK;
     const CQXVariable* value = func->getReturnValue();
     const Fault fault = sizeTo(R, value->getRows(), value->getCols(), value, nullptr);
     if (!fault.ok()) return fail(code, fault.text, fault.operand == 2 ? R : nullptr);
     R->setmatrix(value);
     return isOK;
+}
+
+// A run that ends while the arguments of a call are being passed (a binding refused, a value
+// parameter of the wrong shape, the instruction limit) leaves some of the call's reference
+// parameters bound to storage that may go away before the next call. The call is the first
+// otCALL from the instruction where the run ended on; its parameters that are bound but not for
+// a running call are unbound. Any other parameter is unbound already, so this changes nothing
+// when the run ended elsewhere.
+void CQXInterpreter::unbindPending(std::size_t pc) {
+    const auto release = [](CQXVariable* param) {
+        if (param != nullptr && !param->isArgumentPinned_intern()) param->unbindArgument_intern();
+    };
+    for (std::size_t i = pc; i < m_ByteCode.size(); ++i) {
+        const sByteCode& code = m_ByteCode[i];
+        if (code.m_Opt != otCALL) continue;
+        for (CQXVariable* param : code.m_Params) release(param);
+        CQXFunction* func = code.m_pFunc;
+        if (func != nullptr && func->m_bIntern) {
+            for (int k = 0; k < func->m_ParamCount; ++k) release(func->m_Varlist.getVar(k));
+        }
+        return;
+    }
 }
 
 eInterpreterState CQXInterpreter::execute(sByteCode& code, Operands& ops, Flow& flow) {

@@ -83,8 +83,10 @@ TEST_F(EmissionTest, CallsPassArgumentsByKind) {
     EXPECT_EQ(library.getByteCode()[1].m_pFunc, qx.getFunc("sin"));
     ASSERT_TRUE(qx.runCompiler("func f(p, &q) { q = p; }"));
     const CQXInterpreter& script = compile("f(a + b, c);");
-    // The argument code comes first, then the parameter bindings in order, then the call.
-    ASSERT_EQ(opcodes(script), (std::vector<eOptType>{otADD, otASSIGN, otREFERENCE, otCALL}));
+    // The argument code comes first, then the reference parameters' bindings, then the value
+    // parameters' assignments (a call of a running function is refused before any of them
+    // overwrites a parameter of the running call), then the call.
+    ASSERT_EQ(opcodes(script), (std::vector<eOptType>{otADD, otREFERENCE, otASSIGN, otCALL}));
     EXPECT_TRUE(script.getByteCode()[3].m_Params.empty());
     EXPECT_EQ(script.getByteCode()[3].m_pResult, nullptr);
     // A library call binds its reference arguments after the code of every argument, so no

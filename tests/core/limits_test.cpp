@@ -69,7 +69,9 @@ TEST(LimitsTest, HugeAllocationsFailCleanlyAndTheCompilerStaysUsable) {
     EXPECT_EQ(qx.getStorageLimit(), 1 << 20);
     ASSERT_TRUE(qx.runCompiler("r.resize(1000, 1000);"));
     EXPECT_FALSE(qx.runInterpreter());
-    EXPECT_NE(qx.getException().find("Unknown Exception"), std::string::npos);
+    EXPECT_EQ(qx.getException(),
+              "Interpreter Error:  on line 1, position 19. Storage limit exceeded accessing "
+              "Variable r");
     // A literal that grows by concatenation stops at the limit as well.
     ASSERT_TRUE(qx.runCompiler("r = [1, 2]; while (1) { r = [r, r]; }"));
     EXPECT_FALSE(qx.runInterpreter());
@@ -79,6 +81,38 @@ TEST(LimitsTest, HugeAllocationsFailCleanlyAndTheCompilerStaysUsable) {
     ASSERT_TRUE(qx.runCompiler("double small; small = 2; r = zeros(2, 2);"));
     EXPECT_TRUE(qx.runInterpreter());
     EXPECT_EQ(qx.getVar("r")->getRows(), 2);
+}
+
+// Many variables and temporaries, each well below the limit of one variable, cannot together
+// hold more than the total limit; what they held is given back when they go.
+TEST(LimitsTest, TotalStorageLimitBoundsWhatScriptsHoldAltogether) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    qx.loadStdVars();
+    qx.addDoubleVar("hostdata", 500, 500);  // the host's own storage is not counted
+    qx.setStorageLimit(1 << 20);
+    qx.setTotalStorageLimit(1 << 20);
+    EXPECT_EQ(qx.getTotalStorageLimit(), 1 << 20);
+    // Each variable holds 80800 bytes: twelve fit, the thirteenth does not.
+    ASSERT_TRUE(
+        qx.runCompiler("double i;\nfor (i = 0; i < 1000; i++;) { addVarByName([\"v\", 65 + i], "
+                       "100, 100, dtDOUBLE); }"));
+    const int before = qx.getVarCount();
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_EQ(qx.getException(),
+              "Interpreter Error:  on line 2, position 77. Storage limit exceeded accessing "
+              "Variable vM");
+    EXPECT_EQ(qx.getVarCount() - before, 12);
+    EXPECT_LE(qx.getScriptStorage(), 1 << 20);
+    // Temporaries count as well: each product below is a 300x300 matrix of its own.
+    ASSERT_TRUE(qx.runCompiler("double s; s = (ones(300, 300) * 2 * 3 * 4 * 5).sum;"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_NE(qx.getException().find("Storage limit exceeded"), std::string::npos);
+    qx.clear(true);
+    EXPECT_EQ(qx.getScriptStorage(), 0);
+    ASSERT_TRUE(qx.runCompiler("double s; s = (ones(100, 100) * 2 * 3 * 4 * 5).sum;"));
+    EXPECT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_EQ(qx.getVar("s")->getData(0, 0), 1200000.0);
 }
 
 TEST(LimitsTest, LongChainsOfCallsStopBeforeTheNativeStack) {

@@ -27,8 +27,8 @@ TEST(ProgramListing, ShowsEveryBlockWithOperandsAndPositions) {
         << c.getError();
     EXPECT_EQ(c.getListing(),
               "main: 8 instructions\n"
-              "   0  [3:14]    otASSIGN       A=m  B=v\n"
-              "   1  [3:14]    otREFERENCE    A=out  B=v\n"
+              "   0  [3:14]    otREFERENCE    A=out  B=v\n"
+              "   1  [3:14]    otASSIGN       A=m  B=v\n"
               "   2  [3:15]    otCALL         F=scale()  R=t0\n"
               "   3  [3:27]    otASSIGN       A=t1  B=\"ab\"\n"
               "   4  [3:28]    otCALL         F=sqrt(t1)  R=t2\n"

@@ -59,6 +59,37 @@ TEST(ThreadTest, ScriptsRunWhileOtherThreadsUseTheLockingAccessors) {
     EXPECT_EQ(v->getData(0, 0), 200.0);
 }
 
+// Reloading the standard library and clearing the program from another thread wait for the
+// running script: they never delete a function or a block it is using.
+TEST(ThreadTest, ReloadingAndClearingWaitForTheRunningScript) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        for (int i = 0; i < 300; ++i) {
+            qx.clear(true);
+            EXPECT_TRUE(
+                qx.runCompiler("double s, k; s = 0;"
+                               "for (k = 0; k < 50; k++;) { s = s + fabs(sin(k)); }"))
+                << qx.getError();
+            // The other thread may have dropped the program in between, never in the middle.
+            if (!qx.runInterpreter()) {
+                EXPECT_EQ(qx.getException(), "Interpreter Error:  Nothing to Interprete");
+            }
+        }
+        done = true;
+    });
+    std::thread meddler([&] {
+        for (int i = 0; !done; ++i) {
+            qx.loadStdFunctions();
+            qx.loadStdVars();
+            qx.clear(i % 4 == 0);
+        }
+    });
+    runner.join();
+    meddler.join();
+}
+
 TEST(ThreadTest, InterruptIsSafeWhileAScriptRuns) {
     CQXCompiler qx;
     ASSERT_TRUE(qx.runCompiler("double k; while (1) { k++; }"));

@@ -1,0 +1,98 @@
+// Allocation failures injected into the host's calls and runs: a replaced global operator new
+// fails the n-th allocation after it is armed, for n = 0, 1, 2, ... until the operation no longer
+// reaches it. Whatever fails, no exception reaches the host and the compiler is never left
+// marked as running. A binary of its own, so the replacement weakens no other test's checks.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "qx/qx.h"
+
+namespace {
+
+long g_Countdown = -1;  // allocations to let through before one fails; -1: none fails
+bool g_Failed = false;  // the armed allocation was reached
+
+void* allocate(std::size_t size) {
+    if (g_Countdown == 0) {
+        g_Countdown = -1;
+        g_Failed = true;
+        throw std::bad_alloc();
+    }
+    if (g_Countdown > 0) --g_Countdown;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+
+// Arms the n-th allocation from now on to fail.
+void failAllocation(long n) {
+    g_Failed = false;
+    g_Countdown = n;
+}
+
+// Disarms; true when the armed allocation was reached.
+bool failed() {
+    g_Countdown = -1;
+    return g_Failed;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+
+namespace {
+
+TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    CQXVariable* m = qx.addDoubleVar("m", 3, 3);
+    CQXVariable* v = qx.addDoubleVar("v", 1, 3);
+    v->setData(0, 2, 1);
+    const char* const program = "t = f(m, v) + max(m, m).sum;";
+    ASSERT_TRUE(
+        qx.runCompiler("double t;\n"
+                       "func f(&x, y[1][3]) { x = x * 2 + [y; y; y]; return x.sum; }"))
+        << qx.getError();
+    ASSERT_TRUE(qx.runCompiler(program)) << qx.getError();
+    long calls = 0;
+    for (bool reached = true; reached; ++calls) {
+        failAllocation(calls);
+        bool ok = true;
+        EXPECT_NO_THROW(ok = qx.callFuncByName("f", 2, m, v)) << calls;
+        reached = failed();
+        EXPECT_EQ(ok, !reached) << calls;
+        // The compiler is not left running: it compiles again.
+        ASSERT_TRUE(qx.runCompiler(program)) << calls << ": " << qx.getError();
+    }
+    long runs = 0;
+    for (bool reached = true; reached; ++runs) {
+        failAllocation(runs);
+        bool ok = true;
+        EXPECT_NO_THROW(ok = qx.runInterpreter()) << runs;
+        reached = failed();
+        EXPECT_EQ(ok, !reached) << runs;
+        ASSERT_TRUE(qx.runCompiler(program)) << runs << ": " << qx.getError();
+    }
+    EXPECT_GT(calls + runs, 2);
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+}
+
+}  // namespace

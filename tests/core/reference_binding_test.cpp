@@ -1,0 +1,169 @@
+// Reference parameters as real hosts use them: host functions that re-point or resize a variable
+// bound to a running call, calls that enter the same function again, and bindings that fail.
+// A bound parameter must never address storage that can go away while it is bound.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "qx/qx.h"
+
+namespace {
+
+// A host function whose body the test supplies; a false body fails the call.
+class HostFunc : public CQXFunction {
+public:
+    using Body = std::function<bool(const std::vector<CQXVariable*>&)>;
+    HostFunc(CQXCompiler& qx, const std::string& name, int params, Body body)
+        : CQXFunction(name, qx.getSharedParameter()), m_Body(std::move(body)) {
+        setParamCount(params);
+        for (int i = 0; i < params; ++i) setParamType(i, ptREFERENCE);
+        setReturnType(false);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        return m_Body(*args) ? isOK : raise("host function failed");
+    }
+
+private:
+    Body m_Body;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(ReferenceBindingTest, ABoundFlatReferenceCannotBeRepointedDuringTheCall) {
+    CQXCompiler qx;
+    double first[4] = {1, 2, 3, 4};
+    double other[4] = {};
+    CQXVariable* v = qx.addReferenceVar("v", 1, 1, static_cast<double**>(nullptr));
+    ASSERT_TRUE(v->changeReference(4, first));  // a flat reference: its row array is its own
+    bool active = true;
+    bool repointed = true;
+    ASSERT_TRUE(qx.addFunc(new HostFunc(qx, "repoint", 0, [&](const std::vector<CQXVariable*>&) {
+        if (active) repointed = v->changeReference(4, other);
+        return true;
+    })));
+    ASSERT_TRUE(qx.runCompiler("func f(&x) { repoint(); x[0][0] = 7; }\nf(v);"));
+    // The host's re-point is refused, and the call that attempted it fails.
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_FALSE(repointed);
+    EXPECT_EQ(qx.getException(),
+              "Interpreter Error:  on line 1, position 21. Variable in use by a reference "
+              "parameter accessing Variable v");
+    EXPECT_EQ(first[0], 1.0);
+    // Between runs nothing is bound: the host re-points freely and the next call binds anew.
+    active = false;
+    ASSERT_TRUE(v->changeReference(4, other));
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_EQ(other[0], 7.0);
+    EXPECT_EQ(first[0], 1.0);
+}
+
+TEST(ReferenceBindingTest, ABoundResizableArgumentCannotBeResizedDuringTheCall) {
+    CQXCompiler qx;
+    CQXVariable* r = qx.addResizeDoubleVar("r");
+    bool nestedResize = true;
+    bool nestedAssign = true;
+    bool hostResize = true;
+    std::string nestedError;
+    ASSERT_TRUE(qx.addFunc(new HostFunc(qx, "poke", 1, [&](const std::vector<CQXVariable*>& args) {
+        nestedResize = qx.callFuncByName("grow", 0);
+        nestedError = qx.getException();
+        nestedAssign = qx.callFuncByName("swap", 0);
+        args[0]->setData(0, 0, 9);  // still the storage r had when the call began
+        hostResize = r->resizeVar(6, 6);
+        return true;
+    })));
+    ASSERT_TRUE(
+        qx.runCompiler("func grow() { r.resize(5, 5); }\nfunc swap() { r = [1, 2, 3]; }\n"
+                       "r = [1, 2; 3, 4];\npoke(r);"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_FALSE(nestedResize);
+    EXPECT_EQ(nestedError,
+              "Interpreter Error:  on line 1, position 27. Variable in use by a reference "
+              "parameter accessing Variable r");
+    EXPECT_FALSE(nestedAssign);
+    EXPECT_FALSE(hostResize);
+    EXPECT_TRUE(contains(qx.getException(), "Variable in use by a reference parameter"));
+    ASSERT_EQ(r->getRows(), 2);
+    EXPECT_EQ(r->getData(0, 0), 9.0);
+    EXPECT_EQ(r->getData(1, 1), 4.0);
+    // Once the call is over the variable is free again.
+    EXPECT_TRUE(r->resizeVar(3, 3));
+    EXPECT_TRUE(qx.callFuncByName("grow", 0)) << qx.getException();
+    EXPECT_EQ(r->getRows(), 5);
+}
+
+// A host function that calls the script function running it again, from the host and from a
+// script: the inner call would have to re-bind the outer call's parameter, which the outer call
+// and its own callees still use, and would overwrite its value parameter.
+TEST(ReferenceBindingTest, AFunctionRunningWithBoundParametersCannotBeEnteredAgain) {
+    CQXCompiler qx;
+    CQXVariable* v = qx.addDoubleVar("v", 1, 1);
+    CQXVariable* w = qx.addDoubleVar("w", 1, 1);
+    CQXVariable* one = qx.addDoubleVar("one", 1, 1);
+    CQXVariable* ten = qx.addDoubleVar("ten", 1, 1);
+    one->setData(0, 0, 1);
+    ten->setData(0, 0, 10);
+    int depth = 0;
+    bool fromHost = true;
+    bool fromScript = true;
+    std::string hostError;
+    std::string scriptError;
+    ASSERT_TRUE(qx.addFunc(new HostFunc(qx, "hostg", 1, [&](const std::vector<CQXVariable*>& args) {
+        if (depth++ == 0) {
+            fromHost = qx.callFuncByName("f", 2, w, ten);
+            hostError = qx.getException();
+            fromScript = qx.runInterpreter();
+            scriptError = qx.getException();
+        }
+        args[0]->setData(0, 0, 5);
+        return true;
+    })));
+    // Only an argument holding 0 makes f call hostg, so an inner call with w would leave hostg's
+    // own binding alone.
+    w->setData(0, 0, 1);
+    ASSERT_TRUE(
+        qx.runCompiler("func f(&x, y) { if (x == 0) { hostg(x); } x = x + y; }\nf(w, ten);"));
+    ASSERT_TRUE(qx.callFuncByName("f", 2, v, one)) << qx.getException();
+    EXPECT_FALSE(fromHost);
+    EXPECT_EQ(hostError,
+              "Interpreter Error:  Reference parameter already in use accessing Variable x");
+    EXPECT_FALSE(fromScript);
+    EXPECT_EQ(scriptError,
+              "Interpreter Error:  on line 2, position 8. Reference parameter already in use "
+              "accessing Variable x");
+    EXPECT_EQ(v->getData(0, 0), 6.0);
+    EXPECT_EQ(w->getData(0, 0), 1.0);
+    // Afterwards nothing is bound: the program runs.
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_EQ(w->getData(0, 0), 11.0);
+}
+
+TEST(ReferenceBindingTest, AFailedBindingFailsTheCallAndLeavesNothingBound) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    CQXVariable* a = qx.addDoubleVar("a", 1, 1);
+    qx.addDoubleVar("e", 0, 0);
+    CQXVariable* which = qx.addDoubleVar("which", 1, 1);
+    ASSERT_TRUE(qx.runCompiler("func f(&x) { x = 42; }\nif (which == 0) { f(a); } else { f(e); }"));
+    ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+    EXPECT_EQ(a->getData(0, 0), 42.0);
+    a->setData(0, 0, 1);
+    which->setData(0, 0, 1);
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_EQ(qx.getException(),
+              "Interpreter Error:  on line 2, position 36. Reference argument has no elements "
+              "accessing Variable e");
+    EXPECT_EQ(a->getData(0, 0), 1.0);
+    // A library function's reference argument is refused the same way.
+    ASSERT_TRUE(qx.runCompiler("double m[2][2], d[2][2];\neigens(m, e, d);"));
+    EXPECT_FALSE(qx.runInterpreter());
+    EXPECT_TRUE(
+        contains(qx.getException(), "Reference argument has no elements accessing Variable e"))
+        << qx.getException();
+}
+
+}  // namespace
