@@ -65,7 +65,8 @@ void compileOnce(CQXCompiler& qx, const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    qxtest::CHostMatrices host(qxtest::kHostLayouts[std::hash<std::string>()(text) % 5]);
+    qxtest::CHostMatrices host(
+        qxtest::kHostLayouts[std::hash<std::string>()(text) % qxtest::kHostLayoutCount]);
     declareHostMatrices(host);
     CQXCompiler qx;
     // Declarations allocate at compile time; the limit keeps a declared giant from being a

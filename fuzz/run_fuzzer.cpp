@@ -586,7 +586,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The options and the layout of the host's matrices follow from the text, so one input
     // always runs the same way.
     const std::size_t bits = std::hash<std::string>()(text);
-    sHost host(qxtest::kHostLayouts[(bits >> 2) % 5]);
+    sHost host(qxtest::kHostLayouts[(bits >> 2) % qxtest::kHostLayoutCount]);
     host.text = text;
     host.names = namesIn(host.text);
     CQXCompiler qx;
