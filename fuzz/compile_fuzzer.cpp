@@ -1,16 +1,19 @@
 // libFuzzer target for the front of the pipeline (script text -> lexer -> compiler -> blocks):
 // arbitrary bytes are compiled, several times in a row on one compiler object, so that whatever
 // a failed or successful compile leaves behind is the starting state of the next one. Nothing
-// is run; run_fuzzer.cpp covers the interpreter.
+// is run; run_fuzzer.cpp covers the interpreter. The host's matrices are laid out as one of the
+// host layouts of tests/support/host_layouts.h.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "qx/qx.h"
+#include "tests/support/host_layouts.h"
 
 namespace {
 
@@ -23,17 +26,24 @@ void require(bool ok, const char* what) {
     std::abort();
 }
 
-// A few host variables of different states, so that names in the input can resolve to them.
-struct sHost {
-    std::vector<double> elements = std::vector<double>(6, 1.5);
-    std::vector<double*> rows{&elements[0], &elements[3]};
-};
+// Host variables of different states, so that names in the input can resolve to them: owned,
+// resizable, and references of every element type in one of the host layouts, flat, and
+// without rows or columns.
+void declareHostMatrices(qxtest::CHostMatrices& host) {
+    const char* const names[] = {"hb", "hs", "hi", "hf", "h"};
+    for (int t = 0; t < 5; ++t)
+        host.add({names[t], static_cast<eDataType>(edtBYTE + t), 2, 3, {1, 2, 3, 4, 5, 6}});
+    host.add({"fd", edtDOUBLE, 1, 4, {1.5, 2.5, 3.5, 4.5}, true});
+    host.add({"hn", edtDOUBLE, 0, 3, {}});
+    host.add({"hc", edtINT, 3, 0, {}});
+    host.build();
+}
 
-void addHostVariables(CQXCompiler& qx, sHost& host) {
+void addHostVariables(CQXCompiler& qx, qxtest::CHostMatrices& host) {
     qx.addDoubleVar("d", 1, 1);
     qx.addIntVar("m", 3, 3);
     qx.addResizeByteVar("r");
-    qx.addReferenceVar("h", 2, 3, host.rows.data());
+    for (CQXVariable* v : host.addTo(qx)) require(v != nullptr, "every host variable is added");
 }
 
 // Compiles one text and checks what a host relies on: both error records render, a failed
@@ -55,7 +65,9 @@ void compileOnce(CQXCompiler& qx, const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    sHost host;
+    qxtest::CHostMatrices host(
+        qxtest::kHostLayouts[std::hash<std::string>()(text) % qxtest::kHostLayoutCount]);
+    declareHostMatrices(host);
     CQXCompiler qx;
     // Declarations allocate at compile time; the limit keeps a declared giant from being a
     // request the fuzzer's allocator refuses.

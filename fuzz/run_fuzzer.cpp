@@ -1,7 +1,10 @@
 // libFuzzer target for the whole pipeline (script text -> lexer -> compiler -> blocks ->
 // interpreter -> variables): the input is compiled and run twice against host variables of every
-// element type and state, then every function the script names is called from the host. After
-// that the host's storage must be where the host put it, and the compiler must still work.
+// element type and state, their rows laid out as one of the host layouts of
+// tests/support/host_layouts.h, then every function the script names is called from the host.
+// The host's own functions re-point and resize its variables, call back into the compiler and
+// throw. After that the host's storage must be where the host put it, and the compiler must
+// still work.
 #include <unistd.h>
 
 #include <atomic>
@@ -16,11 +19,13 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "qx/qx.h"
+#include "tests/support/host_layouts.h"
 
 namespace {
 
@@ -109,53 +114,6 @@ CWatchdog& watchdog() {
     return *dog;
 }
 
-// Host storage of one element type: every row is a heap block of its own, so a write past the
-// end of a row is caught by the address sanitizer. One rows x cols matrix (row array handed to
-// a reference variable), one flat block (handed through changeReference(count, ptr)).
-template <class T>
-struct sHostMatrix {
-    std::vector<std::unique_ptr<T[]>> storage;
-    std::vector<T*> rows;
-    std::vector<T*> rowsAtStart;  // what the host expects to find in its row array afterwards
-    std::unique_ptr<T[]> flat;
-    int cols = 0;
-    int count = 0;
-
-    sHostMatrix(int r, int c, int flatCount) : cols(c), count(flatCount) {
-        for (int i = 0; i < r; ++i) {
-            storage.emplace_back(new T[c]);
-            for (int j = 0; j < c; ++j) storage.back()[j] = static_cast<T>(i * c + j + 1);
-            rows.push_back(storage.back().get());
-        }
-        rowsAtStart = rows;
-        flat.reset(new T[flatCount]);
-        for (int j = 0; j < flatCount; ++j) flat[j] = static_cast<T>(j + 2);
-    }
-};
-
-template <class T>
-T** rowsOf(CQXVariable* v);
-template <>
-unsigned char** rowsOf<unsigned char>(CQXVariable* v) {
-    return v->getBytePtr();
-}
-template <>
-unsigned short** rowsOf<unsigned short>(CQXVariable* v) {
-    return v->getShortPtr();
-}
-template <>
-int** rowsOf<int>(CQXVariable* v) {
-    return v->getIntPtr();
-}
-template <>
-float** rowsOf<float>(CQXVariable* v) {
-    return v->getFloatPtr();
-}
-template <>
-double** rowsOf<double>(CQXVariable* v) {
-    return v->getDoublePtr();
-}
-
 // twice(x): 2 * x element by element, as a host writes a value function.
 class CTwice : public CQXFunction {
 public:
@@ -200,73 +158,234 @@ protected:
     }
 };
 
-// reenter(k): a host function that drives its own compiler while a script runs, as careless
-// hosts do: k selects the call (compile, clear, reload the library, run, call itself, call the
-// function named k - 7 in the script's text with 1x1 arguments).
-class CReenter : public CQXFunction {
-public:
-    CReenter(CQXSharedParameter* shared, CQXCompiler* qx, const std::vector<std::string>* names)
-        : CQXFunction("reenter", shared), m_pQx(qx), m_pNames(names) {
-        setParamCount(1);
-    }
+// The numbers first, first + 1, ... (small enough for every element type).
+std::vector<double> counting(int count, double first) {
+    std::vector<double> values;
+    for (int k = 0; k < count; ++k) values.push_back(first + k);
+    return values;
+}
 
-protected:
-    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
-        const double k = (*args)[0]->getData(0, 0);
-        bool ok = true;
-        if (k == 0) ok = m_pQx->runCompiler("double q; q = 1;");
-        if (k == 1) m_pQx->clear(true);
-        if (k == 2) m_pQx->clear(false);
-        if (k == 3) m_pQx->loadStdFunctions();
-        if (k == 4) ok = m_pQx->runInterpreter();
-        if (k == 5) ok = m_pQx->callFuncByName("twice", {(*args)[0]});
-        // Calls that come back here have no bound of their own: the compiler's nesting bound
-        // must stop them.
-        const bool named = k >= 7 && k < 7 + static_cast<double>(m_pNames->size());
-        if (k == 6 || named) {
-            const std::string name =
-                named ? (*m_pNames)[static_cast<std::size_t>(k) - 7] : "reenter";
-            const CQXFunction* func = m_pQx->getFunc(name);
-            const std::size_t n =
-                func != nullptr ? static_cast<std::size_t>(func->getParamCount()) : 0;
-            ok = m_pQx->callFuncByName(name, std::vector<CQXVariable*>(n, (*args)[0]));
-        }
-        m_pQx->getException();
-        return ok ? isOK : raise("reenter: the nested call failed");
+// The host's matrices that scripts see by reference: one of each element type, a flat one of
+// each, a row (a flat reference in the flat layout), and three without rows or columns.
+void declareOwnMatrices(qxtest::CHostMatrices& own) {
+    const char* const tags[] = {"b", "s", "i", "f", "d"};
+    for (int t = 0; t < 5; ++t) {
+        const eDataType type = static_cast<eDataType>(edtBYTE + t);
+        const int rows = type == edtDOUBLE ? 4 : 3;
+        own.add({std::string("h") + tags[t], type, rows, 4, counting(rows * 4, 1)});
     }
+    for (int t = 0; t < 5; ++t) {
+        const eDataType type = static_cast<eDataType>(edtBYTE + t);
+        const int count = type == edtDOUBLE ? 7 : 5;
+        own.add({std::string("f") + tags[t], type, 1, count, counting(count, 2), true});
+    }
+    own.add({"hv", edtDOUBLE, 1, 6, counting(6, -3)});
+    own.add({"hn", edtDOUBLE, 0, 3, {}});
+    own.add({"hc", edtINT, 3, 0, {}});
+    own.add({"he", edtBYTE, 0, 0, {}});
+}
 
-private:
-    CQXCompiler* m_pQx;
-    const std::vector<std::string>* m_pNames;  // the names in the script's text
-};
+// Storage of other shapes that the host lends its references for a while: a 2 x 5 matrix of
+// each element type (entries 0 to 4), then a flat block of 3 of each (entries 5 to 9).
+void declareOtherMatrices(qxtest::CHostMatrices& other) {
+    for (int t = 0; t < 5; ++t)
+        other.add({"", static_cast<eDataType>(edtBYTE + t), 2, 5, counting(10, 7)});
+    for (int t = 0; t < 5; ++t)
+        other.add({"", static_cast<eDataType>(edtBYTE + t), 1, 3, counting(3, 9), true});
+}
+constexpr std::size_t kOwnDouble = 4;      // hd
+constexpr std::size_t kOwnFlatDouble = 9;  // fd
+constexpr std::size_t kOtherDouble = 4;
+constexpr std::size_t kOtherFlatDouble = 9;
 
 // The host's side of one input: its storage, its variables, and what it expects of them.
 struct sHost {
-    sHostMatrix<unsigned char> b{3, 4, 5};
-    sHostMatrix<unsigned short> s{3, 4, 5};
-    sHostMatrix<int> i{3, 4, 5};
-    sHostMatrix<float> f{3, 4, 5};
-    sHostMatrix<double> d{4, 4, 7};
-    // Another buffer of another shape, which the host points hd and fd at for one run.
-    sHostMatrix<double> other{2, 5, 3};
+    explicit sHost(qxtest::eHostLayout layout) : own(layout), other(layout) {
+        declareOwnMatrices(own);
+        own.build();
+        declareOtherMatrices(other);
+        other.build();
+        lent.assign(own.size(), false);
+    }
+    qxtest::CHostMatrices own;
+    qxtest::CHostMatrices other;
+    std::vector<CQXVariable*> ownVars;  // the variables over own's matrices, in its order
+    std::vector<bool> lent;             // ownVars[i] refers to other storage for now
     // A row array with an absent row, which the library must never dereference.
     std::unique_ptr<double[]> partialRow{new double[3]{1, 2, 3}};
     std::vector<double*> partial{partialRow.get(), nullptr};
     std::vector<CQXVariable*> args;  // every host variable, in a fixed order
     std::vector<std::string> names;  // the names in the script's text
     std::string text;                // the script
+    CQXCompiler* qx = nullptr;
 };
 
-template <class T>
-void addReferencePair(CQXCompiler& qx, sHost& host, sHostMatrix<T>& m, const std::string& tag) {
-    host.args.push_back(
-        qx.addReferenceVar("h" + tag, static_cast<int>(m.rows.size()), m.cols, m.rows.data()));
-    CQXVariable* flat = qx.addReferenceVar("f" + tag, 1, 1, m.rows.data());
-    require(flat->changeReference(m.count, m.flat.get()), "a reference variable can go flat");
-    host.args.push_back(flat);
+// A script's number as a choice among n (0 for NaN, negative or huge numbers).
+std::size_t choice(double k, std::size_t n) {
+    if (!(k >= 0 && k < 1e9) || n == 0) return 0;
+    return static_cast<std::size_t>(k) % n;
 }
 
+// Points reference variable own[k % n] at other storage (a matrix or a flat block, of any
+// element type) or back at its own, as a host re-points a variable while a script runs.
+void lendStorage(sHost& host, std::size_t k) {
+    const std::size_t n = host.own.size();
+    const std::size_t i = k % n;
+    const qxtest::sHostMatrixSpec& spec = host.own.spec(i);
+    if (spec.rows < 1 || spec.cols < 1) return;
+    const std::size_t target = (k / n) % 3;
+    const std::size_t type = (k / n / 3) % 5;
+    if (target == 2) {
+        require(host.own.pointAt(i, host.ownVars[i]), "a reference can be pointed back");
+        host.lent[i] = false;
+        return;
+    }
+    require(host.other.pointAt(target * 5 + type, host.ownVars[i]), "a reference can be lent");
+    host.lent[i] = true;
+}
+
+// Points every lent reference back at its own storage.
+void takeBack(sHost& host) {
+    for (std::size_t i = 0; i < host.own.size(); ++i) {
+        if (!host.lent[i]) continue;
+        require(host.own.pointAt(i, host.ownVars[i]), "a reference can be pointed back");
+        host.lent[i] = false;
+    }
+}
+
+// Resizes one of the host's resizable variables (chosen by k) to a small shape.
+void regrowVariable(sHost& host, std::size_t k) {
+    static const char* const names[] = {"rb", "rs", "ri", "rf", "rd"};
+    CQXVariable* v = host.qx->getVar(names[k % 5]);
+    if (v != nullptr)
+        v->resizeVar(1 + static_cast<int>(k / 5 % 4), 1 + static_cast<int>(k / 20 % 4));
+}
+
+// Calls the function the text names at position j from the host, with arguments that the
+// host takes from getVar: the variables the text names after it (d1 where a name is none).
+bool callNamedWithGlobals(sHost& host, std::size_t j) {
+    const std::string& name = host.names[j];
+    const CQXFunction* func = host.qx->getFunc(name);
+    const std::size_t n = func != nullptr ? static_cast<std::size_t>(func->getParamCount()) : 0;
+    std::vector<CQXVariable*> args;
+    for (std::size_t p = 0; p < n; ++p) {
+        CQXVariable* v = host.qx->getVar(host.names[(j + 1 + p) % host.names.size()]);
+        args.push_back(v != nullptr ? v : host.qx->getVar("d1"));
+    }
+    return host.qx->callFuncByName(name, args);
+}
+
+// reenter(k): a host function that drives its own compiler while a script runs, as careless
+// hosts do: k selects the call (compile, clear, reload the library, run, call itself, call the
+// function named k - 7 in the script's text with 1x1 arguments, or named k - 7 - N (N names)
+// with variables the host looks up by name).
+class CReenter : public CQXFunction {
+public:
+    CReenter(CQXSharedParameter* shared, sHost* host)
+        : CQXFunction("reenter", shared), m_pHost(host) {
+        setParamCount(1);
+    }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        CQXCompiler* qx = m_pHost->qx;
+        const double k = (*args)[0]->getData(0, 0);
+        const double names = static_cast<double>(m_pHost->names.size());
+        bool ok = true;
+        if (k == 0) ok = qx->runCompiler("double q; q = 1;");
+        if (k == 1) qx->clear(true);
+        if (k == 2) qx->clear(false);
+        if (k == 3) qx->loadStdFunctions();
+        if (k == 4) ok = qx->runInterpreter();
+        if (k == 5) ok = qx->callFuncByName("twice", {(*args)[0]});
+        // Calls that come back here have no bound of their own: the compiler's nesting bound
+        // must stop them.
+        const bool named = k >= 7 && k < 7 + names;
+        if (k == 6 || named) {
+            const std::string name =
+                named ? m_pHost->names[static_cast<std::size_t>(k) - 7] : "reenter";
+            const CQXFunction* func = qx->getFunc(name);
+            const std::size_t n =
+                func != nullptr ? static_cast<std::size_t>(func->getParamCount()) : 0;
+            ok = qx->callFuncByName(name, std::vector<CQXVariable*>(n, (*args)[0]));
+        }
+        if (k >= 7 + names && k < 7 + 2 * names)
+            ok = callNamedWithGlobals(*m_pHost, static_cast<std::size_t>(k - 7 - names));
+        qx->getException();
+        return ok ? isOK : raise("reenter: the nested call failed");
+    }
+
+private:
+    sHost* m_pHost;
+};
+
+// repoint(k): re-points one of the host's reference variables while the script runs
+// (lendStorage), and regrow(k) resizes one of its resizable variables; both are allowed to a
+// host function, whatever the script is doing with the variable at the time.
+class CRepoint : public CQXFunction {
+public:
+    CRepoint(CQXSharedParameter* shared, sHost* host)
+        : CQXFunction("repoint", shared), m_pHost(host) {
+        setParamCount(1);
+        setReturnType(false);
+    }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        lendStorage(*m_pHost, choice((*args)[0]->getData(0, 0), 1000000));
+        return isOK;
+    }
+
+private:
+    sHost* m_pHost;
+};
+
+class CRegrow : public CQXFunction {
+public:
+    CRegrow(CQXSharedParameter* shared, sHost* host)
+        : CQXFunction("regrow", shared), m_pHost(host) {
+        setParamCount(1);
+        setReturnType(false);
+    }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        regrowVariable(*m_pHost, choice((*args)[0]->getData(0, 0), 1000000));
+        return isOK;
+    }
+
+private:
+    sHost* m_pHost;
+};
+
+// boom(k): does one thing a host function may do (nothing, repoint, regrow, or call a function
+// the text names with variables looked up by name) and then throws, as host code does when
+// it fails: a standard exception, bad_alloc, or something that is no exception class at all.
+class CBoom : public CQXFunction {
+public:
+    CBoom(CQXSharedParameter* shared, sHost* host) : CQXFunction("boom", shared), m_pHost(host) {
+        setParamCount(1);
+    }
+
+protected:
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        const std::size_t k = choice((*args)[0]->getData(0, 0), 1000000);
+        const std::size_t rest = k / 4;
+        if (k % 4 == 1) lendStorage(*m_pHost, rest);
+        if (k % 4 == 2) regrowVariable(*m_pHost, rest);
+        if (k % 4 == 3 && !m_pHost->names.empty())
+            callNamedWithGlobals(*m_pHost, rest % m_pHost->names.size());
+        if (rest % 3 == 0) throw std::runtime_error("boom");
+        if (rest % 3 == 1) throw std::bad_alloc();
+        throw 42;
+    }
+
+private:
+    sHost* m_pHost;
+};
+
 void addHostVariables(CQXCompiler& qx, sHost& host) {
+    host.qx = &qx;
     std::vector<CQXVariable*>& a = host.args;
     a.push_back(qx.addDoubleVar("d1", 1, 1));
     a.push_back(qx.addDoubleVar("d22", 2, 2));
@@ -279,17 +398,18 @@ void addHostVariables(CQXCompiler& qx, sHost& host) {
     a.push_back(qx.addResizeIntVar("ri"));
     a.push_back(qx.addResizeFloatVar("rf"));
     a.push_back(qx.addResizeDoubleVar("rd"));
-    addReferencePair(qx, host, host.b, "b");
-    addReferencePair(qx, host, host.s, "s");
-    addReferencePair(qx, host, host.i, "i");
-    addReferencePair(qx, host, host.f, "f");
-    addReferencePair(qx, host, host.d, "d");
+    host.ownVars = host.own.addTo(qx);
+    a.insert(a.end(), host.ownVars.begin(), host.ownVars.end());
     a.push_back(qx.addReferenceVar("hp", 2, 3, host.partial.data()));
     a.push_back(qx.addReferenceVar("hz", 2, 2, static_cast<double**>(nullptr)));
     for (CQXVariable* v : a) require(v != nullptr, "every host variable is added");
-    qx.addFunc(new CTwice(qx.getSharedParameter()));
-    qx.addFunc(new CFill(qx.getSharedParameter()));
-    qx.addFunc(new CReenter(qx.getSharedParameter(), &qx, &host.names));
+    CQXSharedParameter* shared = qx.getSharedParameter();
+    qx.addFunc(new CTwice(shared));
+    qx.addFunc(new CFill(shared));
+    qx.addFunc(new CReenter(shared, &host));
+    qx.addFunc(new CRepoint(shared, &host));
+    qx.addFunc(new CRegrow(shared, &host));
+    qx.addFunc(new CBoom(shared, &host));
 }
 
 // The names in the text, in order of first appearance: candidates for host calls.
@@ -380,25 +500,12 @@ void callFromHost(CQXCompiler& qx, sHost& host, const std::string& name, std::si
     qx.getException();
 }
 
-template <class T>
-void checkReference(CQXCompiler& qx, sHostMatrix<T>& m, const std::string& tag) {
-    CQXVariable* h = qx.getVar("h" + tag);
-    require(h != nullptr && rowsOf<T>(h) == m.rows.data(), "a reference keeps the host's rows");
-    require(h->getRows() == static_cast<int>(m.rows.size()) && h->getCols() == m.cols,
-            "a reference keeps its shape");
-    require(m.rows == m.rowsAtStart, "the host's row array is unchanged");
-    CQXVariable* flat = qx.getVar("f" + tag);
-    require(flat != nullptr && rowsOf<T>(flat) != nullptr && rowsOf<T>(flat)[0] == m.flat.get(),
-            "a flat reference keeps the host's block");
-    require(flat->getRows() == 1 && flat->getCols() == m.count, "a flat reference keeps its shape");
-}
-
 void checkHost(CQXCompiler& qx, sHost& host) {
-    checkReference(qx, host.b, "b");
-    checkReference(qx, host.s, "s");
-    checkReference(qx, host.i, "i");
-    checkReference(qx, host.f, "f");
-    checkReference(qx, host.d, "d");
+    for (std::size_t i = 0; i < host.own.size(); ++i)
+        require(host.own.refersTo(i, host.ownVars[i]),
+                "a reference keeps the host's storage, shape and row array");
+    require(host.own.guardsIntact() && host.other.guardsIntact(),
+            "nothing is written between the host's rows");
     require(qx.getVar("hp")->getDoublePtr() == host.partial.data() && host.partial[1] == nullptr,
             "a reference with an absent row keeps it absent");
     require(qx.getVar("hz")->getDoublePtr() == nullptr, "a reference without rows stays so");
@@ -429,14 +536,12 @@ void callNamedFunctions(CQXCompiler& qx, sHost& host) {
 // host points two references at a buffer of another shape and resizes a variable, runs once
 // more, and restores its references.
 void rerunWithOtherShapes(CQXCompiler& qx, sHost& host) {
-    CQXVariable* hd = qx.getVar("hd");
-    CQXVariable* fd = qx.getVar("fd");
-    require(hd->changeReference(2, 5, host.other.rows.data()), "a reference can be re-pointed");
-    require(fd->changeReference(host.other.count, host.other.flat.get()), "and made flat");
+    require(host.other.pointAt(kOtherDouble, host.ownVars[kOwnDouble]), "a reference can be lent");
+    require(host.other.pointAt(kOtherFlatDouble, host.ownVars[kOwnFlatDouble]), "and made flat");
+    host.lent[kOwnDouble] = host.lent[kOwnFlatDouble] = true;
     qx.getVar("rd")->resizeVar(3, 2);
     qx.runInterpreter();
-    require(hd->changeReference(4, 4, host.d.rows.data()), "a reference can be pointed back");
-    require(fd->changeReference(host.d.count, host.d.flat.get()), "and made flat again");
+    takeBack(host);
 }
 
 // Compiles the text and runs it twice, then calls the functions it names from the host.
@@ -449,9 +554,11 @@ void runFirstProgram(CQXCompiler& qx, sHost& host) {
         qx.runInterpreter();
         qx.getException();
         callNamedFunctions(qx, host);
+        takeBack(host);
         rerunWithOtherShapes(qx, host);
     }
     watchdog().disarm();
+    takeBack(host);
     checkHost(qx, host);
 }
 
@@ -467,6 +574,7 @@ void runLaterPrograms(CQXCompiler& qx, sHost& host) {
     qx.getException();
     callNamedFunctions(qx, host);
     watchdog().disarm();
+    takeBack(host);
     checkHost(qx, host);
 }
 
@@ -474,12 +582,14 @@ void runLaterPrograms(CQXCompiler& qx, sHost& host) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     watchdog().begin();
-    sHost host;
-    host.text.assign(reinterpret_cast<const char*>(data), size);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    // The options and the layout of the host's matrices follow from the text, so one input
+    // always runs the same way.
+    const std::size_t bits = std::hash<std::string>()(text);
+    sHost host(qxtest::kHostLayouts[(bits >> 2) % qxtest::kHostLayoutCount]);
+    host.text = text;
     host.names = namesIn(host.text);
     CQXCompiler qx;
-    // The two options follow from the text, so one input always runs the same way.
-    const std::size_t bits = std::hash<std::string>()(host.text);
     qx.setClipping((bits & 1) != 0);
     qx.setSmartError((bits & 2) != 0);
     qx.setInstructionLimit(kInstructionLimit);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the two libFuzzer targets in build-fuzz/ (clang, with ASan and UBSan) and runs each for
-# SECONDS (default 60), one after the other, from a corpus seeded with the golden scripts and the
-# examples. Exits non-zero when a target finds a crash, a leak, a timeout or a sanitizer report;
-# the input that caused it is left in build-fuzz/artifacts/.
+# SECONDS (default 60), one after the other, from a corpus seeded with the golden scripts, the
+# examples and fuzz/seeds/ (scripts that use the run target's host functions). Exits non-zero
+# when a target finds a crash, a leak, a timeout or a sanitizer report; the input that caused it
+# is left in build-fuzz/artifacts/.
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +22,7 @@ cmake --build "$dir" -j "$jobs"
 
 # The seeds are copied at run time; the corpus grows across runs inside build-fuzz/.
 mkdir -p "$dir/seeds" "$dir/artifacts"
-cp tests/scripts/*.qx examples/*.qx "$dir/seeds/"
+cp tests/scripts/*.qx examples/*.qx fuzz/seeds/*.qx "$dir/seeds/"
 
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -6,8 +6,12 @@
 //   // expect run-time error: TEXT   the full getException() text
 //   // option: no-clipping | no-smart-error
 //   // runs: N                       run the compiled program N times (default 1)
+// Each script runs once more for every host layout (tests/support/host_layouts.h), with its
+// top-level globals lent by the host instead, and must come out exactly the same.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <dirent.h>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "qx/qx.h"
+#include "tests/support/host_layouts.h"
 
 namespace {
 
@@ -192,6 +197,203 @@ TEST_P(ScriptTest, RunsAsItsCommentsExpect) {
         }
     }
     for (const Expectation& e : script.expectations) checkExpectation(qx, e);
+}
+
+// ---- The same scripts over host variables laid out as real hosts lay them out ----
+
+// A global declared at the top level of a script, which a host variable replaces.
+struct Declared {
+    std::string name;
+    eDataType type = edtDOUBLE;
+    int rows = 1;
+    int cols = 1;
+    bool resizable = false;
+};
+
+bool typeNamed(const std::string& word, eDataType& type) {
+    static const char* const kTypes[] = {"byte", "short", "int", "float", "double"};
+    for (int k = 0; k < 5; ++k) {
+        if (word != kTypes[k]) continue;
+        type = static_cast<eDataType>(edtBYTE + k);
+        return true;
+    }
+    return false;
+}
+
+// The items of one declaration ("a, m[2][3], r[]"), all of element type `type`.
+void parseItems(const std::string& items, eDataType type, std::vector<Declared>& out) {
+    std::istringstream in(items);
+    for (std::string item; std::getline(in, item, ',');) {
+        Declared d;
+        d.type = type;
+        const size_t first = item.find_first_not_of(" \t\r\n");
+        const size_t bracket = item.find('[');
+        d.name = item.substr(first, item.find_first_of(" \t\r\n[", first) - first);
+        if (bracket != std::string::npos) {
+            const size_t second = item.find('[', bracket + 1);
+            d.resizable = second == std::string::npos;
+            if (!d.resizable) {
+                d.rows = static_cast<int>(std::strtod(item.c_str() + bracket + 1, nullptr));
+                d.cols = static_cast<int>(std::strtod(item.c_str() + second + 1, nullptr));
+            }
+        }
+        out.push_back(d);
+    }
+}
+
+// Takes the declarations outside every brace out of text, replacing them by blanks (line feeds
+// stay), so that every other token keeps its line and position; returns what they declared.
+std::vector<Declared> takeDeclarations(std::string& text) {
+    std::vector<Declared> declared;
+    int depth = 0;
+    bool statementStart = true;
+    for (size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        if (text.compare(at, 2, "//") == 0) {
+            at = std::min(text.find('\n', at), text.size());
+        } else if (text.compare(at, 2, "/*") == 0) {
+            at = std::min(text.find("*/", at + 2), text.size() - 2) + 2;
+        } else if (c == '"') {
+            at = std::min(text.find('"', at + 1), text.size() - 1) + 1;
+            statementStart = false;
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            size_t end = at;
+            while (end < text.size() &&
+                   (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+                ++end;
+            eDataType type = edtDOUBLE;
+            const size_t stop = text.find(';', end);
+            if (depth == 0 && statementStart && stop != std::string::npos &&
+                typeNamed(text.substr(at, end - at), type)) {
+                parseItems(text.substr(end, stop - end), type, declared);
+                for (size_t k = at; k <= stop; ++k)
+                    if (text[k] != '\n') text[k] = ' ';
+                end = stop + 1;
+            } else {
+                statementStart = false;
+            }
+            at = end;
+        } else {
+            if (c == '{') ++depth;
+            if (c == '}') --depth;
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                statementStart = c == ';' || c == '{' || c == '}';
+            ++at;
+        }
+    }
+    return declared;
+}
+
+std::string describeValue(double value) {
+    if (std::isnan(value)) return "nan";
+    std::ostringstream out;
+    out.precision(17);
+    out << value;
+    return out.str();
+}
+
+// What a host sees of one script: the compile and every run.
+std::string describeRuns(CQXCompiler& qx, const Script& script, const std::string& text) {
+    if (script.noClipping) qx.setClipping(false);
+    if (script.noSmartError) qx.setSmartError(false);
+    if (!qx.runCompiler(text)) return "compile: " + qx.getError() + "\n";
+    std::string out;
+    for (int run = 0; run < script.runs; ++run)
+        out += "run: " + (qx.runInterpreter() ? std::string("ok") : qx.getException()) + "\n";
+    return out;
+}
+
+// The named globals' element types, shapes and values.
+std::string describeGlobals(CQXCompiler& qx, const std::vector<std::string>& names) {
+    std::ostringstream out;
+    for (const std::string& name : names) {
+        CQXVariable* v = qx.getVar(name);
+        out << name;
+        if (v == nullptr) {
+            out << " missing\n";
+            continue;
+        }
+        out << " type " << v->getDataType() << " " << v->getRows() << "x" << v->getCols() << " [";
+        for (int r = 0; r < v->getRows(); ++r)
+            for (int c = 0; c < v->getCols(); ++c)
+                out << (c > 0 ? ", " : r > 0 ? "; " : "") << describeValue(v->getData(r, c));
+        out << "]\n";
+    }
+    return out.str();
+}
+
+std::vector<std::string> globalNames(CQXCompiler& qx) {
+    std::vector<std::string> names;
+    for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void addResizable(CQXCompiler& qx, const Declared& d) {
+    switch (d.type) {
+        case edtBYTE:
+            qx.addResizeByteVar(d.name);
+            break;
+        case edtSHORT:
+            qx.addResizeShortVar(d.name);
+            break;
+        case edtINT:
+            qx.addResizeIntVar(d.name);
+            break;
+        case edtFLOAT:
+            qx.addResizeFloatVar(d.name);
+            break;
+        default:
+            qx.addResizeDoubleVar(d.name);
+    }
+}
+
+// Host variables the scripts do not name, laid out among theirs: a matrix whose rows lie
+// between the script's rows in the interleaved layout, and matrices without rows or columns.
+void addBystanders(qxtest::CHostMatrices& host) {
+    host.add({"hostNeighbour", edtDOUBLE, 3, 2, {1, 2, 3, 4, 5, 6}});
+    host.add({"hostNoRows", edtINT, 0, 3, {}});
+    host.add({"hostNoCols", edtFLOAT, 2, 0, {}});
+    host.add({"hostNothing", edtBYTE, 0, 0, {}});
+}
+
+// Every global a script declares at its top level becomes a host variable: fixed shapes refer
+// to host storage in each layout, `[]` ones are the host's resizable variables. The compile,
+// every run and every global the script sees must come out exactly as with the script's own
+// declarations, and afterwards the host's storage must be where the host put it.
+TEST_P(ScriptTest, RunsTheSameOverHostVariablesInEveryLayout) {
+    Script script = loadScript(std::string(QX_TEST_SCRIPTS_DIR) + "/" + GetParam());
+    std::string expected;
+    std::vector<std::string> names;
+    {
+        CQXCompiler qx;
+        qx.loadStdFunctions();
+        qx.loadStdVars();
+        expected = describeRuns(qx, script, script.text);
+        names = globalNames(qx);
+        expected += describeGlobals(qx, names);
+    }
+    std::string text = script.text;
+    const std::vector<Declared> declared = takeDeclarations(text);
+    for (qxtest::eHostLayout layout : qxtest::kHostLayouts) {
+        SCOPED_TRACE(qxtest::layoutName(layout));
+        qxtest::CHostMatrices host(layout);
+        for (const Declared& d : declared)
+            if (!d.resizable) host.add({d.name, d.type, d.rows, d.cols, {}});
+        addBystanders(host);
+        host.build();
+        CQXCompiler qx;
+        qx.loadStdFunctions();
+        qx.loadStdVars();
+        std::vector<CQXVariable*> vars = host.addTo(qx);
+        for (const Declared& d : declared)
+            if (d.resizable) addResizable(qx, d);
+        const std::string runs = describeRuns(qx, script, text);
+        EXPECT_EQ(runs + describeGlobals(qx, names), expected);
+        for (size_t i = 0; i < vars.size(); ++i)
+            EXPECT_TRUE(host.refersTo(i, vars[i])) << host.spec(i).name;
+        EXPECT_TRUE(host.guardsIntact());
+    }
 }
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {

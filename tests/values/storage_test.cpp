@@ -6,24 +6,25 @@
 #include <climits>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
 #include "qx/values/variable.h"
+#include "tests/support/host_layouts.h"
 
 namespace {
 
-// Host-side matrix holding first, first + 1, ... in row-major order, and its row array.
-struct HostRows {
-    HostRows(int rows, int cols, double first) : data(rows, std::vector<double>(cols)) {
-        for (auto& row : data) {
-            for (double& x : row) x = first++;
-            pointers.push_back(row.data());
-        }
+// Host-side double matrix holding first, first + 1, ... in row-major order, one allocation per
+// row.
+struct HostRows : qxtest::CHostMatrices {
+    HostRows(int rows, int cols, double first) : CHostMatrices(qxtest::eHostLayout::PerRow) {
+        std::vector<double> values(static_cast<size_t>(rows) * cols);
+        std::iota(values.begin(), values.end(), first);
+        add({"", edtDOUBLE, rows, cols, values});
+        build();
     }
-    double** get() { return pointers.data(); }
-    std::vector<std::vector<double>> data;
-    std::vector<double*> pointers;
+    double** get() { return rowArray<double>(0); }
 };
 
 class VariableStorageTest : public ::testing::Test {
@@ -105,7 +106,7 @@ TEST_F(VariableStorageTest, OnlyReferencesAreRepointedAndTheHostsMemorySurvivesT
         EXPECT_EQ(ref.getData(0, 2), 6.0);
     }
     EXPECT_EQ(values[2], 9.0);
-    EXPECT_EQ(host.data[1][1], 4.0);
+    EXPECT_EQ(host.get()[1][1], 4.0);
 }
 
 TEST_F(VariableStorageTest, UnboundReferenceIsNeverDereferenced) {
@@ -144,10 +145,10 @@ TEST_F(VariableStorageTest, CopiesDuplicateOwnedStorageAndShareReferencedElement
     c.setDouble("r", 1, 1, host.get());
     EXPECT_EQ(CQXVariable(c).getDoublePtr(), host.get());
     // A flat reference's copy has its own one-entry row array over the same elements.
-    ASSERT_TRUE(c.changeReference(1, host.pointers[0]));
+    ASSERT_TRUE(c.changeReference(1, host.get()[0]));
     CQXVariable flat(c);
     EXPECT_NE(flat.getDoublePtr(), c.getDoublePtr());
-    EXPECT_EQ(flat.getDoublePtr()[0], host.pointers[0]);
+    EXPECT_EQ(flat.getDoublePtr()[0], host.get()[0]);
 }
 
 TEST_F(VariableStorageTest, ViewsNeverOwnAndMayBeEmpty) {
@@ -159,15 +160,15 @@ TEST_F(VariableStorageTest, ViewsNeverOwnAndMayBeEmpty) {
     EXPECT_EQ(view.getData(0, 0), 3.0);
     view.setView_intern(0, 2, host.get());
     view.setsingle(9);
-    EXPECT_EQ(host.data[0][0], 1.0);
+    EXPECT_EQ(host.get()[0][0], 1.0);
     view.releaseView_intern();
     EXPECT_EQ(view.getDoublePtr(), nullptr);
-    EXPECT_EQ(host.data[1][0], 3.0);
+    EXPECT_EQ(host.get()[1][0], 3.0);
 }
 
 TEST_F(VariableStorageTest, BoundCopyOutlivesTheViewItWasTakenFrom) {
     HostRows host(3, 3, 1);
-    std::vector<double*> viewRows = {host.pointers[1], host.pointers[2]};
+    std::vector<double*> viewRows = {host.get()[1], host.get()[2]};
     CQXVariable view(&shared), param(&shared), owned(&shared);
     view.setView_intern(2, 3, viewRows.data());
     param.setDouble("p", 0, 0, nullptr);
@@ -178,7 +179,7 @@ TEST_F(VariableStorageTest, BoundCopyOutlivesTheViewItWasTakenFrom) {
     view.releaseView_intern();
     EXPECT_EQ(param.getData(0, 0), 4.0);
     param.setData(1, 2, 99);
-    EXPECT_EQ(host.data[2][2], 99.0);
+    EXPECT_EQ(host.get()[2][2], 99.0);
     CQXVariable again(param);
     EXPECT_NE(again.getDoublePtr(), param.getDoublePtr());
     EXPECT_TRUE(again.bindCopyOf_intern(again));

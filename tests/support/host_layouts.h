@@ -1,0 +1,375 @@
+// Host matrices laid out the ways real hosts lay them out, for tests and fuzz targets: rows of
+// any element type in one ascending block, one allocation per row, descending addresses,
+// interleaved with other matrices' rows in one shared buffer, scattered over static storage,
+// the heap and the host object, or a flat array; any shape, also zero rows or columns. Only
+// the public interface of qx is used, as a host would.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "qx/qx.h"
+
+namespace qxtest {
+
+enum class eHostLayout {
+    Block,        // one allocation per matrix, rows in ascending order
+    PerRow,       // one allocation per row, placed wherever the allocator puts it
+    Descending,   // one allocation per matrix, the last row first
+    Interleaved,  // one buffer for all matrices: row k of every matrix, then row k + 1 of every
+                  // matrix, so that other matrices' rows lie between two rows of one matrix
+    Scattered,    // the first row in static storage, the last one inside the host object (on
+                  // the stack where the host keeps it there), the others on the heap: every
+                  // heap block lies between a matrix's first and last row
+    Flat,         // matrices of one row are flat references; the others one allocation per row
+};
+
+constexpr eHostLayout kHostLayouts[] = {eHostLayout::Block,      eHostLayout::PerRow,
+                                        eHostLayout::Descending, eHostLayout::Interleaved,
+                                        eHostLayout::Scattered,  eHostLayout::Flat};
+constexpr std::size_t kHostLayoutCount = std::size(kHostLayouts);
+
+inline const char* layoutName(eHostLayout layout) {
+    switch (layout) {
+        case eHostLayout::Block:
+            return "Block";
+        case eHostLayout::PerRow:
+            return "PerRow";
+        case eHostLayout::Descending:
+            return "Descending";
+        case eHostLayout::Interleaved:
+            return "Interleaved";
+        case eHostLayout::Scattered:
+            return "Scattered";
+        case eHostLayout::Flat:
+            return "Flat";
+    }
+    return "?";
+}
+
+// The row array of a variable as the host reads it, null when the element type is another.
+inline unsigned char** rowsOf(CQXVariable* v, unsigned char*) {
+    return v->getBytePtr();
+}
+inline unsigned short** rowsOf(CQXVariable* v, unsigned short*) {
+    return v->getShortPtr();
+}
+inline int** rowsOf(CQXVariable* v, int*) {
+    return v->getIntPtr();
+}
+inline float** rowsOf(CQXVariable* v, float*) {
+    return v->getFloatPtr();
+}
+inline double** rowsOf(CQXVariable* v, double*) {
+    return v->getDoublePtr();
+}
+
+// Calls f with a null pointer of the element type of `type` (edtDOUBLE for anything unknown).
+template <class F>
+decltype(auto) withElementType(eDataType type, F&& f) {
+    switch (type) {
+        case edtBYTE:
+            return f(static_cast<unsigned char*>(nullptr));
+        case edtSHORT:
+            return f(static_cast<unsigned short*>(nullptr));
+        case edtINT:
+            return f(static_cast<int*>(nullptr));
+        case edtFLOAT:
+            return f(static_cast<float*>(nullptr));
+        default:
+            return f(static_cast<double*>(nullptr));
+    }
+}
+
+inline std::size_t elementSize(eDataType type) {
+    return withElementType(type, [](auto tag) { return sizeof(*tag); });
+}
+
+// A stretch of memory whose rows are placed one after another, each behind guard bytes, so
+// that a write just outside a row can be seen afterwards (where no sanitizer sees it).
+class CGuardedBuffer {
+public:
+    static constexpr std::size_t kGuard = 16;
+    static constexpr unsigned char kGuardByte = 0xA5;
+
+    CGuardedBuffer() = default;
+    CGuardedBuffer(unsigned char* base, std::size_t size) : m_pBase(base), m_Size(size) {}
+
+    // Room for a row of `bytes` bytes behind a guard, or null when the buffer is full.
+    unsigned char* take(std::size_t bytes) {
+        const std::size_t at = (m_Used + kGuard + kAlign - 1) / kAlign * kAlign;
+        if (m_pBase == nullptr || at + bytes + kGuard > m_Size) return nullptr;
+        std::fill(m_pBase + m_Used, m_pBase + at, kGuardByte);
+        std::fill(m_pBase + at + bytes, m_pBase + at + bytes + kGuard, kGuardByte);
+        m_Rows.push_back({at, bytes});
+        m_Used = at + bytes;
+        return m_pBase + at;
+    }
+    // The bytes taken so far, the guard after the last row included.
+    std::size_t extent() const { return m_Rows.empty() ? 0 : m_Used + kGuard; }
+    // Room one row of `bytes` needs, at most.
+    static std::size_t footprint(std::size_t bytes) { return kGuard + kAlign + bytes; }
+
+    bool intact() const {
+        std::size_t at = 0;
+        for (const sRowSpan& row : m_Rows) {
+            for (; at < row.offset; ++at)
+                if (m_pBase[at] != kGuardByte) return false;
+            at = row.offset + row.bytes;
+        }
+        for (; at < extent(); ++at)
+            if (m_pBase[at] != kGuardByte) return false;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kAlign = alignof(double);
+    struct sRowSpan {
+        std::size_t offset;
+        std::size_t bytes;
+    };
+
+    unsigned char* m_pBase = nullptr;
+    std::size_t m_Size = 0;
+    std::size_t m_Used = 0;
+    std::vector<sRowSpan> m_Rows;
+};
+
+// Static storage for the first rows of the scattered layout, below every heap block. Hosts
+// take from the top and give back in reverse order (they live on the stack); one that finds
+// the pool full, or given back out of order, uses the heap instead. One thread at a time.
+struct sStaticPool {
+    alignas(alignof(double)) unsigned char bytes[1 << 15];
+    std::size_t top = 0;
+};
+inline sStaticPool& staticPool() {
+    static sStaticPool pool;
+    return pool;
+}
+
+// One host matrix: its name, element type, shape and values row by row (missing values are 0;
+// each must fit the element type). A flat one is always a flat reference (it needs one row).
+struct sHostMatrixSpec {
+    std::string name;
+    eDataType type = edtDOUBLE;
+    int rows = 0;
+    int cols = 0;
+    std::vector<double> values;
+    bool flat = false;
+};
+
+// The storage of a set of host matrices in one layout. Declare the matrices with add, lay them
+// out with build, then register them with a compiler (addTo) and check after a run that every
+// variable still refers to the host's storage and that nothing was written around a row.
+// Owns every byte it hands out; it must outlive the variables that refer to it.
+class CHostMatrices {
+public:
+    explicit CHostMatrices(eHostLayout layout) : m_Layout(layout) {}
+    CHostMatrices(const CHostMatrices&) = delete;
+    CHostMatrices& operator=(const CHostMatrices&) = delete;
+    ~CHostMatrices() {
+        sStaticPool& pool = staticPool();
+        if (m_PoolTaken != 0 && pool.top == m_PoolFrom + m_PoolTaken) pool.top = m_PoolFrom;
+    }
+
+    std::size_t add(sHostMatrixSpec spec) {
+        m_Matrices.push_back(sMatrix{std::move(spec), {}, {}, {}, false});
+        return m_Matrices.size() - 1;
+    }
+
+    // Allocates and fills the storage of every matrix declared so far (call once).
+    void build() {
+        for (sMatrix& m : m_Matrices)
+            m.isFlat = m.spec.rows == 1 && m.spec.cols >= 1 &&
+                       (m.spec.flat || m_Layout == eHostLayout::Flat);
+        if (m_Layout == eHostLayout::Interleaved) placeInterleaved();
+        if (m_Layout == eHostLayout::Scattered) placeScattered();
+        for (sMatrix& m : m_Matrices)
+            if (m.rowPointers.empty()) placeOwnRows(m);
+        for (sMatrix& m : m_Matrices) fill(m);
+    }
+
+    // Registers every matrix with qx as a reference variable, flat ones through
+    // changeReference(count, data); the variables in order, null where qx refused one.
+    std::vector<CQXVariable*> addTo(CQXCompiler& qx) {
+        std::vector<CQXVariable*> vars;
+        for (sMatrix& m : m_Matrices) {
+            vars.push_back(withElementType(m.spec.type, [&](auto tag) {
+                using T = std::remove_pointer_t<decltype(tag)>;
+                CQXVariable* v = qx.addReferenceVar(m.spec.name, m.isFlat ? 1 : m.spec.rows,
+                                                    m.isFlat ? 1 : m.spec.cols, rowArray<T>(m));
+                if (v != nullptr && m.isFlat && !v->changeReference(m.spec.cols, elements<T>(m)))
+                    return static_cast<CQXVariable*>(nullptr);
+                return v;
+            }));
+        }
+        return vars;
+    }
+
+    std::size_t size() const { return m_Matrices.size(); }
+    const sHostMatrixSpec& spec(std::size_t i) const { return m_Matrices[i].spec; }
+
+    // The host's row array of matrix i, null when T is not its element type.
+    template <class T>
+    T** rowArray(std::size_t i) {
+        return rowArray<T>(m_Matrices[i]);
+    }
+
+    // Points the reference variable v at matrix i's storage (as a flat reference when matrix i
+    // is flat), as a host re-points a variable. False when v cannot take it (no rows or
+    // columns, or v is no reference).
+    bool pointAt(std::size_t i, CQXVariable* v) {
+        sMatrix& m = m_Matrices[i];
+        return withElementType(m.spec.type, [&](auto tag) {
+            using T = std::remove_pointer_t<decltype(tag)>;
+            if (m.isFlat) return v->changeReference(m.spec.cols, elements<T>(m));
+            return v->changeReference(m.spec.rows, m.spec.cols, rowArray<T>(m));
+        });
+    }
+
+    // True when v refers to matrix i's storage with matrix i's shape and type, and the host's
+    // row array holds the rows it was built with.
+    bool refersTo(std::size_t i, CQXVariable* v) const {
+        const sMatrix& m = m_Matrices[i];
+        if (v == nullptr || v->getDataType() != m.spec.type) return false;
+        if (v->getRows() != m.spec.rows || v->getCols() != m.spec.cols) return false;
+        return withElementType(m.spec.type, [&](auto tag) {
+            using T = std::remove_pointer_t<decltype(tag)>;
+            T** rows = static_cast<T**>(m.rowArray.get());
+            for (std::size_t r = 0; r < m.rowPointers.size(); ++r)
+                if (rows[r] != m.rowPointers[r]) return false;
+            T** seen = rowsOf(v, tag);
+            if (m.isFlat) return seen != nullptr && seen[0] == rows[0];
+            return seen == rows;
+        });
+    }
+
+    // True when no guard byte around a row in a shared buffer has changed.
+    bool guardsIntact() const { return m_Arena.intact() && m_Pool.intact() && m_Local.intact(); }
+
+private:
+    struct sMatrix {
+        sHostMatrixSpec spec;
+        std::vector<std::unique_ptr<unsigned char[]>> blocks;  // element storage this matrix owns
+        std::vector<void*> rowPointers;                        // where each row starts
+        std::shared_ptr<void> rowArray;                        // the typed row array (T**)
+        bool isFlat;
+    };
+
+    static std::size_t rowBytes(const sMatrix& m) {
+        return static_cast<std::size_t>(m.spec.cols) * elementSize(m.spec.type);
+    }
+    static bool hasRows(const sMatrix& m) { return !m.isFlat && m.spec.rows > 0; }
+
+    unsigned char* heapRow(sMatrix& m) {
+        m.blocks.emplace_back(new unsigned char[rowBytes(m)]);
+        return m.blocks.back().get();
+    }
+
+    // Block, Descending, PerRow (also for the matrices of several rows in the flat layout) and
+    // flat matrices: storage of the matrix's own.
+    void placeOwnRows(sMatrix& m) {
+        const std::size_t bytes = rowBytes(m);
+        const std::size_t rows = static_cast<std::size_t>(std::max(m.spec.rows, 0));
+        const bool perRow =
+            !m.isFlat && (m_Layout == eHostLayout::PerRow || m_Layout == eHostLayout::Flat);
+        if (perRow) {
+            for (std::size_t r = 0; r < rows; ++r) m.rowPointers.push_back(heapRow(m));
+            return;
+        }
+        m.blocks.emplace_back(new unsigned char[bytes * rows]);
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::size_t slot = m_Layout == eHostLayout::Descending ? rows - 1 - r : r;
+            m.rowPointers.push_back(m.blocks.back().get() + slot * bytes);
+        }
+    }
+
+    // Row k of every matrix, then row k + 1 of every matrix, in one buffer.
+    void placeInterleaved() {
+        int mostRows = 0;
+        std::size_t size = 0;
+        for (const sMatrix& m : m_Matrices) {
+            if (!hasRows(m)) continue;
+            mostRows = std::max(mostRows, m.spec.rows);
+            size += m.spec.rows * CGuardedBuffer::footprint(rowBytes(m));
+        }
+        if (mostRows == 0) return;
+        m_ArenaBytes.reset(new unsigned char[size + CGuardedBuffer::kGuard]);
+        m_Arena = CGuardedBuffer(m_ArenaBytes.get(), size + CGuardedBuffer::kGuard);
+        for (int r = 0; r < mostRows; ++r)
+            for (sMatrix& m : m_Matrices)
+                if (hasRows(m) && r < m.spec.rows)
+                    m.rowPointers.push_back(m_Arena.take(rowBytes(m)));
+    }
+
+    // The first row of each matrix in static storage, the last one in m_LocalBytes, the rows
+    // between (and those that find no room) on the heap.
+    void placeScattered() {
+        sStaticPool& pool = staticPool();
+        m_PoolFrom = pool.top;
+        m_Pool = CGuardedBuffer(pool.bytes + pool.top, sizeof(pool.bytes) - pool.top);
+        m_Local = CGuardedBuffer(m_LocalBytes, sizeof(m_LocalBytes));
+        for (sMatrix& m : m_Matrices) {
+            if (!hasRows(m)) continue;
+            for (int r = 0; r < m.spec.rows; ++r) {
+                unsigned char* row = nullptr;
+                if (r == 0) row = m_Pool.take(rowBytes(m));
+                if (r > 0 && r == m.spec.rows - 1) row = m_Local.take(rowBytes(m));
+                m.rowPointers.push_back(row != nullptr ? row : heapRow(m));
+            }
+        }
+        m_PoolTaken = m_Pool.extent();
+        pool.top += m_PoolTaken;
+    }
+
+    // Writes the values and makes the typed row array over the placed rows.
+    void fill(sMatrix& m) {
+        withElementType(m.spec.type, [&](auto tag) {
+            using T = std::remove_pointer_t<decltype(tag)>;
+            // One entry more than there are rows, so that even a matrix without rows hands the
+            // library a row array that is not null.
+            auto rows = std::make_shared<std::vector<T*>>(m.rowPointers.size() + 1, nullptr);
+            for (std::size_t r = 0; r < m.rowPointers.size(); ++r) {
+                T* row = static_cast<T*>(m.rowPointers[r]);
+                for (int c = 0; c < m.spec.cols; ++c) {
+                    const std::size_t k = r * static_cast<std::size_t>(m.spec.cols) + c;
+                    new (row + c)
+                        T(static_cast<T>(k < m.spec.values.size() ? m.spec.values[k] : 0));
+                }
+                (*rows)[r] = row;
+            }
+            m.rowArray = std::shared_ptr<void>(rows, rows->data());
+        });
+    }
+
+    template <class T>
+    static T** rowArray(sMatrix& m) {
+        const bool same = withElementType(
+            m.spec.type, [](auto tag) { return std::is_same<decltype(tag), T*>::value; });
+        return same ? static_cast<T**>(m.rowArray.get()) : nullptr;
+    }
+    // The first element of the first row: what a flat reference points to.
+    template <class T>
+    static T* elements(sMatrix& m) {
+        T** rows = rowArray<T>(m);
+        return rows != nullptr ? rows[0] : nullptr;
+    }
+
+    eHostLayout m_Layout;
+    std::vector<sMatrix> m_Matrices;
+    std::unique_ptr<unsigned char[]> m_ArenaBytes;  // the shared buffer of the interleaved layout
+    CGuardedBuffer m_Arena;
+    CGuardedBuffer m_Pool;   // the part of the static pool this host took (scattered layout)
+    CGuardedBuffer m_Local;  // rows kept inside this object (scattered layout)
+    std::size_t m_PoolFrom = 0;
+    std::size_t m_PoolTaken = 0;
+    alignas(alignof(double)) unsigned char m_LocalBytes[1024];
+};
+
+}  // namespace qxtest
