@@ -226,6 +226,41 @@ std::size_t choice(double k, std::size_t n) {
     return static_cast<std::size_t>(k) % n;
 }
 
+// The shape and first row of a variable, to tell whether a refused change left it alone.
+struct sSnapshot {
+    int rows, cols, type;
+    const void* first;
+    explicit sSnapshot(CQXVariable* v)
+        : rows(v->getRows()), cols(v->getCols()), type(v->getDataType()), first(firstRow(v)) {}
+    static const void* firstRow(CQXVariable* v) {
+        switch (v->getDataType()) {
+            case edtBYTE:
+                return v->getBytePtr();
+            case edtSHORT:
+                return v->getShortPtr();
+            case edtINT:
+                return v->getIntPtr();
+            case edtFLOAT:
+                return v->getFloatPtr();
+            default:
+                return v->getDoublePtr();
+        }
+    }
+    bool operator==(const sSnapshot& o) const {
+        return rows == o.rows && cols == o.cols && type == o.type && first == o.first;
+    }
+};
+
+// Re-points v through change. A running call that has v bound to a reference parameter makes
+// the library refuse (and fail the host function that tried); a refusal changes nothing.
+template <class F>
+bool repointOrRefused(CQXVariable* v, F change) {
+    const sSnapshot before(v);
+    if (change()) return true;
+    require(sSnapshot(v) == before, "a refused re-pointing changes nothing");
+    return false;
+}
+
 // Points reference variable own[k % n] at other storage (a matrix or a flat block, of any
 // element type) or back at its own, as a host re-points a variable while a script runs.
 void lendStorage(sHost& host, std::size_t k) {
@@ -236,12 +271,13 @@ void lendStorage(sHost& host, std::size_t k) {
     const std::size_t target = (k / n) % 3;
     const std::size_t type = (k / n / 3) % 5;
     if (target == 2) {
-        require(host.own.pointAt(i, host.ownVars[i]), "a reference can be pointed back");
-        host.lent[i] = false;
+        CQXVariable* v = host.ownVars[i];
+        if (repointOrRefused(v, [&] { return host.own.pointAt(i, v); })) host.lent[i] = false;
         return;
     }
-    require(host.other.pointAt(target * 5 + type, host.ownVars[i]), "a reference can be lent");
-    host.lent[i] = true;
+    CQXVariable* v = host.ownVars[i];
+    if (repointOrRefused(v, [&] { return host.other.pointAt(target * 5 + type, v); }))
+        host.lent[i] = true;
 }
 
 // Points every lent reference back at its own storage.
