@@ -11,12 +11,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "qx/compiler/dummy_func.h"
+#include "qx/compiler/script_function.h"
 #include "qx/core/error.h"
 #include "qx/core/export.h"
 #include "qx/core/shared_parameter.h"
 #include "qx/functions/function.h"
-#include "qx/lexer/parser.h"
+#include "qx/lexer/lexer.h"
 #include "qx/values/var_manager.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"

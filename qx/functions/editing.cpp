@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "qx/core/numtext_internal.h"
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
 
 namespace {
 

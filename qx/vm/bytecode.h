@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "qx/lexer/parser.h"
+#include "qx/lexer/lexer.h"
 
 class CQXVariable;
 class CQXFunction;
