@@ -4,6 +4,7 @@
 #include <cmath>
 #include <climits>
 
+#include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 
 namespace {

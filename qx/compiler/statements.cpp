@@ -1,6 +1,7 @@
 // The statement compiler: turns statements straight into instructions of the current block, one
 // pass, no syntax tree. Control flow is made of sub-blocks: every branch and loop body is a
 // block of its own, run by an otBLOCK or otCONDITION instruction of the enclosing block.
+#include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 
 // program: { statement } ( end-of-text | '}' )

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "qx/compiler/program_store_internal.h"
+#include "qx/compiler/script_function.h"
 #include "qx/core/run_state_internal.h"
 
 CQXCompiler::CQXCompiler()

@@ -11,10 +11,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "qx/compiler/script_function.h"
 #include "qx/core/error.h"
-#include "qx/core/export.h"
 #include "qx/core/shared_parameter.h"
+#include "qx/export.h"
 #include "qx/functions/function.h"
 #include "qx/lexer/lexer.h"
 #include "qx/values/var_manager.h"
@@ -30,6 +29,8 @@ struct sPendingOperator {
     int m_Pos;
     int m_Level;
 };
+
+class CDummyFunc;
 
 // The compiled program as the listing and the access analysis see it (program_info.cpp).
 struct sProgramView;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "qx/core/error.h"
-#include "qx/core/export.h"
+#include "qx/export.h"
 
 class CQXVariable;
 

@@ -3,6 +3,7 @@
 // Scripts compiled afterwards find both by name; nothing inside the library calls these two.
 #include <memory>
 
+// loadStdFunctions and loadStdVars are members of the compiler object, hence core/ here.
 #include "qx/core/compiler.h"
 #include "qx/functions/by_name.h"
 #include "qx/functions/constructors.h"

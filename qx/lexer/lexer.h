@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "qx/core/export.h"
+#include "qx/export.h"
 
 enum eTokenType {
     ttUNKNOWN = 0,

@@ -5,7 +5,9 @@
 
 #include <vector>
 
+#include "qx/export.h"
 #include "qx/lexer/lexer.h"
+#include "qx/vm/interpreter_state.h"
 
 class CQXVariable;
 class CQXFunction;
@@ -70,8 +72,6 @@ enum eOptType {
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
 QX_API const char* opcodeName(int opcode);
 
-// Result of running a block and of every function call.
-enum eInterpreterState { isOK = 0, isRETURN = 1, isEXCEPTION = 2, isBREAK = 3, isCONTINUE = 4 };
 
 // One operand: a whole variable, one element of it, or a range of it.
 struct QX_API sByteCodeVar {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "qx/core/error.h"
-#include "qx/core/export.h"
+#include "qx/export.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
 

@@ -1,5 +1,5 @@
 // Locale-independent number reading and formatting (see numtext_internal.h).
-#include "qx/core/numtext_internal.h"
+#include "qx/numtext_internal.h"
 
 #include <locale.h>
 #include <stdlib.h>
