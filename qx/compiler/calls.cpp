@@ -22,7 +22,7 @@ CQXVariable* addReference(CQXVarManager& temps, eDataType type) {
 bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeVar& ret,
                            int level) {
     func = getFunc(m_Parser.getName(true));
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     ++m_OpenBrackets;
     const int count = func->m_ParamCount;
     sByteCode call;
@@ -34,8 +34,8 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
         if (!evalExpression(block, args[i], level + 1)) return false;
         if (!func->m_bIntern && !passLibraryArgument(block, func, i, args[i], call, bindings))
             return false;
-        if (i < count - 1 && m_Parser.nextToken() != ttCOMMA)
-            return syntaxError(etSYNTAX, "function needs more arguments");
+        if (i < count - 1 && !expect(ttCOMMA, etSYNTAX, "function needs more arguments"))
+            return false;
     }
     // A script function's reference parameters are bound before its value parameters are
     // assigned: a call of a function that is still running is refused at its first binding,
@@ -46,7 +46,7 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
                 if (!passScriptArgument(block, func, i, args[i], pass == 0)) return false;
         }
     }
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     --m_OpenBrackets;
     // The reference bindings come after the code of every argument, right before the call: a
     // later argument may run a script function that resizes a variable an earlier argument

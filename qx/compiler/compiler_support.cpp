@@ -5,7 +5,20 @@
 #include "qx/core/compiler.h"
 
 bool CQXCompiler::syntaxError(eErrorType type, const std::string& detail) {
-    return m_Error.setError(type, m_Parser.m_Line, m_Parser.getPosition(), detail);
+    return syntaxErrorAt(type, m_Parser.m_Line, m_Parser.getPosition(), detail);
+}
+
+bool CQXCompiler::syntaxErrorAt(eErrorType type, int line, int pos, const std::string& detail) {
+    return m_Error.setError(type, line, pos, detail);
+}
+
+bool CQXCompiler::expect(eTokenType token, eErrorType type, const std::string& detail) {
+    return expect(m_Parser.nextToken(), token, type, detail);
+}
+
+bool CQXCompiler::expect(eTokenType read, eTokenType token, eErrorType type,
+                         const std::string& detail) {
+    return read == token || syntaxError(type, detail);
 }
 
 bool CQXCompiler::unknownName(const std::string& name) {

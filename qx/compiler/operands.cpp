@@ -79,8 +79,8 @@ bool CQXCompiler::evalVar(CQXInterpreter* block, sByteCodeVar& operand, int leve
             tok = m_Parser.nextToken();
         }
     }
-    if (tok != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
-    if (m_Parser.nextToken() != ttLBRACKET) return syntaxError(etOPENEXPECTED);
+    if (!expect(tok, ttRBRACKET, etCLOSEEXPECTED)) return false;
+    if (!expect(ttLBRACKET, etOPENEXPECTED)) return false;
     tok = m_Parser.nextToken();
     if (tok == ttMUL) {
         if (!operand.m_bRange) {
@@ -111,8 +111,7 @@ bool CQXCompiler::evalVar(CQXInterpreter* block, sByteCodeVar& operand, int leve
             operand.m_pColCount = one;
         }
     }
-    if (tok != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
-    return true;
+    return expect(tok, ttRBRACKET, etCLOSEEXPECTED);
 }
 
 // A second index suffix ((m[1][1])[0][0], [m[2][2]][0][0]) indexes the value the first one
@@ -160,7 +159,7 @@ CQXVariable* CQXCompiler::makeExtent(CQXInterpreter* block, const sByteCodeVar& 
 
 // method (after '.'): name of one of the twelve methods; the result is a constant 1x1 double.
 bool CQXCompiler::evalMethod(CQXInterpreter* block, sByteCodeVar& operand) {
-    if (m_Parser.nextToken() != ttNAME) return syntaxError(etSYNTAX, "method expected");
+    if (!expect(ttNAME, etSYNTAX, "method expected")) return false;
     eOptType opcode = findMethod(m_Parser.getName(true));
     if (opcode == otNONE) return syntaxError(etSYNTAX, "unknown method");
     CQXVariable* result = newConst(1, 1);

@@ -240,11 +240,11 @@ void CQXCompiler::invalidateProgram() {
 
 bool CQXCompiler::runCompiler(const std::string& text) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    if (m_RunDepth > 0) return m_Error.setError(etSYNTAX, -1, -1, "cannot compile while a script runs");
+    if (m_RunDepth > 0) return syntaxErrorAt(etSYNTAX, -1, -1, "cannot compile while a script runs");
     resetWorkingState();
     clear(false);
     if (text.size() >= static_cast<size_t>(INT_MAX))
-        return m_Error.setError(etSYNTAX, 1, 0, "script too long");
+        return syntaxErrorAt(etSYNTAX, 1, 0, "script too long");
     m_Source = text;
     m_Parser.setBuffer(m_Source);
     const CQXCompileScope counting(m_Shared);

@@ -236,7 +236,16 @@ private:
     bool passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
                             const sByteCodeVar& arg, bool references);
     // ---- shared compiler helpers (compiler_support.cpp) ----
+    // The one funnel of compile errors: the record takes the lexer's line and position at the
+    // moment of the error (syntaxErrorAt: a place outside the text, for refusals before lexing).
+    // All return false, so a compile function ends with `return syntaxError(...)`.
     bool syntaxError(eErrorType type, const std::string& detail = std::string());
+    bool syntaxErrorAt(eErrorType type, int line, int pos, const std::string& detail);
+    // Reads the next token (or takes the one already read) and fails with the error of the given
+    // type and detail unless it is the expected token.
+    bool expect(eTokenType token, eErrorType type, const std::string& detail = std::string());
+    bool expect(eTokenType read, eTokenType token, eErrorType type,
+                const std::string& detail = std::string());
     bool unknownName(const std::string& name);
     void emit(CQXInterpreter* block, const sByteCode& code);
     void emitAt(CQXInterpreter* block, const sByteCode& code, int line, int pos);

@@ -88,8 +88,10 @@ private:
     eInterpreterState runBlock(CQXInterpreter* block);
     eInterpreterState runCondition(const sByteCode& code, const CQXVariable* cond, Flow& flow);
     eInterpreterState runBranch(const sByteCode& code, bool holds, Flow& flow);
-    // The one place that records a run-time error of this block.
+    // The one place that records a run-time error of this block: at the instruction, naming
+    // the variable it accessed (failAt: at a given place, for errors before any instruction).
     eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
+    eInterpreterState failAt(int line, int pos, const char* text, const std::string& name);
     // Notes a call site of the error being unwound in the shared run state (failure path
     // only); origin starts the list afresh at the instruction where the error arose.
     void noteCallSite(const std::string& function, int line, int pos, bool origin);
