@@ -14,15 +14,20 @@ bool CQXCompiler::evalLVar(CQXInterpreter* block) {
         tok = m_Parser.nextToken();
     }
     switch (tok) {
-        case ttSEMICOLON: return true;
+        case ttSEMICOLON:
+            return true;
         case ttINC:
-        case ttDEC: m_Parser.getBack(); return evalVarModify(block);
+        case ttDEC:
+            m_Parser.getBack();
+            return evalVarModify(block);
         case ttASSIGN:
         case ttADDASSIGN:
         case ttSUBASSIGN:
         case ttMULASSIGN:
-        case ttDIVASSIGN: break;
-        default: return syntaxError(etSYNTAX, "unexpected symbol");
+        case ttDIVASSIGN:
+            break;
+        default:
+            return syntaxError(etSYNTAX, "unexpected symbol");
     }
     sByteCodeVar target = m_LValue;
     sByteCodeVar value;

@@ -8,11 +8,16 @@ namespace {
 // A reference variable without storage of the argument's element type.
 CQXVariable* addReference(CQXVarManager& temps, eDataType type) {
     switch (type) {
-        case edtBYTE: return temps.addByteVar("", 1, 1, nullptr);
-        case edtSHORT: return temps.addShortVar("", 1, 1, nullptr);
-        case edtINT: return temps.addIntVar("", 1, 1, nullptr);
-        case edtFLOAT: return temps.addFloatVar("", 1, 1, nullptr);
-        default: return temps.addDoubleVar("", 1, 1, nullptr);
+        case edtBYTE:
+            return temps.addByteVar("", 1, 1, nullptr);
+        case edtSHORT:
+            return temps.addShortVar("", 1, 1, nullptr);
+        case edtINT:
+            return temps.addIntVar("", 1, 1, nullptr);
+        case edtFLOAT:
+            return temps.addFloatVar("", 1, 1, nullptr);
+        default:
+            return temps.addDoubleVar("", 1, 1, nullptr);
     }
 }
 
@@ -110,8 +115,8 @@ bool CQXCompiler::passScriptArgument(CQXInterpreter* block, CQXFunction* func, i
 }
 
 // call-operand: [ '-' | '!' ] call   (the function must deliver a value)
-bool CQXCompiler::evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                             bool bNegate, int level) {
+bool CQXCompiler::evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                             int level) {
     CQXFunction* func = nullptr;
     sByteCodeVar ret;
     if (!evalFunc(block, func, ret, level)) return false;

@@ -46,7 +46,9 @@ CQXInterpreter* CQXCompiler::newRunBlock(CQXInterpreter* block) {
     return inner;
 }
 
-CQXVariable* CQXCompiler::newTemp() { return m_TmpVars.addResizeVar("", edtDOUBLE); }
+CQXVariable* CQXCompiler::newTemp() {
+    return m_TmpVars.addResizeVar("", edtDOUBLE);
+}
 
 CQXVariable* CQXCompiler::newConst(int rows, int cols) {
     return m_TmpVars.addVar("", rows, cols, edtDOUBLE);

@@ -1,8 +1,8 @@
 // Declarations and function definitions. A declaration creates variables at compile time and
 // emits no code: globals go to the compiler's global manager, locals and parameters to the
 // function being defined. A definition fills a CDummyFunc and registers it once complete.
-#include <cmath>
 #include <climits>
+#include <cmath>
 
 #include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
@@ -115,7 +115,8 @@ bool CQXCompiler::evalFuncBody() {
     bool ok = evalStart(m_pCurFunc->getBlock());
     m_LoopBlocks.swap(outerLoops);
     if (!ok) return false;
-    if (m_OpenBlocks != outerBlocks) return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
+    if (m_OpenBlocks != outerBlocks)
+        return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
     m_FuncManager.addFunc(m_pCurFunc);
     m_ProgramFuncs.push_back(m_pCurFunc);
     m_pCurFunc = nullptr;

@@ -32,8 +32,8 @@ bool CQXCompiler::evalStringOp(CQXInterpreter* /*block*/, sByteCodeVar& operand,
 }
 
 // matrix-literal (after '['): row { ';' row } ']'   row: expression { ',' expression }
-bool CQXCompiler::evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                              bool bNegate, int level) {
+bool CQXCompiler::evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                              int level) {
     std::vector<sByteCodeVar> rows;
     sByteCodeVar row;
     if (!evalExpression(block, row, level + 1)) return false;
@@ -67,8 +67,8 @@ bool CQXCompiler::evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool
 }
 
 // bracketed-expression (after '('): expression ')'
-bool CQXCompiler::evalBraceOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                              bool bNegate, int level) {
+bool CQXCompiler::evalBraceOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                              int level) {
     sByteCodeVar inner;
     if (!evalExpression(block, inner, level + 1)) return false;
     if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;

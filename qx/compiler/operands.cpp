@@ -13,9 +13,9 @@ struct MethodInfo {
 };
 
 const MethodInfo kMethods[] = {
-    {"rows", otROWS},         {"cols", otCOLS}, {"size", otSIZE},         {"min", otMIN},
-    {"max", otMAX},           {"sum", otSUM},   {"mean", otMEAN},         {"median", otMEDIAN},
-    {"variance", otVARIANCE}, {"std", otSTD},   {"det", otDETERMINANT},   {"rank", otRANK},
+    {"rows", otROWS},         {"cols", otCOLS}, {"size", otSIZE},       {"min", otMIN},
+    {"max", otMAX},           {"sum", otSUM},   {"mean", otMEAN},       {"median", otMEDIAN},
+    {"variance", otVARIANCE}, {"std", otSTD},   {"det", otDETERMINANT}, {"rank", otRANK},
 };
 
 eOptType findMethod(const std::string& name) {
@@ -27,8 +27,7 @@ eOptType findMethod(const std::string& name) {
 }  // namespace
 
 // variable-operand: name (the prefix acts on the whole variable, before any index suffix)
-bool CQXCompiler::evalVarOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                            bool bNegate) {
+bool CQXCompiler::evalVarOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate) {
     operand = sByteCodeVar(lookupVar(m_Parser.getName(true)));
     applyPrefix(block, operand, bNot, bNegate);
     return true;

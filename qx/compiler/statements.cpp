@@ -22,7 +22,8 @@ bool CQXCompiler::evalStart(CQXInterpreter* block) {
         } else if (tok == ttRESERVED) {
             eReservedWord word = m_Parser.getReserved();
             if (word == rwFUNC) {
-                if (m_pCurFunc) return syntaxError(etSYNTAX, "no local function declaration allowed");
+                if (m_pCurFunc)
+                    return syntaxError(etSYNTAX, "no local function declaration allowed");
                 if (!evalFuncDef()) return false;
             } else if (word >= rwBYTE && word <= rwDOUBLE) {
                 if (!evalVarDef(static_cast<eDataType>(word - rwBYTE + edtBYTE))) return false;
@@ -72,12 +73,19 @@ bool CQXCompiler::evalStatement(CQXInterpreter* block, eTokenType tok, bool& han
             case rwRETURN:
                 if (!m_pCurFunc) return syntaxError(etSYNTAX, "no global return allowed");
                 return evalReturn(block);
-            case rwIF: return evalIf(block);
-            case rwWHILE: return evalWhile(block);
-            case rwFOR: return evalFor(block);
-            case rwBREAK: return evalBreak(block, otBREAK);
-            case rwCONTINUE: return evalBreak(block, otCONTINUE);
-            default: m_Parser.m_Cursor = start; break;
+            case rwIF:
+                return evalIf(block);
+            case rwWHILE:
+                return evalWhile(block);
+            case rwFOR:
+                return evalFor(block);
+            case rwBREAK:
+                return evalBreak(block, otBREAK);
+            case rwCONTINUE:
+                return evalBreak(block, otCONTINUE);
+            default:
+                m_Parser.m_Cursor = start;
+                break;
         }
     }
     handled = false;

@@ -83,7 +83,8 @@ public:
     CQXVariable* addDoubleVar(const std::string& name, int rows, int cols);
     // Host variables over the host's own row arrays (read and written in place).
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, unsigned char** data);
-    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, unsigned short** data);
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols,
+                                 unsigned short** data);
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, int** data);
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, float** data);
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, double** data);
@@ -172,10 +173,16 @@ public:
     static const int kMaxNesting = 256;
 
 #ifdef QX_INTERNAL_API
-    const CQXInterpreter& getMainBlock_intern() const { return m_MainBlock; }
-    const CQXFuncManager& getFuncManager_intern() const { return m_FuncManager; }
+    const CQXInterpreter& getMainBlock_intern() const {
+        return m_MainBlock;
+    }
+    const CQXFuncManager& getFuncManager_intern() const {
+        return m_FuncManager;
+    }
     // Marks a global as declared by a script (addVarByName), so clearScript removes it.
-    void markScriptVar_intern(const CQXVariable* var) { m_ScriptVars.insert(var); }
+    void markScriptVar_intern(const CQXVariable* var) {
+        m_ScriptVars.insert(var);
+    }
 #endif
 
 private:
@@ -256,7 +263,9 @@ private:
     CQXVariable* newConst(int rows, int cols);
     CQXVariable* lookupVar(const std::string& name);
     bool enterNesting();
-    void leaveNesting() { --m_Depth; }
+    void leaveNesting() {
+        --m_Depth;
+    }
     void resetWorkingState();
     void retireProgram();
     void removeScriptFunctions();

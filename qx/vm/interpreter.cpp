@@ -4,14 +4,14 @@
 // return and errors travel upward). The opcodes themselves are in opcodes.cpp.
 #include "qx/vm/interpreter.h"
 
-#include "qx/core/shared_parameter.h"
-#include "qx/values/storage_fault_internal.h"
-#include "qx/vm/scalar_path_internal.h"
-
 #include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "qx/core/shared_parameter.h"
+#include "qx/values/storage_fault_internal.h"
+#include "qx/vm/scalar_path_internal.h"
 
 namespace {
 

@@ -42,8 +42,12 @@ public:
     int getByteCodeCount() const { return static_cast<int>(m_ByteCode.size()); }
 
 #ifdef QX_INTERNAL_API
-    CQXError& error_intern() { return m_Error; }
-    CQXSharedParameter* getShared_intern() const { return m_pShared; }
+    CQXError& error_intern() {
+        return m_Error;
+    }
+    CQXSharedParameter* getShared_intern() const {
+        return m_pShared;
+    }
 #endif
 
 private:
