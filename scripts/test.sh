@@ -16,7 +16,8 @@ case "${1:-}" in
     *) echo "usage: scripts/test.sh [--sanitize|--tsan]" >&2; exit 64 ;;
 esac
 
-scripts/deps.sh cmake make g++ libgtest-dev libeigen3-dev pkg-config locales libedit-dev python3
+scripts/deps.sh cmake make g++ libgtest-dev libeigen3-dev pkg-config locales libedit-dev python3 \
+    clang-format-14
 
 jobs=$(nproc 2>/dev/null || echo 2)
 case $mode in

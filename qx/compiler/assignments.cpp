@@ -14,20 +14,25 @@ bool CQXCompiler::evalLVar(CQXInterpreter* block) {
         tok = m_Parser.nextToken();
     }
     switch (tok) {
-        case ttSEMICOLON: return true;
+        case ttSEMICOLON:
+            return true;
         case ttINC:
-        case ttDEC: m_Parser.getBack(); return evalVarModify(block);
+        case ttDEC:
+            m_Parser.getBack();
+            return evalVarModify(block);
         case ttASSIGN:
         case ttADDASSIGN:
         case ttSUBASSIGN:
         case ttMULASSIGN:
-        case ttDIVASSIGN: break;
-        default: return syntaxError(etSYNTAX, "unexpected symbol");
+        case ttDIVASSIGN:
+            break;
+        default:
+            return syntaxError(etSYNTAX, "unexpected symbol");
     }
     sByteCodeVar target = m_LValue;
     sByteCodeVar value;
     if (!evalExpression(block, value, 0)) return false;
-    if (m_Parser.nextToken() != ttSEMICOLON) return syntaxError(etSYNTAX, "colon expected");
+    if (!expect(ttSEMICOLON, etSYNTAX, "colon expected")) return false;
     if (tok != ttASSIGN) {
         CQXVariable* result = newTemp();
         emit(block, sByteCode(getOperator(tok), target, value, result));
@@ -39,19 +44,18 @@ bool CQXCompiler::evalLVar(CQXInterpreter* block) {
 
 // size-change (after '.'): 'resize' '(' expression ',' expression ')'
 bool CQXCompiler::evalResize(CQXInterpreter* block) {
-    if (m_Parser.nextToken() != ttNAME) return syntaxError(etSYNTAX, "method expected");
+    if (!expect(ttNAME, etSYNTAX, "method expected")) return false;
     if (m_Parser.getName(true) != "resize") return syntaxError(etSYNTAX, "unknown method");
     CQXVariable* target = m_LValue.m_pVar;
     if (!target->getVarState(vsRESIZABLE) || m_LValue.isIndexed())
         return syntaxError(etNOTRESIZEABLE);
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     sByteCodeVar rows;
     if (!evalExpression(block, rows, 0)) return false;
-    if (m_Parser.nextToken() != ttCOMMA)
-        return syntaxError(etSYNTAX, "method needs more arguments");
+    if (!expect(ttCOMMA, etSYNTAX, "method needs more arguments")) return false;
     sByteCodeVar cols;
     if (!evalExpression(block, cols, 0)) return false;
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     emit(block, sByteCode(otRESIZE, rows, cols, target));
     return true;
 }
@@ -62,6 +66,5 @@ bool CQXCompiler::evalVarModify(CQXInterpreter* block) {
     eTokenType tok = m_Parser.nextToken();
     if (tok != ttINC && tok != ttDEC) return syntaxError(etSYNTAX, "unexpected symbol");
     emit(block, sByteCode(tok == ttINC ? otINC : otDEC, m_LValue, sByteCodeVar(), nullptr));
-    if (m_Parser.nextToken() != ttSEMICOLON) return syntaxError(etSYNTAX, "colon expected");
-    return true;
+    return expect(ttSEMICOLON, etSYNTAX, "colon expected");
 }

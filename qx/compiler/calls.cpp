@@ -8,11 +8,16 @@ namespace {
 // A reference variable without storage of the argument's element type.
 CQXVariable* addReference(CQXVarManager& temps, eDataType type) {
     switch (type) {
-        case edtBYTE: return temps.addByteVar("", 1, 1, nullptr);
-        case edtSHORT: return temps.addShortVar("", 1, 1, nullptr);
-        case edtINT: return temps.addIntVar("", 1, 1, nullptr);
-        case edtFLOAT: return temps.addFloatVar("", 1, 1, nullptr);
-        default: return temps.addDoubleVar("", 1, 1, nullptr);
+        case edtBYTE:
+            return temps.addByteVar("", 1, 1, nullptr);
+        case edtSHORT:
+            return temps.addShortVar("", 1, 1, nullptr);
+        case edtINT:
+            return temps.addIntVar("", 1, 1, nullptr);
+        case edtFLOAT:
+            return temps.addFloatVar("", 1, 1, nullptr);
+        default:
+            return temps.addDoubleVar("", 1, 1, nullptr);
     }
 }
 
@@ -22,7 +27,7 @@ CQXVariable* addReference(CQXVarManager& temps, eDataType type) {
 bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeVar& ret,
                            int level) {
     func = getFunc(m_Parser.getName(true));
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     ++m_OpenBrackets;
     const int count = func->m_ParamCount;
     sByteCode call;
@@ -34,8 +39,8 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
         if (!evalExpression(block, args[i], level + 1)) return false;
         if (!func->m_bIntern && !passLibraryArgument(block, func, i, args[i], call, bindings))
             return false;
-        if (i < count - 1 && m_Parser.nextToken() != ttCOMMA)
-            return syntaxError(etSYNTAX, "function needs more arguments");
+        if (i < count - 1 && !expect(ttCOMMA, etSYNTAX, "function needs more arguments"))
+            return false;
     }
     // A script function's reference parameters are bound before its value parameters are
     // assigned: a call of a function that is still running is refused at its first binding,
@@ -46,7 +51,7 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
                 if (!passScriptArgument(block, func, i, args[i], pass == 0)) return false;
         }
     }
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     --m_OpenBrackets;
     // The reference bindings come after the code of every argument, right before the call: a
     // later argument may run a script function that resizes a variable an earlier argument
@@ -110,8 +115,8 @@ bool CQXCompiler::passScriptArgument(CQXInterpreter* block, CQXFunction* func, i
 }
 
 // call-operand: [ '-' | '!' ] call   (the function must deliver a value)
-bool CQXCompiler::evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                             bool bNegate, int level) {
+bool CQXCompiler::evalFuncOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                             int level) {
     CQXFunction* func = nullptr;
     sByteCodeVar ret;
     if (!evalFunc(block, func, ret, level)) return false;

@@ -1,10 +1,24 @@
 // Helpers shared by the compiler's parts: the one funnel through which every compile error is
 // reported (with the lexer's line and position at that moment), instruction emission with its
 // source position, and the making of blocks, temporaries and constants.
+#include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 
 bool CQXCompiler::syntaxError(eErrorType type, const std::string& detail) {
-    return m_Error.setError(type, m_Parser.m_Line, m_Parser.getPosition(), detail);
+    return syntaxErrorAt(type, m_Parser.m_Line, m_Parser.getPosition(), detail);
+}
+
+bool CQXCompiler::syntaxErrorAt(eErrorType type, int line, int pos, const std::string& detail) {
+    return m_Error.setError(type, line, pos, detail);
+}
+
+bool CQXCompiler::expect(eTokenType token, eErrorType type, const std::string& detail) {
+    return expect(m_Parser.nextToken(), token, type, detail);
+}
+
+bool CQXCompiler::expect(eTokenType read, eTokenType token, eErrorType type,
+                         const std::string& detail) {
+    return read == token || syntaxError(type, detail);
 }
 
 bool CQXCompiler::unknownName(const std::string& name) {
@@ -32,7 +46,9 @@ CQXInterpreter* CQXCompiler::newRunBlock(CQXInterpreter* block) {
     return inner;
 }
 
-CQXVariable* CQXCompiler::newTemp() { return m_TmpVars.addResizeVar("", edtDOUBLE); }
+CQXVariable* CQXCompiler::newTemp() {
+    return m_TmpVars.addResizeVar("", edtDOUBLE);
+}
 
 CQXVariable* CQXCompiler::newConst(int rows, int cols) {
     return m_TmpVars.addVar("", rows, cols, edtDOUBLE);

@@ -1,9 +1,10 @@
 // Declarations and function definitions. A declaration creates variables at compile time and
 // emits no code: globals go to the compiler's global manager, locals and parameters to the
 // function being defined. A definition fills a CDummyFunc and registers it once complete.
-#include <cmath>
 #include <climits>
+#include <cmath>
 
+#include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 
 namespace {
@@ -26,7 +27,7 @@ bool CQXCompiler::evalVarDef(eDataType type) {
         if (tok != ttNAME) {
             if (!m_bParamDecl || tok != ttAMPERSAND) return syntaxError(etNAMEEXPECTED);
             isReference = true;
-            if (m_Parser.nextToken() != ttNAME) return syntaxError(etNAMEEXPECTED);
+            if (!expect(ttNAME, etNAMEEXPECTED)) return false;
         }
         std::string name = m_Parser.getName(true);
         if (m_bParamDecl) m_pCurFunc->setParamCount(m_pCurFunc->getParamCount() + 1);
@@ -56,16 +57,15 @@ bool CQXCompiler::evalDeclSize() {
         m_DeclKind = 2;
         return true;
     }
-    if (tok != ttNUMBER) return syntaxError(etSYNTAX, "numeric Value expected");
+    if (!expect(tok, ttNUMBER, etSYNTAX, "numeric Value expected")) return false;
     m_DeclRows = declaredSize(m_Parser.getNumber());
     if (m_DeclRows < 1) return syntaxError(etINDEX);
-    if (m_Parser.nextToken() != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
-    if (m_Parser.nextToken() != ttLBRACKET) return syntaxError(etOPENEXPECTED);
-    if (m_Parser.nextToken() != ttNUMBER) return syntaxError(etSYNTAX, "numeric Value expected");
+    if (!expect(ttRBRACKET, etCLOSEEXPECTED)) return false;
+    if (!expect(ttLBRACKET, etOPENEXPECTED)) return false;
+    if (!expect(ttNUMBER, etSYNTAX, "numeric Value expected")) return false;
     m_DeclCols = declaredSize(m_Parser.getNumber());
     if (m_DeclCols < 1) return syntaxError(etINDEX);
-    if (m_Parser.nextToken() != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
-    return true;
+    return expect(ttRBRACKET, etCLOSEEXPECTED);
 }
 
 bool CQXCompiler::declareVar(eDataType type) {
@@ -85,13 +85,13 @@ bool CQXCompiler::declareVar(eDataType type) {
 
 // function-definition: 'func' name '(' [ parameters ] ')' '{' { statement } '}'
 bool CQXCompiler::evalFuncDef() {
-    if (m_Parser.nextToken() != ttNAME) return syntaxError(etNAMEEXPECTED);
+    if (!expect(ttNAME, etNAMEEXPECTED)) return false;
     std::string name = m_Parser.getName(true);
     if (getFunc(name)) return syntaxError(etFUNCDECLARED);
     if (m_GlobalVars.getVar(name)) return syntaxError(etVARDECLARED);
     delete m_pCurFunc;
     m_pCurFunc = new CDummyFunc(name, &m_Shared);
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     eTokenType tok = m_Parser.nextToken();
     if (tok == ttRPAREN) {
         tok = m_Parser.nextToken();
@@ -102,7 +102,7 @@ bool CQXCompiler::evalFuncDef() {
         tok = m_Parser.nextToken();
         m_bParamDecl = false;
     }
-    if (tok != ttLBRACE) return syntaxError(etOPENEXPECTED);
+    if (!expect(tok, ttLBRACE, etOPENEXPECTED)) return false;
     return evalFuncBody();
 }
 
@@ -115,7 +115,8 @@ bool CQXCompiler::evalFuncBody() {
     bool ok = evalStart(m_pCurFunc->getBlock());
     m_LoopBlocks.swap(outerLoops);
     if (!ok) return false;
-    if (m_OpenBlocks != outerBlocks) return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
+    if (m_OpenBlocks != outerBlocks)
+        return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
     m_FuncManager.addFunc(m_pCurFunc);
     m_ProgramFuncs.push_back(m_pCurFunc);
     m_pCurFunc = nullptr;

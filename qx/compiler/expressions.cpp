@@ -109,25 +109,31 @@ bool CQXCompiler::evalOperand(CQXInterpreter* block, sByteCodeVar& operand, int 
         tok = m_Parser.nextToken();
     }
     switch (tok) {
-        case ttLBRACKET: return evalArrayOp(block, operand, bNot, bNegate, level);
-        case ttNUMBER: return evalNumberOp(block, operand, bNot, bNegate);
-        case ttQUOTE: return evalStringOp(block, operand, bNot, bNegate);
-        case ttLPAREN: ++m_OpenBrackets; return evalBraceOp(block, operand, bNot, bNegate, level);
+        case ttLBRACKET:
+            return evalArrayOp(block, operand, bNot, bNegate, level);
+        case ttNUMBER:
+            return evalNumberOp(block, operand, bNot, bNegate);
+        case ttQUOTE:
+            return evalStringOp(block, operand, bNot, bNegate);
+        case ttLPAREN:
+            ++m_OpenBrackets;
+            return evalBraceOp(block, operand, bNot, bNegate, level);
         case ttNAME: {
             std::string name = m_Parser.getName(false);
             if (lookupVar(name)) return evalVarOp(block, operand, bNot, bNegate);
             if (getFunc(name)) return evalFuncOp(block, operand, bNot, bNegate, level);
             return unknownName(name);
         }
-        default: return syntaxError(etSYNTAX, "unexpected symbol");
+        default:
+            return syntaxError(etSYNTAX, "unexpected symbol");
     }
 }
 
 // After one operand: its index suffix and method, then the operator that follows. Combines the
 // operand with the accumulator acc (the left side and its waiting operator); more tells the
 // caller that another operand follows at this level.
-bool CQXCompiler::evalOp(CQXInterpreter* block, sByteCodeVar& operand, sByteCodeVar& acc,
-                         int level, bool& more) {
+bool CQXCompiler::evalOp(CQXInterpreter* block, sByteCodeVar& operand, sByteCodeVar& acc, int level,
+                         bool& more) {
     more = false;
     if (!evalVar(block, operand, level)) return false;
     eTokenType tok = m_Parser.nextToken();

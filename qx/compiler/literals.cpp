@@ -20,8 +20,7 @@ bool CQXCompiler::evalNumberOp(CQXInterpreter* /*block*/, sByteCodeVar& operand,
 bool CQXCompiler::evalStringOp(CQXInterpreter* /*block*/, sByteCodeVar& operand, bool bNot,
                                bool bNegate) {
     std::string text = m_Parser.getString();
-    if (m_Parser.nextToken() != ttQUOTE)
-        return syntaxError(etSYNTAX, "unterminated string constant");
+    if (!expect(ttQUOTE, etSYNTAX, "unterminated string constant")) return false;
     if (bNot || bNegate) return syntaxError(etSYNTAX, "cant't negate string constant");
     if (text.empty()) return syntaxError(etSYNTAX, "empty string constant");
     CQXVariable* constant = newConst(1, static_cast<int>(text.size()));
@@ -33,8 +32,8 @@ bool CQXCompiler::evalStringOp(CQXInterpreter* /*block*/, sByteCodeVar& operand,
 }
 
 // matrix-literal (after '['): row { ';' row } ']'   row: expression { ',' expression }
-bool CQXCompiler::evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                              bool bNegate, int level) {
+bool CQXCompiler::evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                              int level) {
     std::vector<sByteCodeVar> rows;
     sByteCodeVar row;
     if (!evalExpression(block, row, level + 1)) return false;
@@ -68,11 +67,11 @@ bool CQXCompiler::evalArrayOp(CQXInterpreter* block, sByteCodeVar& operand, bool
 }
 
 // bracketed-expression (after '('): expression ')'
-bool CQXCompiler::evalBraceOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                              bool bNegate, int level) {
+bool CQXCompiler::evalBraceOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate,
+                              int level) {
     sByteCodeVar inner;
     if (!evalExpression(block, inner, level + 1)) return false;
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     --m_OpenBrackets;
     applyPrefix(block, inner, bNot, bNegate);
     operand = inner;

@@ -13,9 +13,9 @@ struct MethodInfo {
 };
 
 const MethodInfo kMethods[] = {
-    {"rows", otROWS},         {"cols", otCOLS}, {"size", otSIZE},         {"min", otMIN},
-    {"max", otMAX},           {"sum", otSUM},   {"mean", otMEAN},         {"median", otMEDIAN},
-    {"variance", otVARIANCE}, {"std", otSTD},   {"det", otDETERMINANT},   {"rank", otRANK},
+    {"rows", otROWS},         {"cols", otCOLS}, {"size", otSIZE},       {"min", otMIN},
+    {"max", otMAX},           {"sum", otSUM},   {"mean", otMEAN},       {"median", otMEDIAN},
+    {"variance", otVARIANCE}, {"std", otSTD},   {"det", otDETERMINANT}, {"rank", otRANK},
 };
 
 eOptType findMethod(const std::string& name) {
@@ -27,8 +27,7 @@ eOptType findMethod(const std::string& name) {
 }  // namespace
 
 // variable-operand: name (the prefix acts on the whole variable, before any index suffix)
-bool CQXCompiler::evalVarOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot,
-                            bool bNegate) {
+bool CQXCompiler::evalVarOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate) {
     operand = sByteCodeVar(lookupVar(m_Parser.getName(true)));
     applyPrefix(block, operand, bNot, bNegate);
     return true;
@@ -79,8 +78,8 @@ bool CQXCompiler::evalVar(CQXInterpreter* block, sByteCodeVar& operand, int leve
             tok = m_Parser.nextToken();
         }
     }
-    if (tok != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
-    if (m_Parser.nextToken() != ttLBRACKET) return syntaxError(etOPENEXPECTED);
+    if (!expect(tok, ttRBRACKET, etCLOSEEXPECTED)) return false;
+    if (!expect(ttLBRACKET, etOPENEXPECTED)) return false;
     tok = m_Parser.nextToken();
     if (tok == ttMUL) {
         if (!operand.m_bRange) {
@@ -111,8 +110,7 @@ bool CQXCompiler::evalVar(CQXInterpreter* block, sByteCodeVar& operand, int leve
             operand.m_pColCount = one;
         }
     }
-    if (tok != ttRBRACKET) return syntaxError(etCLOSEEXPECTED);
-    return true;
+    return expect(tok, ttRBRACKET, etCLOSEEXPECTED);
 }
 
 // A second index suffix ((m[1][1])[0][0], [m[2][2]][0][0]) indexes the value the first one
@@ -160,7 +158,7 @@ CQXVariable* CQXCompiler::makeExtent(CQXInterpreter* block, const sByteCodeVar& 
 
 // method (after '.'): name of one of the twelve methods; the result is a constant 1x1 double.
 bool CQXCompiler::evalMethod(CQXInterpreter* block, sByteCodeVar& operand) {
-    if (m_Parser.nextToken() != ttNAME) return syntaxError(etSYNTAX, "method expected");
+    if (!expect(ttNAME, etSYNTAX, "method expected")) return false;
     eOptType opcode = findMethod(m_Parser.getName(true));
     if (opcode == otNONE) return syntaxError(etSYNTAX, "unknown method");
     CQXVariable* result = newConst(1, 1);

@@ -1,6 +1,7 @@
 // The statement compiler: turns statements straight into instructions of the current block, one
 // pass, no syntax tree. Control flow is made of sub-blocks: every branch and loop body is a
 // block of its own, run by an otBLOCK or otCONDITION instruction of the enclosing block.
+#include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 
 // program: { statement } ( end-of-text | '}' )
@@ -21,7 +22,8 @@ bool CQXCompiler::evalStart(CQXInterpreter* block) {
         } else if (tok == ttRESERVED) {
             eReservedWord word = m_Parser.getReserved();
             if (word == rwFUNC) {
-                if (m_pCurFunc) return syntaxError(etSYNTAX, "no local function declaration allowed");
+                if (m_pCurFunc)
+                    return syntaxError(etSYNTAX, "no local function declaration allowed");
                 if (!evalFuncDef()) return false;
             } else if (word >= rwBYTE && word <= rwDOUBLE) {
                 if (!evalVarDef(static_cast<eDataType>(word - rwBYTE + edtBYTE))) return false;
@@ -71,12 +73,19 @@ bool CQXCompiler::evalStatement(CQXInterpreter* block, eTokenType tok, bool& han
             case rwRETURN:
                 if (!m_pCurFunc) return syntaxError(etSYNTAX, "no global return allowed");
                 return evalReturn(block);
-            case rwIF: return evalIf(block);
-            case rwWHILE: return evalWhile(block);
-            case rwFOR: return evalFor(block);
-            case rwBREAK: return evalBreak(block, otBREAK);
-            case rwCONTINUE: return evalBreak(block, otCONTINUE);
-            default: m_Parser.m_Cursor = start; break;
+            case rwIF:
+                return evalIf(block);
+            case rwWHILE:
+                return evalWhile(block);
+            case rwFOR:
+                return evalFor(block);
+            case rwBREAK:
+                return evalBreak(block, otBREAK);
+            case rwCONTINUE:
+                return evalBreak(block, otCONTINUE);
+            default:
+                m_Parser.m_Cursor = start;
+                break;
         }
     }
     handled = false;
@@ -109,15 +118,14 @@ bool CQXCompiler::evalNameStatement(CQXInterpreter* block) {
     m_Parser.getBack();
     sByteCodeVar result;
     if (!evalFunc(block, func, result, 0)) return false;
-    if (m_Parser.nextToken() != ttSEMICOLON) return syntaxError(etSYNTAX, "colon expected");
-    return true;
+    return expect(ttSEMICOLON, etSYNTAX, "colon expected");
 }
 
 // return-statement: 'return' expression ';'
 bool CQXCompiler::evalReturn(CQXInterpreter* block) {
     sByteCodeVar value;
     if (!evalExpression(block, value, 0)) return false;
-    if (m_Parser.nextToken() != ttSEMICOLON) return syntaxError(etSYNTAX, "colon expected");
+    if (!expect(ttSEMICOLON, etSYNTAX, "colon expected")) return false;
     emit(block, sByteCode(otRETURN, sByteCodeVar(&m_pCurFunc->m_ReturnValue), value, nullptr));
     m_pCurFunc->m_bReturnType = true;
     return true;
@@ -125,11 +133,11 @@ bool CQXCompiler::evalReturn(CQXInterpreter* block) {
 
 // if-statement: 'if' '(' expression ')' statement [ 'else' statement ]
 bool CQXCompiler::evalIf(CQXInterpreter* block) {
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     ++m_OpenBrackets;
     sByteCodeVar condition;
     if (!evalExpression(block, condition, 0)) return false;
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     --m_OpenBrackets;
     CQXInterpreter* thenBlock = newBlock();
     if (!evalSingleInstruction(thenBlock)) return false;
@@ -153,12 +161,12 @@ bool CQXCompiler::evalIf(CQXInterpreter* block) {
 // while-statement: 'while' '(' expression ')' statement
 // The loop frame A holds [condition code, otCONDITION(body, repeat)].
 bool CQXCompiler::evalWhile(CQXInterpreter* block) {
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     ++m_OpenBrackets;
     CQXInterpreter* frame = newRunBlock(block);
     sByteCodeVar condition;
     if (!evalExpression(frame, condition, 0)) return false;
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     --m_OpenBrackets;
     CQXInterpreter* body = newBlock();
     m_LoopBlocks.push_back(body);
@@ -176,7 +184,7 @@ bool CQXCompiler::evalWhile(CQXInterpreter* block) {
 
 // The initial and the step assignment of a for header: name assignment (ending with ';').
 bool CQXCompiler::evalForAssignment(CQXInterpreter* block) {
-    if (m_Parser.nextToken() != ttNAME) return syntaxError(etSYNTAX, "name expected");
+    if (!expect(ttNAME, etSYNTAX, "name expected")) return false;
     std::string name = m_Parser.getName(true);
     CQXVariable* var = lookupVar(name);
     if (!var) return unknownName(name);
@@ -188,7 +196,7 @@ bool CQXCompiler::evalForAssignment(CQXInterpreter* block) {
 // The loop frame A holds [condition code, otCONDITION(body), otCONDITION(step, repeat)], so
 // the condition is computed once per iteration, before the body.
 bool CQXCompiler::evalFor(CQXInterpreter* block) {
-    if (m_Parser.nextToken() != ttLPAREN) return syntaxError(etOPENEXPECTED);
+    if (!expect(ttLPAREN, etOPENEXPECTED)) return false;
     ++m_OpenBrackets;
     if (!evalForAssignment(block)) return false;
     CQXInterpreter* frame = newRunBlock(block);
@@ -196,9 +204,9 @@ bool CQXCompiler::evalFor(CQXInterpreter* block) {
     CQXInterpreter* step = newBlock();
     sByteCodeVar condition;
     if (!evalExpression(frame, condition, 0)) return false;
-    if (m_Parser.nextToken() != ttSEMICOLON) return syntaxError(etSYNTAX, "colon expected");
+    if (!expect(ttSEMICOLON, etSYNTAX, "colon expected")) return false;
     if (!evalForAssignment(step)) return false;
-    if (m_Parser.nextToken() != ttRPAREN) return syntaxError(etCLOSEEXPECTED);
+    if (!expect(ttRPAREN, etCLOSEEXPECTED)) return false;
     --m_OpenBrackets;
     CQXInterpreter* body = newBlock();
     m_LoopBlocks.push_back(body);
@@ -218,7 +226,7 @@ bool CQXCompiler::evalFor(CQXInterpreter* block) {
 // break-statement: 'break' ';'   continue-statement: 'continue' ';'
 bool CQXCompiler::evalBreak(CQXInterpreter* block, eOptType op) {
     if (m_LoopBlocks.empty()) return syntaxError(etSYNTAX, "break unexpected");
-    if (m_Parser.nextToken() != ttSEMICOLON) return syntaxError(etSYNTAX, "colon expected");
+    if (!expect(ttSEMICOLON, etSYNTAX, "colon expected")) return false;
     sByteCode code;
     code.m_Opt = op;
     emit(block, code);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "qx/compiler/program_store_internal.h"
+#include "qx/compiler/script_function.h"
 #include "qx/core/run_state_internal.h"
 
 CQXCompiler::CQXCompiler()
@@ -39,39 +40,53 @@ void CQXCompiler::setClipping(bool on) {
     m_Shared.m_bClipping = on;
 }
 
-bool CQXCompiler::getClipping() const { return m_Shared.m_bClipping; }
+bool CQXCompiler::getClipping() const {
+    return m_Shared.m_bClipping;
+}
 
 void CQXCompiler::setSmartError(bool on) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     m_Shared.m_bSmartError = on;
 }
 
-bool CQXCompiler::getSmartError() const { return m_Shared.m_bSmartError; }
+bool CQXCompiler::getSmartError() const {
+    return m_Shared.m_bSmartError;
+}
 
 void CQXCompiler::setInstructionLimit(long long n) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     m_Shared.m_InstructionLimit = n > 0 ? n : 0;
 }
 
-long long CQXCompiler::getInstructionLimit() const { return m_Shared.m_InstructionLimit; }
+long long CQXCompiler::getInstructionLimit() const {
+    return m_Shared.m_InstructionLimit;
+}
 
-void CQXCompiler::interrupt() { m_Shared.m_bInterrupt.store(true, std::memory_order_relaxed); }
+void CQXCompiler::interrupt() {
+    m_Shared.m_bInterrupt.store(true, std::memory_order_relaxed);
+}
 
 void CQXCompiler::setStorageLimit(long long bytes) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     m_Shared.m_StorageLimit = bytes > 0 ? bytes : 0;
 }
 
-long long CQXCompiler::getStorageLimit() const { return m_Shared.m_StorageLimit; }
+long long CQXCompiler::getStorageLimit() const {
+    return m_Shared.m_StorageLimit;
+}
 
 void CQXCompiler::setTotalStorageLimit(long long bytes) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
     m_Shared.m_TotalStorageLimit = bytes > 0 ? bytes : 0;
 }
 
-long long CQXCompiler::getTotalStorageLimit() const { return m_Shared.m_TotalStorageLimit; }
+long long CQXCompiler::getTotalStorageLimit() const {
+    return m_Shared.m_TotalStorageLimit;
+}
 
-long long CQXCompiler::getScriptStorage() const { return m_Shared.m_StorageCounted; }
+long long CQXCompiler::getScriptStorage() const {
+    return m_Shared.m_StorageCounted;
+}
 
 CQXVariable* CQXCompiler::addByteVar(const std::string& name, int rows, int cols) {
     return m_GlobalVars.addVar(name, rows, cols, edtBYTE);
@@ -97,8 +112,7 @@ CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int
                                           unsigned short** data) {
     return m_GlobalVars.addShortVar(name, rows, cols, data);
 }
-CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
-                                          int** data) {
+CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols, int** data) {
     return m_GlobalVars.addIntVar(name, rows, cols, data);
 }
 CQXVariable* CQXCompiler::addReferenceVar(const std::string& name, int rows, int cols,
@@ -126,21 +140,41 @@ CQXVariable* CQXCompiler::addResizeDoubleVar(const std::string& name) {
     return m_GlobalVars.addResizeVar(name, edtDOUBLE);
 }
 
-CQXVariable* CQXCompiler::getVar(const std::string& name) { return m_GlobalVars.getVar(name); }
-CQXVariable* CQXCompiler::getVar(int index) { return m_GlobalVars.getVar(index); }
-int CQXCompiler::getVarCount() const { return m_GlobalVars.getVarCount(); }
-CQXVariable* CQXCompiler::getTmpVar(int index) { return m_TmpVars.getVar(index); }
-int CQXCompiler::getTmpVarCount() const { return m_TmpVars.getVarCount(); }
+CQXVariable* CQXCompiler::getVar(const std::string& name) {
+    return m_GlobalVars.getVar(name);
+}
+CQXVariable* CQXCompiler::getVar(int index) {
+    return m_GlobalVars.getVar(index);
+}
+int CQXCompiler::getVarCount() const {
+    return m_GlobalVars.getVarCount();
+}
+CQXVariable* CQXCompiler::getTmpVar(int index) {
+    return m_TmpVars.getVar(index);
+}
+int CQXCompiler::getTmpVarCount() const {
+    return m_TmpVars.getVarCount();
+}
 
-bool CQXCompiler::addFunc(CQXFunction* func) { return m_FuncManager.addFunc(func); }
-CQXFunction* CQXCompiler::getFunc(const std::string& name) { return m_FuncManager.getFunc(name); }
-int CQXCompiler::getFuncCount() const { return m_FuncManager.getFuncCount(); }
+bool CQXCompiler::addFunc(CQXFunction* func) {
+    return m_FuncManager.addFunc(func);
+}
+CQXFunction* CQXCompiler::getFunc(const std::string& name) {
+    return m_FuncManager.getFunc(name);
+}
+int CQXCompiler::getFuncCount() const {
+    return m_FuncManager.getFuncCount();
+}
 CQXFunction* CQXCompiler::getFunc(int index) {
     return m_FuncManager.getFunc(index);
 }
 
-std::string CQXCompiler::getError() { return m_Error.getError(); }
-std::string CQXCompiler::getException() { return m_Exception.getError(); }
+std::string CQXCompiler::getError() {
+    return m_Error.getError();
+}
+std::string CQXCompiler::getException() {
+    return m_Exception.getError();
+}
 eErrorType CQXCompiler::getError(int& line, int& pos, std::string& text) {
     return m_Error.getError(line, pos, text);
 }
@@ -239,11 +273,12 @@ void CQXCompiler::invalidateProgram() {
 
 bool CQXCompiler::runCompiler(const std::string& text) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    if (m_RunDepth > 0) return m_Error.setError(etSYNTAX, -1, -1, "cannot compile while a script runs");
+    if (m_RunDepth > 0)
+        return syntaxErrorAt(etSYNTAX, -1, -1, "cannot compile while a script runs");
     resetWorkingState();
     clear(false);
     if (text.size() >= static_cast<size_t>(INT_MAX))
-        return m_Error.setError(etSYNTAX, 1, 0, "script too long");
+        return syntaxErrorAt(etSYNTAX, 1, 0, "script too long");
     m_Source = text;
     m_Parser.setBuffer(m_Source);
     const CQXCompileScope counting(m_Shared);

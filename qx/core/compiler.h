@@ -11,12 +11,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "qx/compiler/dummy_func.h"
 #include "qx/core/error.h"
-#include "qx/core/export.h"
 #include "qx/core/shared_parameter.h"
+#include "qx/export.h"
 #include "qx/functions/function.h"
-#include "qx/lexer/parser.h"
+#include "qx/lexer/lexer.h"
 #include "qx/values/var_manager.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
@@ -30,6 +29,8 @@ struct sPendingOperator {
     int m_Pos;
     int m_Level;
 };
+
+class CDummyFunc;
 
 // The compiled program as the listing and the access analysis see it (program_info.cpp).
 struct sProgramView;
@@ -82,7 +83,8 @@ public:
     CQXVariable* addDoubleVar(const std::string& name, int rows, int cols);
     // Host variables over the host's own row arrays (read and written in place).
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, unsigned char** data);
-    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, unsigned short** data);
+    CQXVariable* addReferenceVar(const std::string& name, int rows, int cols,
+                                 unsigned short** data);
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, int** data);
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, float** data);
     CQXVariable* addReferenceVar(const std::string& name, int rows, int cols, double** data);
@@ -171,10 +173,16 @@ public:
     static const int kMaxNesting = 256;
 
 #ifdef QX_INTERNAL_API
-    const CQXInterpreter& getMainBlock_intern() const { return m_MainBlock; }
-    const CQXFuncManager& getFuncManager_intern() const { return m_FuncManager; }
+    const CQXInterpreter& getMainBlock_intern() const {
+        return m_MainBlock;
+    }
+    const CQXFuncManager& getFuncManager_intern() const {
+        return m_FuncManager;
+    }
     // Marks a global as declared by a script (addVarByName), so clearScript removes it.
-    void markScriptVar_intern(const CQXVariable* var) { m_ScriptVars.insert(var); }
+    void markScriptVar_intern(const CQXVariable* var) {
+        m_ScriptVars.insert(var);
+    }
 #endif
 
 private:
@@ -235,7 +243,16 @@ private:
     bool passScriptArgument(CQXInterpreter* block, CQXFunction* func, int index,
                             const sByteCodeVar& arg, bool references);
     // ---- shared compiler helpers (compiler_support.cpp) ----
+    // The one funnel of compile errors: the record takes the lexer's line and position at the
+    // moment of the error (syntaxErrorAt: a place outside the text, for refusals before lexing).
+    // All return false, so a compile function ends with `return syntaxError(...)`.
     bool syntaxError(eErrorType type, const std::string& detail = std::string());
+    bool syntaxErrorAt(eErrorType type, int line, int pos, const std::string& detail);
+    // Reads the next token (or takes the one already read) and fails with the error of the given
+    // type and detail unless it is the expected token.
+    bool expect(eTokenType token, eErrorType type, const std::string& detail = std::string());
+    bool expect(eTokenType read, eTokenType token, eErrorType type,
+                const std::string& detail = std::string());
     bool unknownName(const std::string& name);
     void emit(CQXInterpreter* block, const sByteCode& code);
     void emitAt(CQXInterpreter* block, const sByteCode& code, int line, int pos);
@@ -246,7 +263,9 @@ private:
     CQXVariable* newConst(int rows, int cols);
     CQXVariable* lookupVar(const std::string& name);
     bool enterNesting();
-    void leaveNesting() { --m_Depth; }
+    void leaveNesting() {
+        --m_Depth;
+    }
     void resetWorkingState();
     void retireProgram();
     void removeScriptFunctions();

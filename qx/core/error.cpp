@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "qx/core/numtext_internal.h"
+#include "qx/numtext_internal.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "qx/core/export.h"
+#include "qx/export.h"
 
 enum eErrorType {
     etNOERROR = 0,

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "qx/core/error.h"
-#include "qx/core/export.h"
+#include "qx/export.h"
 
 class CQXVariable;
 
@@ -28,12 +28,12 @@ public:
     // Limits of a run, set by the host through the compiler object. A copy carries the three
     // limits; the run state (instructions left, interrupt request, call depth, storage counted)
     // starts fresh.
-    long long m_InstructionLimit;      // instructions one run may execute; 0 = no limit
-    long long m_StorageLimit;          // bytes one variable may allocate; 0 = the built-in cap
-    long long m_TotalStorageLimit;     // bytes scripts' storage may hold at once; 0 = no limit
-    long long m_InstructionsLeft;      // budget of the run in progress
-    std::atomic<bool> m_bInterrupt;    // set by interrupt() from any thread
-    int m_CallDepth;                   // nesting of function calls in the run in progress
+    long long m_InstructionLimit;    // instructions one run may execute; 0 = no limit
+    long long m_StorageLimit;        // bytes one variable may allocate; 0 = the built-in cap
+    long long m_TotalStorageLimit;   // bytes scripts' storage may hold at once; 0 = no limit
+    long long m_InstructionsLeft;    // budget of the run in progress
+    std::atomic<bool> m_bInterrupt;  // set by interrupt() from any thread
+    int m_CallDepth;                 // nesting of function calls in the run in progress
     // Call sites a run-time error passed while it travelled up, innermost first. Filled only on
     // the way out of a failure (the failing instruction starts it afresh); the compiler object
     // takes it over when the failure reaches the host.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+// These functions hold the compiler object they read, so functions/ and core/ meet here.
 #include "qx/core/compiler.h"
 
 namespace {

@@ -6,17 +6,17 @@
 
 class CQXCompiler;
 
-#define QX_DECLARE_BY_NAME_FUNCTION(Class)                                                  \
-    class QX_API Class : public CQXFunction {                                               \
-    public:                                                                                 \
-        Class(const std::string& name, CQXSharedParameter* shared, CQXCompiler* compiler);  \
-        Class(const Class&) = default;                                                      \
-        Class& operator=(const Class&) = default;                                           \
-        ~Class() override;                                                                  \
-                                                                                            \
-    protected:                                                                              \
-        eInterpreterState Call(const std::vector<CQXVariable*>* args) override;             \
-        CQXCompiler* m_pCompiler; /* not owned */                                           \
+#define QX_DECLARE_BY_NAME_FUNCTION(Class)                                                 \
+    class QX_API Class : public CQXFunction {                                              \
+    public:                                                                                \
+        Class(const std::string& name, CQXSharedParameter* shared, CQXCompiler* compiler); \
+        Class(const Class&) = default;                                                     \
+        Class& operator=(const Class&) = default;                                          \
+        ~Class() override;                                                                 \
+                                                                                           \
+    protected:                                                                             \
+        eInterpreterState Call(const std::vector<CQXVariable*>* args) override;            \
+        CQXCompiler* m_pCompiler; /* not owned */                                          \
     }
 
 QX_DECLARE_BY_NAME_FUNCTION(CDeclareVarByName);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
 
 namespace {
 

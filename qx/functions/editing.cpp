@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "qx/core/numtext_internal.h"
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
+#include "qx/numtext_internal.h"
 
 namespace {
 

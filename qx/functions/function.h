@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "qx/core/error.h"
-#include "qx/core/export.h"
+#include "qx/export.h"
 #include "qx/values/var_manager.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
+// A function object holds its block (m_Block), so functions/ and vm/ include each other.
 #include "qx/vm/interpreter.h"
 
 class CQXSharedParameter;

@@ -3,11 +3,12 @@
 // Scripts compiled afterwards find both by name; nothing inside the library calls these two.
 #include <memory>
 
+// loadStdFunctions and loadStdVars are members of the compiler object, hence core/ here.
 #include "qx/core/compiler.h"
 #include "qx/functions/by_name.h"
 #include "qx/functions/constructors.h"
 #include "qx/functions/editing.h"
-#include "qx/functions/linear_algebra.h"
+#include "qx/functions/linalg_functions.h"
 #include "qx/functions/math_functions.h"
 #include "qx/functions/statistics.h"
 

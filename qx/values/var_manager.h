@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "qx/core/export.h"
+#include "qx/export.h"
 #include "qx/values/variable.h"
 
 class CQXSharedParameter;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "qx/core/export.h"
+#include "qx/export.h"
 
 class CQXSharedParameter;
 
@@ -17,10 +17,10 @@ enum eVariableType { vtSINGLE = 0, vtROW = 1, vtCOLUMN = 2, vtMATRIX = 3, vtUNDE
 
 // Who owns the storage and whether the shape may change.
 enum eVariableState {
-    vsOWNED = 0,           // one block allocated by the variable
-    vsREFERENCE = 1,       // row array and elements belong to the host or another variable
-    vsRESIZABLE = 2,       // owned, and scripts may change the shape
-    vsREFERENCE_FLAT = 3   // elements belong to the host, the one-entry row array is our own
+    vsOWNED = 0,          // one block allocated by the variable
+    vsREFERENCE = 1,      // row array and elements belong to the host or another variable
+    vsRESIZABLE = 2,      // owned, and scripts may change the shape
+    vsREFERENCE_FLAT = 3  // elements belong to the host, the one-entry row array is our own
 };
 
 // Copying: a copy of an owning variable (vsOWNED, vsRESIZABLE) gets its own storage with the
@@ -53,8 +53,8 @@ public:
     double getData(int row, int col) const;
     void setData(int row, int col, double value);
 
-    void setConst(bool isConst);               // locked
-    bool resizeVar(int rows, int cols);        // locked; only vsRESIZABLE variables, sizes >= 1
+    void setConst(bool isConst);         // locked
+    bool resizeVar(int rows, int cols);  // locked; only vsRESIZABLE variables, sizes >= 1
 
     // resizeVar and changeReference refuse (false, nothing changes) while a running call has the
     // variable bound to a reference parameter; the host function that tried it then fails.
@@ -119,9 +119,15 @@ public:
     void pinArgument_intern();
     // The call has ended, or never started: forgets the binding and releases the pin.
     void unbindArgument_intern();
-    bool isBound_intern() const { return m_pBoundTo != nullptr; }
-    bool isArgumentPinned_intern() const { return m_bBindingPinned; }
-    bool isPinned_intern() const { return m_Pins > 0; }
+    bool isBound_intern() const {
+        return m_pBoundTo != nullptr;
+    }
+    bool isArgumentPinned_intern() const {
+        return m_bBindingPinned;
+    }
+    bool isPinned_intern() const {
+        return m_Pins > 0;
+    }
 
     // Element access without bounds checks (callers check); an absent row array reads 0 and
     // ignores writes.
@@ -129,11 +135,21 @@ public:
     void setData_intern(int row, int col, double value);
     bool hasStorage() const;  // the row array of the element type is not null, rows, cols >= 1
 
-    double** getDoublePtr_intern() const { return m_ppDouble; }
-    float** getFloatPtr_intern() const { return m_ppFloat; }
-    int** getIntPtr_intern() const { return m_ppInt; }
-    unsigned short** getShortPtr_intern() const { return m_ppShort; }
-    unsigned char** getBytePtr_intern() const { return m_ppByte; }
+    double** getDoublePtr_intern() const {
+        return m_ppDouble;
+    }
+    float** getFloatPtr_intern() const {
+        return m_ppFloat;
+    }
+    int** getIntPtr_intern() const {
+        return m_ppInt;
+    }
+    unsigned short** getShortPtr_intern() const {
+        return m_ppShort;
+    }
+    unsigned char** getBytePtr_intern() const {
+        return m_ppByte;
+    }
 
     void getSinglePtr(int row, int col, unsigned char** out) const;
     void getSinglePtr(int row, int col, unsigned short** out) const;
@@ -154,17 +170,27 @@ public:
     void setView_intern(int rows, int cols, float** data);
     void setView_intern(int rows, int cols, double** data);
     void releaseView_intern();
-    void setName_intern(const std::string& name) { m_Name = name; }
+    void setName_intern(const std::string& name) {
+        m_Name = name;
+    }
 
     void examineVarType();
-    void setConst_intern(bool isConst) { m_bConst = isConst; }
+    void setConst_intern(bool isConst) {
+        m_bConst = isConst;
+    }
     // A change between owning states and reference states releases the storage first, so the
     // variable never frees memory it does not own.
     void setVarState(eVariableState state);
-    eVariableState getState_intern() const { return m_VarState; }
-    CQXSharedParameter* getShared_intern() const { return m_pShared; }
+    eVariableState getState_intern() const {
+        return m_VarState;
+    }
+    CQXSharedParameter* getShared_intern() const {
+        return m_pShared;
+    }
     bool compareVar(const CQXVariable* other) const;
-    bool operator==(const std::string& name) const { return m_Name == name; }
+    bool operator==(const std::string& name) const {
+        return m_Name == name;
+    }
     // True when some element of one variable occupies memory of an element of the other,
     // judged row by row (O(n log n) in the row counts).
     bool sharesStorageWith(const CQXVariable& other) const;

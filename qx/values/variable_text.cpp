@@ -6,8 +6,8 @@
 #include <limits>
 #include <string>
 
-#include "qx/core/numtext_internal.h"
 #include "qx/core/shared_parameter.h"
+#include "qx/numtext_internal.h"
 #include "qx/values/variable.h"
 
 namespace {

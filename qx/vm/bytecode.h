@@ -5,59 +5,61 @@
 
 #include <vector>
 
-#include "qx/lexer/parser.h"
+#include "qx/export.h"
+#include "qx/lexer/lexer.h"
+#include "qx/vm/interpreter_state.h"
 
 class CQXVariable;
 class CQXFunction;
 class CQXInterpreter;
 
 // Opcodes. Value, name, operands (A = m_Var1, B = m_Var2, R = m_pResult), effect.
-#define QX_OPCODES(X)                                                             \
+#define QX_OPCODES(X)                                                               \
     X(0, otASSIGN)        /* A, B     A := B (fill from a single, copy a matrix) */ \
-    X(1, otADD)           /* A, B, R  R := A + B */                               \
-    X(2, otSUB)           /* A, B, R  R := A - B */                               \
-    X(3, otMUL)           /* A, B, R  scalar or matrix product */                 \
-    X(4, otDIV)           /* A, B, R  R := A / b, B single */                     \
-    X(5, otCALL)          /* F, params, R  call a function object */              \
-    X(6, otBLOCK)         /* block    run a sub-block */                          \
-    X(7, otEQUAL)         /* A, B, R  all elements equal */                       \
-    X(8, otLESS)          /* A, B, R */                                           \
-    X(9, otGREATER)       /* A, B, R */                                           \
-    X(10, otNOTEQUAL)     /* A, B, R  1 - equal */                                \
-    X(11, otLESSEQUAL)    /* A, B, R */                                           \
-    X(12, otGREATEREQUAL) /* A, B, R */                                           \
-    X(13, otINC)          /* A        A := A + 1 in its own type */               \
-    X(14, otDEC)          /* A        A := A - 1 in its own type */               \
-    X(15, otNEGATE)       /* A, R     R := -A */                                  \
-    X(16, otCONDITION)    /* A, then, else, repeat */                             \
-    X(17, otAND)          /* A, B, R  a && b */                                   \
-    X(18, otOR)           /* A, B, R  a || b */                                   \
-    X(19, otPOWER)        /* A, B, R  a ^ b */                                    \
-    X(20, otELEMMUL)      /* A, B, R  A .* B */                                   \
-    X(21, otELEMDIV)      /* A, B, R  A ./ B */                                   \
-    X(22, otRETURN)       /* A, B     A := B, end with isRETURN */                \
-    X(23, otBREAK)        /*          end with isBREAK */                         \
-    X(24, otCONTINUE)     /*          end with isCONTINUE */                      \
-    X(25, otMODULO)       /* A, B, R  fmod(A, b) */                               \
-    X(26, otNOT)          /* A, R     R := (a == 0) */                            \
-    X(27, otREFERENCE)    /* A, B     reference A aliases B's storage */          \
-    X(28, otROWS)         /* A, R     R := rows of A */                           \
-    X(29, otCOLS)         /* A, R     R := cols of A */                           \
-    X(30, otSIZE)         /* A, R     R := rows x cols */                         \
-    X(31, otRESIZE)       /* A, B, R  resize R to (a, b) */                       \
-    X(32, otMIN)          /* A, R */                                              \
-    X(33, otMAX)          /* A, R */                                              \
-    X(34, otSUM)          /* A, R */                                              \
-    X(35, otMEAN)         /* A, R */                                              \
-    X(36, otMEDIAN)       /* A, R */                                              \
-    X(37, otVARIANCE)     /* A, R */                                              \
-    X(38, otSTD)          /* A, R */                                              \
-    X(39, otDETERMINANT)  /* A, R */                                              \
-    X(40, otRANK)         /* A, R */                                              \
-    X(41, otROWCONCAT)    /* A, B, R  A on top of B */                            \
-    X(42, otCOLCONCAT)    /* A, B, R  A left of B */                              \
-    X(43, otELEMAND)      /* A, B, R */                                           \
-    X(44, otELEMOR)       /* A, B, R */                                           \
+    X(1, otADD)           /* A, B, R  R := A + B */                                 \
+    X(2, otSUB)           /* A, B, R  R := A - B */                                 \
+    X(3, otMUL)           /* A, B, R  scalar or matrix product */                   \
+    X(4, otDIV)           /* A, B, R  R := A / b, B single */                       \
+    X(5, otCALL)          /* F, params, R  call a function object */                \
+    X(6, otBLOCK)         /* block    run a sub-block */                            \
+    X(7, otEQUAL)         /* A, B, R  all elements equal */                         \
+    X(8, otLESS)          /* A, B, R */                                             \
+    X(9, otGREATER)       /* A, B, R */                                             \
+    X(10, otNOTEQUAL)     /* A, B, R  1 - equal */                                  \
+    X(11, otLESSEQUAL)    /* A, B, R */                                             \
+    X(12, otGREATEREQUAL) /* A, B, R */                                             \
+    X(13, otINC)          /* A        A := A + 1 in its own type */                 \
+    X(14, otDEC)          /* A        A := A - 1 in its own type */                 \
+    X(15, otNEGATE)       /* A, R     R := -A */                                    \
+    X(16, otCONDITION)    /* A, then, else, repeat */                               \
+    X(17, otAND)          /* A, B, R  a && b */                                     \
+    X(18, otOR)           /* A, B, R  a || b */                                     \
+    X(19, otPOWER)        /* A, B, R  a ^ b */                                      \
+    X(20, otELEMMUL)      /* A, B, R  A .* B */                                     \
+    X(21, otELEMDIV)      /* A, B, R  A ./ B */                                     \
+    X(22, otRETURN)       /* A, B     A := B, end with isRETURN */                  \
+    X(23, otBREAK)        /*          end with isBREAK */                           \
+    X(24, otCONTINUE)     /*          end with isCONTINUE */                        \
+    X(25, otMODULO)       /* A, B, R  fmod(A, b) */                                 \
+    X(26, otNOT)          /* A, R     R := (a == 0) */                              \
+    X(27, otREFERENCE)    /* A, B     reference A aliases B's storage */            \
+    X(28, otROWS)         /* A, R     R := rows of A */                             \
+    X(29, otCOLS)         /* A, R     R := cols of A */                             \
+    X(30, otSIZE)         /* A, R     R := rows x cols */                           \
+    X(31, otRESIZE)       /* A, B, R  resize R to (a, b) */                         \
+    X(32, otMIN)          /* A, R */                                                \
+    X(33, otMAX)          /* A, R */                                                \
+    X(34, otSUM)          /* A, R */                                                \
+    X(35, otMEAN)         /* A, R */                                                \
+    X(36, otMEDIAN)       /* A, R */                                                \
+    X(37, otVARIANCE)     /* A, R */                                                \
+    X(38, otSTD)          /* A, R */                                                \
+    X(39, otDETERMINANT)  /* A, R */                                                \
+    X(40, otRANK)         /* A, R */                                                \
+    X(41, otROWCONCAT)    /* A, B, R  A on top of B */                              \
+    X(42, otCOLCONCAT)    /* A, B, R  A left of B */                                \
+    X(43, otELEMAND)      /* A, B, R */                                             \
+    X(44, otELEMOR)       /* A, B, R */                                             \
     X(45, otELEMXOR)      /* A, B, R */
 
 enum eOptType {
@@ -69,9 +71,6 @@ enum eOptType {
 
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
 QX_API const char* opcodeName(int opcode);
-
-// Result of running a block and of every function call.
-enum eInterpreterState { isOK = 0, isRETURN = 1, isEXCEPTION = 2, isBREAK = 3, isCONTINUE = 4 };
 
 // One operand: a whole variable, one element of it, or a range of it.
 struct QX_API sByteCodeVar {
@@ -87,7 +86,7 @@ struct QX_API sByteCodeVar {
     CQXVariable* m_pColCount = nullptr;  // range: number of columns
     bool m_bSingle = false;
     bool m_bRange = false;
-    eTokenType m_Token = ttUNKNOWN;      // the expression compiler's waiting operator
+    eTokenType m_Token = ttUNKNOWN;  // the expression compiler's waiting operator
 
     bool isIndexed() const { return m_bSingle || m_bRange; }
 };

@@ -4,14 +4,14 @@
 // return and errors travel upward). The opcodes themselves are in opcodes.cpp.
 #include "qx/vm/interpreter.h"
 
-#include "qx/core/shared_parameter.h"
-#include "qx/values/storage_fault_internal.h"
-#include "qx/vm/scalar_path_internal.h"
-
 #include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "qx/core/shared_parameter.h"
+#include "qx/values/storage_fault_internal.h"
+#include "qx/vm/scalar_path_internal.h"
 
 namespace {
 
@@ -117,10 +117,9 @@ void CQXInterpreter::clear() {
 eInterpreterState CQXInterpreter::Interprete() {
     if (m_pShared == nullptr) return run();
     if (m_pShared->m_CallDepth >= kMaxRunDepth) {
-        m_Error.setException("Call nesting too deep", m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Line,
-                             m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Pos, "");
-        noteCallSite(std::string(), m_Error.getLine(), m_Error.getPos(), true);
-        return isEXCEPTION;
+        return failAt(m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Line,
+                      m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Pos, "Call nesting too deep",
+                      std::string());
     }
     ++m_pShared->m_CallDepth;
     const eInterpreterState state = run();
@@ -371,9 +370,14 @@ eInterpreterState CQXInterpreter::stopRun(const sByteCode& code) {
 
 eInterpreterState CQXInterpreter::fail(const sByteCode& code, const char* text,
                                        const CQXVariable* named) {
-    m_Error.setException(text, code.m_Line, code.m_Pos,
-                         named != nullptr ? named->getName() : std::string());
-    noteCallSite(std::string(), code.m_Line, code.m_Pos, true);
+    return failAt(code.m_Line, code.m_Pos, text,
+                  named != nullptr ? named->getName() : std::string());
+}
+
+eInterpreterState CQXInterpreter::failAt(int line, int pos, const char* text,
+                                         const std::string& name) {
+    m_Error.setException(text, line, pos, name);
+    noteCallSite(std::string(), line, pos, true);
     return isEXCEPTION;
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "qx/core/error.h"
-#include "qx/core/export.h"
+#include "qx/export.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
 
@@ -42,8 +42,12 @@ public:
     int getByteCodeCount() const { return static_cast<int>(m_ByteCode.size()); }
 
 #ifdef QX_INTERNAL_API
-    CQXError& error_intern() { return m_Error; }
-    CQXSharedParameter* getShared_intern() const { return m_pShared; }
+    CQXError& error_intern() {
+        return m_Error;
+    }
+    CQXSharedParameter* getShared_intern() const {
+        return m_pShared;
+    }
 #endif
 
 private:
@@ -88,8 +92,10 @@ private:
     eInterpreterState runBlock(CQXInterpreter* block);
     eInterpreterState runCondition(const sByteCode& code, const CQXVariable* cond, Flow& flow);
     eInterpreterState runBranch(const sByteCode& code, bool holds, Flow& flow);
-    // The one place that records a run-time error of this block.
+    // The one place that records a run-time error of this block: at the instruction, naming
+    // the variable it accessed (failAt: at a given place, for errors before any instruction).
     eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
+    eInterpreterState failAt(int line, int pos, const char* text, const std::string& name);
     // Notes a call site of the error being unwound in the shared run state (failure path
     // only); origin starts the list afresh at the instruction where the error arose.
     void noteCallSite(const std::string& function, int line, int pos, bool origin);

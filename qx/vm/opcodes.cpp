@@ -6,7 +6,7 @@
 #include <new>
 
 #include "qx/core/run_state_internal.h"
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
 #include "qx/functions/function.h"
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/interpreter.h"

@@ -36,7 +36,8 @@ TEST(CompileErrorTest, Statements) {
         {"double a, x; while (a) x = x - 1; break;",
          "Syntaxerror on line 1, position 38. break unexpected"},
         {"return 1;", "Syntaxerror on line 1, position 5. no global return allowed"},
-        {"double a; if (a) {", "Syntaxerror on line 1, position 17. unexpected end. missing bracket?"},
+        {"double a; if (a) {",
+         "Syntaxerror on line 1, position 17. unexpected end. missing bracket?"},
         {"}", "Syntaxerror on line 1, position 0. } unexpected"},
         {"{", "Syntaxerror on line 1, position 0. unexpected end. missing bracket?"},
         {"double i; for (double i = 0; i < 3; i++;) {}",
@@ -99,7 +100,8 @@ TEST(CompileErrorTest, FunctionDefinitions) {
          "Can't refere to Expression or resizable Variable on line 1, position 46. "},
         {"func g(&r) { r = 1; } double a[]; g(a);",
          "Can't refere to Expression or resizable Variable on line 1, position 36. "},
-        {"func g(&r) { r = 1; } g(pi);", "Constant can not be LValue or Reference on line 1, position 25. "},
+        {"func g(&r) { r = 1; } g(pi);",
+         "Constant can not be LValue or Reference on line 1, position 25. "},
     });
 }
 
@@ -109,7 +111,8 @@ TEST(CompileErrorTest, AssignmentTargets) {
          "Can't change size of non resizeable Variable on line 1, position 23. "},
         {"double c[]; c[0][0].resize(2, 3);",
          "Can't change size of non resizeable Variable on line 1, position 25. "},
-        {"double r[]; r.resize(2);", "Syntaxerror on line 1, position 22. method needs more arguments"},
+        {"double r[]; r.resize(2);",
+         "Syntaxerror on line 1, position 22. method needs more arguments"},
         {"double c; c.rows;", "Syntaxerror on line 1, position 15. unknown method"},
         {"double c; c.;", "Syntaxerror on line 1, position 12. method expected"},
         {"pi = 1;", "Constant can not be LValue or Reference on line 1, position 2. "},
@@ -131,8 +134,10 @@ TEST(CompileErrorTest, Expressions) {
         {"double a; a = [1, ];", "Syntaxerror on line 1, position 18. unexpected symbol"},
         {"double a; a = [1, 2", ") or } or ] expected on line 1, position 18. "},
         {"double a; a = (1 + 2;", ") or } or ] expected on line 1, position 20. "},
-        {"double a; a = -\"AB\";", "Syntaxerror on line 1, position 18. cant't negate string constant"},
-        {"double a; a = !\"AB\";", "Syntaxerror on line 1, position 18. cant't negate string constant"},
+        {"double a; a = -\"AB\";",
+         "Syntaxerror on line 1, position 18. cant't negate string constant"},
+        {"double a; a = !\"AB\";",
+         "Syntaxerror on line 1, position 18. cant't negate string constant"},
         {"double a; a = \"\";", "Syntaxerror on line 1, position 15. empty string constant"},
         {"double a; a = \"AB", "Syntaxerror on line 1, position 16. unterminated string constant"},
         {"double a; a[1] = 2;", "( or { or [ expected on line 1, position 15. "},
@@ -144,11 +149,13 @@ TEST(CompileErrorTest, Expressions) {
 
 TEST(CompileErrorTest, Calls) {
     expectCompileErrors({
-        {"double a; a = atan2(1);", "Syntaxerror on line 1, position 21. function needs more arguments"},
+        {"double a; a = atan2(1);",
+         "Syntaxerror on line 1, position 21. function needs more arguments"},
         {"double a; a = atan2(1, 2, 3);", ") or } or ] expected on line 1, position 24. "},
         {"double a; a = atan2(1, );", "Syntaxerror on line 1, position 23. unexpected symbol"},
         {"double a; a = sin;", "( or { or [ expected on line 1, position 17. "},
-        {"double m, w; eigens(m, pi, w);", "Constant can not be LValue or Reference on line 1, position 24. "},
+        {"double m, w; eigens(m, pi, w);",
+         "Constant can not be LValue or Reference on line 1, position 24. "},
         {"double m, w; eigens(m, w.max, w);",
          "Constant can not be LValue or Reference on line 1, position 27. "},
         {"sin(1)", "Syntaxerror on line 1, position 5. colon expected"},
@@ -157,14 +164,15 @@ TEST(CompileErrorTest, Calls) {
 
 TEST(CompileErrorTest, NestingDeeperThanTheLimitFailsCleanly) {
     CQXCompiler qx;
-    std::string deep = "double a; a = " + std::string(1000000, '(') + "1" +
-                       std::string(1000000, ')') + ";";
+    std::string deep =
+        "double a; a = " + std::string(1000000, '(') + "1" + std::string(1000000, ')') + ";";
     EXPECT_FALSE(qx.runCompiler(deep));
     EXPECT_NE(qx.getError().find("nesting too deep"), std::string::npos) << qx.getError();
     std::string braces = std::string(100000, '{') + std::string(100000, '}');
     EXPECT_FALSE(qx.runCompiler(braces));
     EXPECT_NE(qx.getError().find("nesting too deep"), std::string::npos);
-    std::string literal = "double a; a = " + std::string(5000, '[') + "1" + std::string(5000, ']') + ";";
+    std::string literal =
+        "double a; a = " + std::string(5000, '[') + "1" + std::string(5000, ']') + ";";
     EXPECT_FALSE(qx.runCompiler(literal));
     // Nesting just inside the limit compiles and runs.
     int depth = CQXCompiler::kMaxNesting - 8;

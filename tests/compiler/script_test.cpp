@@ -8,13 +8,13 @@
 //   // runs: N                       run the compiled program N times (default 1)
 // Each script runs once more for every host layout (tests/support/host_layouts.h), with its
 // top-level globals lent by the host instead, and must come out exactly the same.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -141,7 +141,8 @@ std::vector<std::string> scriptFiles() {
     if (DIR* dir = opendir(QX_TEST_SCRIPTS_DIR)) {
         while (dirent* entry = readdir(dir)) {
             std::string name = entry->d_name;
-            if (name.size() > 3 && name.compare(name.size() - 3, 3, ".qx") == 0) files.push_back(name);
+            if (name.size() > 3 && name.compare(name.size() - 3, 3, ".qx") == 0)
+                files.push_back(name);
         }
         closedir(dir);
     }

@@ -250,8 +250,9 @@ TEST(CompilerObjectTest, RepeatedHostCallsRebindReferenceParameters) {
     qx.loadStdFunctions();
     CQXVariable* m = qx.addDoubleVar("m", 1, 1);
     CQXVariable* e = qx.addDoubleVar("e", 1, 1);
-    ASSERT_TRUE(qx.runCompiler("func g(&s) { s = s * 2; } func f(&r) { g(r); r = r + 1; }"
-                               "func h(&p, &q) { eigens(p, q, q); }"));
+    ASSERT_TRUE(
+        qx.runCompiler("func g(&s) { s = s * 2; } func f(&r) { g(r); r = r + 1; }"
+                       "func h(&p, &q) { eigens(p, q, q); }"));
     m->setData(0, 0, 1);
     ASSERT_TRUE(qx.callFuncByName("f", 1, m)) << qx.getException();
     ASSERT_TRUE(qx.callFuncByName("f", 1, m)) << qx.getException();

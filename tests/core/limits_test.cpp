@@ -33,7 +33,8 @@ TEST(LimitsTest, InstructionLimitStopsAnEndlessLoopWhereItRuns) {
 
 TEST(LimitsTest, InstructionLimitCountsInsideFunctionsAndHostCalls) {
     CQXCompiler qx;
-    ASSERT_TRUE(qx.runCompiler("func spin(n) { double i; for (i = 0; i < n; i++;) { } return i; }"));
+    ASSERT_TRUE(
+        qx.runCompiler("func spin(n) { double i; for (i = 0; i < n; i++;) { } return i; }"));
     CQXVariable* n = qx.addDoubleVar("n", 1, 1);
     n->setData(0, 0, 10);
     qx.setInstructionLimit(100);
@@ -120,8 +121,10 @@ TEST(LimitsTest, LongChainsOfCallsStopBeforeTheNativeStack) {
     std::string text = "func f0(x) { return x + 1; }\n";
     const int chain = CQXInterpreter::kMaxRunDepth + 50;
     for (int i = 1; i < chain; ++i)
-        text += "func f" + std::to_string(i) + "(x) { return f" + std::to_string(i - 1) + "(x) + 1; }\n";
-    text += "double shallow, deep; shallow = f100(0); deep = f" + std::to_string(chain - 1) + "(0);";
+        text += "func f" + std::to_string(i) + "(x) { return f" + std::to_string(i - 1) +
+                "(x) + 1; }\n";
+    text +=
+        "double shallow, deep; shallow = f100(0); deep = f" + std::to_string(chain - 1) + "(0);";
     ASSERT_TRUE(qx.runCompiler(text)) << qx.getError();
     EXPECT_FALSE(qx.runInterpreter());
     EXPECT_NE(qx.getException().find("Call nesting too deep"), std::string::npos);

@@ -11,7 +11,7 @@
 #include "qx/functions/by_name.h"
 #include "qx/functions/constructors.h"
 #include "qx/functions/editing.h"
-#include "qx/functions/linear_algebra.h"
+#include "qx/functions/linalg_functions.h"
 #include "qx/functions/math_functions.h"
 #include "qx/functions/statistics.h"
 

@@ -1,13 +1,13 @@
 // Unit tests of the lexer: token classes, longest-match operators, names, numbers, strings,
 // comments, and the line and position counters that every compile error's location comes from.
+#include "qx/lexer/lexer.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cmath>
 #include <string>
 #include <vector>
-
-#include "qx/lexer/parser.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Script-defined functions and the store that keeps their program's temporaries and blocks.
-#include "qx/compiler/dummy_func.h"
+#include "qx/compiler/script_function.h"
 
 #include "qx/compiler/program_store_internal.h"
 

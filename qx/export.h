@@ -1,4 +1,5 @@
-// Symbol export for the qx shared library.
+// Symbol export for the qx shared library. It stands outside the subsystem folders because
+// every one of them uses it.
 // The library is built with hidden visibility; only classes marked QX_API are visible to hosts.
 // Library-internal operations of exported classes are declared only when QX_INTERNAL_API is
 // defined (the library's own sources and its unit tests), so a host sees the public operations.

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "qx/functions/linalg_internal.h"
+#include "qx/functions/linalg_numeric_internal.h"
 
 namespace qxla {
 

@@ -2,7 +2,7 @@
 // rank, inverse, both eigen problems, the fills), the dense-matrix layer beneath them, and the
 // standard functions min, max, median, inverse, eigens and eigena called as the interpreter
 // calls them (argument checks in order, their texts, and the error record after a failure).
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
-#include "qx/functions/linalg_internal.h"
-#include "qx/functions/linear_algebra.h"
+#include "qx/functions/linalg_functions.h"
+#include "qx/functions/linalg_numeric_internal.h"
 #include "qx/functions/statistics.h"
 #include "qx/values/variable.h"
 

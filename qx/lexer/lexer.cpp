@@ -1,11 +1,11 @@
 // The lexer: the first stage of the pipeline (script text -> lexer -> compiler -> blocks of
 // instructions -> interpreter -> variables). It classifies one token at a time for the compiler
 // and keeps the line and line-start counters from which every compile error takes its position.
-#include "qx/lexer/parser.h"
+#include "qx/lexer/lexer.h"
 
 #include <climits>
 
-#include "qx/core/numtext_internal.h"
+#include "qx/numtext_internal.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Locale-independent number reading and formatting (see numtext_internal.h).
-#include "qx/core/numtext_internal.h"
-
 #include <locale.h>
 #include <stdlib.h>
 
 #include <charconv>
 #include <cmath>
 #include <system_error>
+
+#include "qx/numtext_internal.h"
 
 namespace qxtext {
 namespace {
@@ -19,9 +19,13 @@ locale_t cLocale() {
 
 }  // namespace
 
-double toDouble(const char* text, char** end) { return strtod_l(text, end, cLocale()); }
+double toDouble(const char* text, char** end) {
+    return strtod_l(text, end, cLocale());
+}
 
-long toLong(const char* text, char** end, int base) { return strtol_l(text, end, base, cLocale()); }
+long toLong(const char* text, char** end, int base) {
+    return strtol_l(text, end, base, cLocale());
+}
 
 std::string formatFixed(double value, int precision) {
     if (precision < 0) precision = 0;
@@ -31,8 +35,8 @@ std::string formatFixed(double value, int precision) {
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
     // The longest fixed form of a double: sign, 309 integer digits, point, the precision.
     char buffer[320 + kMaxPrecision];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                precision);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
     if (result.ec != std::errc()) return std::string();
     return std::string(buffer, result.ptr);
 }

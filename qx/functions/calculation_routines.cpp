@@ -1,7 +1,7 @@
 // Statistics and linear-algebra routines on variables. The interpreter runs the methods median,
 // variance, std, det and rank through them, and the standard functions inverse, eigens, eigena,
 // identity, ones and transpose use them; matrix work goes through the qxla layer.
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "qx/functions/linalg_internal.h"
+#include "qx/functions/linalg_numeric_internal.h"
 #include "qx/values/variable.h"
 
 namespace {

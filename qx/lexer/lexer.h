@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "qx/core/export.h"
+#include "qx/export.h"
 
 enum eTokenType {
     ttUNKNOWN = 0,
@@ -93,11 +93,11 @@ public:
     // The position errors report: cursor minus line start.
     int getPosition() const { return m_Cursor - m_LineStart; }
 
-    int m_Line;               // current line, 1-based
-    int m_Cursor;             // index of the next character to read
-    int m_LineStart;          // index from which positions on the current line are counted
-    const char* m_pBuffer;    // the NUL-terminated text; not owned
-    int m_TokenStart;         // value of m_Cursor where the last token began
+    int m_Line;             // current line, 1-based
+    int m_Cursor;           // index of the next character to read
+    int m_LineStart;        // index from which positions on the current line are counted
+    const char* m_pBuffer;  // the NUL-terminated text; not owned
+    int m_TokenStart;       // value of m_Cursor where the last token began
 
 protected:
     CQXParser();

@@ -1,9 +1,9 @@
 // The standard functions inverse, eigens and eigena: they check the shapes of their arguments
 // and hand the computation to CQXCalculation. The eigen decompositions deliver their results
 // through two reference arguments and leave the return variable alone.
-#include "qx/functions/linear_algebra.h"
+#include "qx/functions/linalg_functions.h"
 
-#include "qx/functions/calculation.h"
+#include "qx/functions/calculation_routines.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Locale-independent number text: reading and writing numbers exactly as the "C" locale does,
 // whatever locale the host has set, so a script reads 3.14 as 3.14 and text always carries a
-// decimal point. Library-internal; not installed.
+// decimal point. Shared by the lexer and the variables, so it stands outside the subsystem
+// folders. Library-internal; not installed.
 #pragma once
 
 #include <string>

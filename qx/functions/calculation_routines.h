@@ -3,8 +3,8 @@
 // identity, ones, transpose). The numerical work is done by the dense linear-algebra layer.
 #pragma once
 
-#include "qx/core/export.h"
-#include "qx/vm/bytecode.h"
+#include "qx/export.h"
+#include "qx/vm/interpreter_state.h"
 
 class CQXSharedParameter;
 class CQXVariable;
