@@ -194,8 +194,7 @@ eInterpreterState CQXInterpreter::failCaught(const sByteCode& code) {
         try {
             throw;
         } catch (const CQXStorageFault& fault) {
-            m_Error.setException(fault.what(), code.m_Line, code.m_Pos, fault.name());
-            return isEXCEPTION;
+            return failAt(code.m_Line, code.m_Pos, fault.what(), fault.name());
         } catch (...) {
             return fail(code, "Unknown Exception", nullptr);
         }

@@ -105,6 +105,9 @@ TEST(LimitsTest, TotalStorageLimitBoundsWhatScriptsHoldAltogether) {
               "Variable vM");
     EXPECT_EQ(qx.getVarCount() - before, 12);
     EXPECT_LE(qx.getScriptStorage(), 1 << 20);
+    // The trace starts at the refused instruction, like that of any other run-time error.
+    ASSERT_FALSE(qx.getExceptionTrace().empty());
+    EXPECT_EQ(qx.getExceptionTrace().front().m_Line, 2);
     // Temporaries count as well: each product below is a 300x300 matrix of its own.
     ASSERT_TRUE(qx.runCompiler("double s; s = (ones(300, 300) * 2 * 3 * 4 * 5).sum;"));
     EXPECT_FALSE(qx.runInterpreter());
