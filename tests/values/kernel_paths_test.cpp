@@ -141,14 +141,59 @@ TEST_F(KernelPathTest, MatrixCopyClipsLikeSingleStoresForEveryTypePair) {
 
 TEST(KernelPathFmodTest, IntegerShortcutEqualsFmodBitForBit) {
     const double inf = std::numeric_limits<double>::infinity();
-    const double xs[] = {
-        0.0,          -0.0,          7,    -7,  6,    -6,  2147483647, -2147483647,
-        2147483648.0, -2147483648.0, 1e10, 2.5, -2.5, inf, -inf,       std::nan("")};
-    const double ss[] = {3,   -3,   1,   -1,   7,           2147483647, -2147483647, 2147483648.0,
-                         0.5, 1e10, inf, -inf, std::nan("")};
+    // 2^53 - 1 is the largest whole number of the shortcut; 2^53 and beyond go to fmod.
+    const double xs[] = {0.0,
+                         -0.0,
+                         7,
+                         -7,
+                         6,
+                         -6,
+                         2147483647,
+                         -2147483647,
+                         2147483648.0,
+                         -2147483648.0,
+                         1e10,
+                         2.5,
+                         -2.5,
+                         inf,
+                         -inf,
+                         std::nan(""),
+                         9007199254740991.0,
+                         -9007199254740991.0,
+                         9007199254740992.0,
+                         -9007199254740992.0,
+                         1e15 + 1,
+                         -1e15 - 1,
+                         1e300};
+    const double ss[] = {3,
+                         -3,
+                         1,
+                         -1,
+                         7,
+                         2147483647,
+                         -2147483647,
+                         2147483648.0,
+                         0.5,
+                         1e10,
+                         inf,
+                         -inf,
+                         std::nan(""),
+                         9007199254740991.0,
+                         -9007199254740992.0,
+                         4294967296.0 * 3 + 1};
     for (double x : xs)
         for (double s : ss)
             EXPECT_EQ(bitsOf(qxmath::fmodExact(x, s)), bitsOf(std::fmod(x, s))) << x << " % " << s;
+    // Whole numbers of every magnitude up to 2^53, with divisors small and large.
+    std::uint64_t state = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double x = static_cast<double>(static_cast<std::int64_t>(state) >> (11 + i % 50));
+        const double s =
+            static_cast<double>(static_cast<std::int64_t>(state << 7) >> (11 + i % 60));
+        if (s == 0) continue;
+        ASSERT_EQ(bitsOf(qxmath::fmodExact(x, s)), bitsOf(std::fmod(x, s))) << x << " % " << s;
+    }
 }
 
 // Integer-valued products are exact in both kernels, so they must agree exactly.
