@@ -266,8 +266,8 @@ bool repointOrRefused(CQXVariable* v, F change) {
 void lendStorage(sHost& host, std::size_t k) {
     const std::size_t n = host.own.size();
     const std::size_t i = k % n;
-    const qxtest::sHostMatrixSpec& spec = host.own.spec(i);
-    if (spec.rows < 1 || spec.cols < 1) return;
+    const qxtest::sHostMatrixDesc& desc = host.own.desc(i);
+    if (desc.rows < 1 || desc.cols < 1) return;
     const std::size_t target = (k / n) % 3;
     const std::size_t type = (k / n / 3) % 5;
     if (target == 2) {

@@ -392,7 +392,7 @@ TEST_P(ScriptTest, RunsTheSameOverHostVariablesInEveryLayout) {
         const std::string runs = describeRuns(qx, script, text);
         EXPECT_EQ(runs + describeGlobals(qx, names), expected);
         for (size_t i = 0; i < vars.size(); ++i)
-            EXPECT_TRUE(host.refersTo(i, vars[i])) << host.spec(i).name;
+            EXPECT_TRUE(host.refersTo(i, vars[i])) << host.desc(i).name;
         EXPECT_TRUE(host.guardsIntact());
     }
 }

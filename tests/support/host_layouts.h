@@ -155,7 +155,7 @@ inline sStaticPool& staticPool() {
 
 // One host matrix: its name, element type, shape and values row by row (missing values are 0;
 // each must fit the element type). A flat one is always a flat reference (it needs one row).
-struct sHostMatrixSpec {
+struct sHostMatrixDesc {
     std::string name;
     eDataType type = edtDOUBLE;
     int rows = 0;
@@ -178,16 +178,16 @@ public:
         if (m_PoolTaken != 0 && pool.top == m_PoolFrom + m_PoolTaken) pool.top = m_PoolFrom;
     }
 
-    std::size_t add(sHostMatrixSpec spec) {
-        m_Matrices.push_back(sMatrix{std::move(spec), {}, {}, {}, false});
+    std::size_t add(sHostMatrixDesc desc) {
+        m_Matrices.push_back(sMatrix{std::move(desc), {}, {}, {}, false});
         return m_Matrices.size() - 1;
     }
 
     // Allocates and fills the storage of every matrix declared so far (call once).
     void build() {
         for (sMatrix& m : m_Matrices)
-            m.isFlat = m.spec.rows == 1 && m.spec.cols >= 1 &&
-                       (m.spec.flat || m_Layout == eHostLayout::Flat);
+            m.isFlat = m.desc.rows == 1 && m.desc.cols >= 1 &&
+                       (m.desc.flat || m_Layout == eHostLayout::Flat);
         if (m_Layout == eHostLayout::Interleaved) placeInterleaved();
         if (m_Layout == eHostLayout::Scattered) placeScattered();
         for (sMatrix& m : m_Matrices)
@@ -200,11 +200,11 @@ public:
     std::vector<CQXVariable*> addTo(CQXCompiler& qx) {
         std::vector<CQXVariable*> vars;
         for (sMatrix& m : m_Matrices) {
-            vars.push_back(withElementType(m.spec.type, [&](auto tag) {
+            vars.push_back(withElementType(m.desc.type, [&](auto tag) {
                 using T = std::remove_pointer_t<decltype(tag)>;
-                CQXVariable* v = qx.addReferenceVar(m.spec.name, m.isFlat ? 1 : m.spec.rows,
-                                                    m.isFlat ? 1 : m.spec.cols, rowArray<T>(m));
-                if (v != nullptr && m.isFlat && !v->changeReference(m.spec.cols, elements<T>(m)))
+                CQXVariable* v = qx.addReferenceVar(m.desc.name, m.isFlat ? 1 : m.desc.rows,
+                                                    m.isFlat ? 1 : m.desc.cols, rowArray<T>(m));
+                if (v != nullptr && m.isFlat && !v->changeReference(m.desc.cols, elements<T>(m)))
                     return static_cast<CQXVariable*>(nullptr);
                 return v;
             }));
@@ -213,7 +213,7 @@ public:
     }
 
     std::size_t size() const { return m_Matrices.size(); }
-    const sHostMatrixSpec& spec(std::size_t i) const { return m_Matrices[i].spec; }
+    const sHostMatrixDesc& desc(std::size_t i) const { return m_Matrices[i].desc; }
 
     // The host's row array of matrix i, null when T is not its element type.
     template <class T>
@@ -226,10 +226,10 @@ public:
     // columns, or v is no reference).
     bool pointAt(std::size_t i, CQXVariable* v) {
         sMatrix& m = m_Matrices[i];
-        return withElementType(m.spec.type, [&](auto tag) {
+        return withElementType(m.desc.type, [&](auto tag) {
             using T = std::remove_pointer_t<decltype(tag)>;
-            if (m.isFlat) return v->changeReference(m.spec.cols, elements<T>(m));
-            return v->changeReference(m.spec.rows, m.spec.cols, rowArray<T>(m));
+            if (m.isFlat) return v->changeReference(m.desc.cols, elements<T>(m));
+            return v->changeReference(m.desc.rows, m.desc.cols, rowArray<T>(m));
         });
     }
 
@@ -237,9 +237,9 @@ public:
     // row array holds the rows it was built with.
     bool refersTo(std::size_t i, CQXVariable* v) const {
         const sMatrix& m = m_Matrices[i];
-        if (v == nullptr || v->getDataType() != m.spec.type) return false;
-        if (v->getRows() != m.spec.rows || v->getCols() != m.spec.cols) return false;
-        return withElementType(m.spec.type, [&](auto tag) {
+        if (v == nullptr || v->getDataType() != m.desc.type) return false;
+        if (v->getRows() != m.desc.rows || v->getCols() != m.desc.cols) return false;
+        return withElementType(m.desc.type, [&](auto tag) {
             using T = std::remove_pointer_t<decltype(tag)>;
             T** rows = static_cast<T**>(m.rowArray.get());
             for (std::size_t r = 0; r < m.rowPointers.size(); ++r)
@@ -255,7 +255,7 @@ public:
 
 private:
     struct sMatrix {
-        sHostMatrixSpec spec;
+        sHostMatrixDesc desc;
         std::vector<std::unique_ptr<unsigned char[]>> blocks;  // element storage this matrix owns
         std::vector<void*> rowPointers;                        // where each row starts
         std::shared_ptr<void> rowArray;                        // the typed row array (T**)
@@ -263,9 +263,9 @@ private:
     };
 
     static std::size_t rowBytes(const sMatrix& m) {
-        return static_cast<std::size_t>(m.spec.cols) * elementSize(m.spec.type);
+        return static_cast<std::size_t>(m.desc.cols) * elementSize(m.desc.type);
     }
-    static bool hasRows(const sMatrix& m) { return !m.isFlat && m.spec.rows > 0; }
+    static bool hasRows(const sMatrix& m) { return !m.isFlat && m.desc.rows > 0; }
 
     unsigned char* heapRow(sMatrix& m) {
         m.blocks.emplace_back(new unsigned char[rowBytes(m)]);
@@ -276,7 +276,7 @@ private:
     // flat matrices: storage of the matrix's own.
     void placeOwnRows(sMatrix& m) {
         const std::size_t bytes = rowBytes(m);
-        const std::size_t rows = static_cast<std::size_t>(std::max(m.spec.rows, 0));
+        const std::size_t rows = static_cast<std::size_t>(std::max(m.desc.rows, 0));
         const bool perRow =
             !m.isFlat && (m_Layout == eHostLayout::PerRow || m_Layout == eHostLayout::Flat);
         if (perRow) {
@@ -296,15 +296,15 @@ private:
         std::size_t size = 0;
         for (const sMatrix& m : m_Matrices) {
             if (!hasRows(m)) continue;
-            mostRows = std::max(mostRows, m.spec.rows);
-            size += m.spec.rows * CGuardedBuffer::footprint(rowBytes(m));
+            mostRows = std::max(mostRows, m.desc.rows);
+            size += m.desc.rows * CGuardedBuffer::footprint(rowBytes(m));
         }
         if (mostRows == 0) return;
         m_ArenaBytes.reset(new unsigned char[size + CGuardedBuffer::kGuard]);
         m_Arena = CGuardedBuffer(m_ArenaBytes.get(), size + CGuardedBuffer::kGuard);
         for (int r = 0; r < mostRows; ++r)
             for (sMatrix& m : m_Matrices)
-                if (hasRows(m) && r < m.spec.rows)
+                if (hasRows(m) && r < m.desc.rows)
                     m.rowPointers.push_back(m_Arena.take(rowBytes(m)));
     }
 
@@ -317,10 +317,10 @@ private:
         m_Local = CGuardedBuffer(m_LocalBytes, sizeof(m_LocalBytes));
         for (sMatrix& m : m_Matrices) {
             if (!hasRows(m)) continue;
-            for (int r = 0; r < m.spec.rows; ++r) {
+            for (int r = 0; r < m.desc.rows; ++r) {
                 unsigned char* row = nullptr;
                 if (r == 0) row = m_Pool.take(rowBytes(m));
-                if (r > 0 && r == m.spec.rows - 1) row = m_Local.take(rowBytes(m));
+                if (r > 0 && r == m.desc.rows - 1) row = m_Local.take(rowBytes(m));
                 m.rowPointers.push_back(row != nullptr ? row : heapRow(m));
             }
         }
@@ -330,17 +330,17 @@ private:
 
     // Writes the values and makes the typed row array over the placed rows.
     void fill(sMatrix& m) {
-        withElementType(m.spec.type, [&](auto tag) {
+        withElementType(m.desc.type, [&](auto tag) {
             using T = std::remove_pointer_t<decltype(tag)>;
             // One entry more than there are rows, so that even a matrix without rows hands the
             // library a row array that is not null.
             auto rows = std::make_shared<std::vector<T*>>(m.rowPointers.size() + 1, nullptr);
             for (std::size_t r = 0; r < m.rowPointers.size(); ++r) {
                 T* row = static_cast<T*>(m.rowPointers[r]);
-                for (int c = 0; c < m.spec.cols; ++c) {
-                    const std::size_t k = r * static_cast<std::size_t>(m.spec.cols) + c;
+                for (int c = 0; c < m.desc.cols; ++c) {
+                    const std::size_t k = r * static_cast<std::size_t>(m.desc.cols) + c;
                     new (row + c)
-                        T(static_cast<T>(k < m.spec.values.size() ? m.spec.values[k] : 0));
+                        T(static_cast<T>(k < m.desc.values.size() ? m.desc.values[k] : 0));
                 }
                 (*rows)[r] = row;
             }
@@ -351,7 +351,7 @@ private:
     template <class T>
     static T** rowArray(sMatrix& m) {
         const bool same = withElementType(
-            m.spec.type, [](auto tag) { return std::is_same<decltype(tag), T*>::value; });
+            m.desc.type, [](auto tag) { return std::is_same<decltype(tag), T*>::value; });
         return same ? static_cast<T**>(m.rowArray.get()) : nullptr;
     }
     // The first element of the first row: what a flat reference points to.
