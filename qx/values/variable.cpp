@@ -425,25 +425,21 @@ void CQXVariable::clear() {
     m_CountedBytes = 0;
 }
 
+template <class T>
+T**& CQXVariable::rowSlot() {
+    if constexpr (std::is_same_v<T, unsigned char>) return m_ppByte;
+    if constexpr (std::is_same_v<T, unsigned short>) return m_ppShort;
+    if constexpr (std::is_same_v<T, int>) return m_ppInt;
+    if constexpr (std::is_same_v<T, float>) return m_ppFloat;
+    if constexpr (std::is_same_v<T, double>) return m_ppDouble;
+}
+
 void CQXVariable::adoptRows(int rows, int cols, eDataType type, void* rowArray) {
     m_DataType = type;
-    switch (type) {
-        case edtBYTE:
-            m_ppByte = static_cast<unsigned char**>(rowArray);
-            break;
-        case edtSHORT:
-            m_ppShort = static_cast<unsigned short**>(rowArray);
-            break;
-        case edtINT:
-            m_ppInt = static_cast<int**>(rowArray);
-            break;
-        case edtFLOAT:
-            m_ppFloat = static_cast<float**>(rowArray);
-            break;
-        case edtDOUBLE:
-            m_ppDouble = static_cast<double**>(rowArray);
-            break;
-    }
+    withType(type, [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        rowSlot<T>() = static_cast<T**>(rowArray);
+    });
     m_Rows = rows;
     m_Cols = cols;
     examineVarType();
