@@ -11,6 +11,7 @@
 
 // These functions hold the compiler object they read, so functions/ and core/ meet here.
 #include "qx/core/compiler.h"
+#include "qx/values/rows_internal.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ const char* const kNotAString = "Parameter 1 must be 1xX matrix (string) ";
 
 // No variable can hold a result without elements, so reading a variable without any is refused.
 const char* const kEmptyText = "Parameters must not be empty";
-
-// A scalar argument is element (0, 0); an argument without elements reads 0.
-double scalarAt(const std::vector<CQXVariable*>& args, std::size_t index) {
-    const CQXVariable* var = args[index];
-    return var->hasStorage() ? var->getData_intern(0, 0) : 0.0;
-}
 
 bool isString(const CQXVariable* var) {
     return var->getRows() == 1;
@@ -108,12 +103,12 @@ eInterpreterState CDeclareVarByName::Call(const std::vector<CQXVariable*>* args)
     if (!hasArgs(args)) return raiseArgumentCount();
     const CQXVariable* nameArg = (*args)[0];
     if (!isString(nameArg)) return raise(kNotAString);
-    const double rows = scalarAt(*args, 1);
+    const double rows = qxrows::scalarOf((*args)[1]);
     if (!(rows >= 1.0)) return raise("Parameter 2 (Rows) must be > 0 ");
-    const double cols = scalarAt(*args, 2);
+    const double cols = qxrows::scalarOf((*args)[2]);
     if (!(cols >= 1.0)) return raise("Parameter 3 (Columns) must be > 0 ");
     const std::string name = nameOf(nameArg);
-    const double type = std::trunc(scalarAt(*args, 3));
+    const double type = std::trunc(qxrows::scalarOf((*args)[3]));
     if (!(type >= 0.0 && type <= 4.0)) return raise("Paramter 4 is an unknown datatype");
     const AddVar add = kAddByTypeCode[static_cast<int>(type)];
     const int r = checkedSize(rows);

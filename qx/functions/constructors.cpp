@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "qx/functions/calculation_routines.h"
+#include "qx/values/rows_internal.h"
 
 namespace {
 
@@ -36,12 +37,6 @@ void seedRandom(std::uint32_t seed) {
 }
 
 // ---- Arguments ----
-
-// A scalar argument is element (0, 0); an argument without elements reads 0.
-double scalarAt(const std::vector<CQXVariable*>& args, std::size_t index) {
-    const CQXVariable* var = args[index];
-    return var->hasStorage() ? var->getData_intern(0, 0) : 0.0;
-}
 
 // Callers have checked size >= 1 (so it is not NaN). A size that does not fit the variable's
 // int fields can never be allocated, so it fails as an allocation failure does: std::bad_alloc,
@@ -80,8 +75,8 @@ CZeros::~CZeros() = default;
 // refused with the same text as 0.
 eInterpreterState CZeros::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
-    const double rows = scalarAt(*args, 0);
-    const double cols = scalarAt(*args, 1);
+    const double rows = qxrows::scalarOf((*args)[0]);
+    const double cols = qxrows::scalarOf((*args)[1]);
     if (!(rows >= 1.0)) return raise("Rows must be > 0 in Function zeros");
     if (!(cols >= 1.0)) return raise("Columns must be > 0 in Function zeros");
     const int r = checkedSize(rows);
@@ -104,8 +99,8 @@ COnes::~COnes() = default;
 
 eInterpreterState COnes::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
-    const double rows = scalarAt(*args, 0);
-    const double cols = scalarAt(*args, 1);
+    const double rows = qxrows::scalarOf((*args)[0]);
+    const double cols = qxrows::scalarOf((*args)[1]);
     if (!(rows >= 1.0)) return raise("Rows must be > 0 in Function ones");
     if (!(cols >= 1.0)) return raise("Columns must be > 0 in Function ones");
     shapeResult(m_ReturnValue, checkedSize(rows), checkedSize(cols));
@@ -124,7 +119,7 @@ CIdentity::~CIdentity() = default;
 
 eInterpreterState CIdentity::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
-    const double n = scalarAt(*args, 0);
+    const double n = qxrows::scalarOf((*args)[0]);
     if (!(n >= 1.0)) return raise("Size must be > 0 in Function ident");
     const int size = checkedSize(n);
     shapeResult(m_ReturnValue, size, size);
@@ -145,9 +140,9 @@ CLinSpace::~CLinSpace() = default;
 // the single element is NaN; it is produced without dividing by zero.
 eInterpreterState CLinSpace::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
-    const double a = scalarAt(*args, 0);
-    const double b = scalarAt(*args, 1);
-    const double n = std::trunc(scalarAt(*args, 2));
+    const double a = qxrows::scalarOf((*args)[0]);
+    const double b = qxrows::scalarOf((*args)[1]);
+    const double n = std::trunc(qxrows::scalarOf((*args)[2]));
     if (!(n > 0.0)) return raise("n must be > 0 in Function linspace");
     if (a == b) return raise("a must be != b in Function linspace");
     const int count = checkedSize(n);
@@ -170,9 +165,9 @@ CRandom::~CRandom() = default;
 // positive.
 eInterpreterState CRandom::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
-    const double rows = scalarAt(*args, 0);
-    const double cols = scalarAt(*args, 1);
-    const double max = std::trunc(scalarAt(*args, 2));
+    const double rows = qxrows::scalarOf((*args)[0]);
+    const double cols = qxrows::scalarOf((*args)[1]);
+    const double max = std::trunc(qxrows::scalarOf((*args)[2]));
     if (!(rows >= 1.0)) return raise("Rows must be > 0 in Function rand");
     if (!(cols >= 1.0)) return raise("Columns must be > 0 in Function rand");
     if (!(max >= 1.0)) return raise("Max must be > 0 in Function rand");
@@ -199,7 +194,7 @@ CRandomize::~CRandomize() = default;
 // Seeds this thread's generator; the return variable is left as it is.
 eInterpreterState CRandomize::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
-    const double seed = scalarAt(*args, 0);
+    const double seed = qxrows::scalarOf((*args)[0]);
     if (!(seed > 0.0)) return raise("Seed Parameter must be > 0");
     seedRandom(seedBits(seed));
     return isOK;

@@ -13,6 +13,7 @@
 
 #include "qx/functions/calculation_routines.h"
 #include "qx/numtext_internal.h"
+#include "qx/values/rows_internal.h"
 
 namespace {
 
@@ -21,12 +22,6 @@ using Index = std::int64_t;
 // No variable can hold a result without elements, so arguments that would give one are refused
 // rather than answered with whatever the previous call left in the result.
 const char* const kEmptyText = "Parameters must not be empty";
-
-// A scalar argument is element (0, 0); an argument without elements reads 0.
-double scalarAt(const std::vector<CQXVariable*>& args, std::size_t index) {
-    const CQXVariable* var = args[index];
-    return var->hasStorage() ? var->getData_intern(0, 0) : 0.0;
-}
 
 Index rowsOf(const CQXVariable& var) {
     return var.getRows() > 0 ? var.getRows() : 0;
@@ -66,7 +61,7 @@ int checkedSize(Index size) {
 // A position, index or count argument truncated toward zero (NaN stays NaN and fails every
 // range test of the callers, so nothing is converted before it is known to be in range).
 double truncatedAt(const std::vector<CQXVariable*>& args, std::size_t index) {
-    return std::trunc(scalarAt(args, index));
+    return std::trunc(qxrows::scalarOf(args[index]));
 }
 
 // The rows of a, with the rows of b inserted before row pos (row-major values).
@@ -280,7 +275,7 @@ eInterpreterState CSort::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
     sDense a(*(*args)[0]);
     if (a.empty()) return raise(kEmptyText);
-    const bool down = scalarAt(*args, 1) != 0.0;
+    const bool down = qxrows::scalarOf((*args)[1]) != 0.0;
     std::sort(a.m_Values.begin(), a.m_Values.end(), down ? descending : ascending);
     setReturnMatrix(checkedSize(a.m_Rows), checkedSize(a.m_Cols), a.m_Values);
     return isOK;
@@ -300,7 +295,7 @@ CWhere::~CWhere() = default;
 eInterpreterState CWhere::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
     const sDense a(*(*args)[0]);
-    const double value = scalarAt(*args, 1);
+    const double value = qxrows::scalarOf((*args)[1]);
     std::vector<double> colIndex;
     std::vector<double> rowIndex;
     for (Index r = 0; r < a.m_Rows; ++r) {
@@ -334,7 +329,7 @@ CToString::~CToString() = default;
 eInterpreterState CToString::Call(const std::vector<CQXVariable*>* args) {
     if (!hasArgs(args)) return raiseArgumentCount();
     const int precision = precisionOf(truncatedAt(*args, 1));
-    const std::string text = qxtext::formatFixed(scalarAt(*args, 0), precision);
+    const std::string text = qxtext::formatFixed(qxrows::scalarOf((*args)[0]), precision);
     std::vector<double> codes;
     codes.reserve(text.size());
     for (char ch : text) codes.push_back(static_cast<signed char>(ch));

@@ -4,6 +4,7 @@
 #include "qx/functions/linalg_functions.h"
 
 #include "qx/functions/calculation_routines.h"
+#include "qx/values/rows_internal.h"
 
 namespace {
 
@@ -11,10 +12,6 @@ namespace {
 // nothing to invert or decompose.
 bool isNxN(const CQXVariable* v) {
     return v->getRows() >= 1 && v->getRows() == v->getCols();
-}
-
-bool sameSize(const CQXVariable* a, const CQXVariable* b) {
-    return a->getRows() == b->getRows() && a->getCols() == b->getCols();
 }
 
 }  // namespace
@@ -65,7 +62,8 @@ eInterpreterState CEigenS::Call(const std::vector<CQXVariable*>* args) {
     if (!isNxN(a)) return raise("Size of Matrix 1 must be NxN");
     if (!isNxN(v)) return raise("Size of Matrix 2 (eigenvectors) must be NxN");
     if (!isNxN(d)) return raise("Size of Matrix 3 (eigenvalues) must be NxN");
-    if (!sameSize(a, v) || !sameSize(a, d)) return raise("Sizes of Matrices must be identical");
+    if (!qxrows::sameShape(a, v) || !qxrows::sameShape(a, d))
+        return raise("Sizes of Matrices must be identical");
     if (CQXCalculation(m_pShared).eigens(a, v, d) != isOK)
         return raise("Eigen decomposition failed in Function eigens");
     return isOK;
@@ -89,7 +87,7 @@ eInterpreterState CEigenA::Call(const std::vector<CQXVariable*>* args) {
     if (!isNxN(b)) return raise("Size of Matrix 2 must be NxN");
     if (!isNxN(v)) return raise("Size of Matrix 3 (eigenvectors) must be NxN");
     if (!isNxN(d)) return raise("Size of Matrix 4 (eigenvalues) must be NxN");
-    if (!sameSize(a, b) || !sameSize(a, v) || !sameSize(a, d)) {
+    if (!qxrows::sameShape(a, b) || !qxrows::sameShape(a, v) || !qxrows::sameShape(a, d)) {
         return raise("Sizes of Matrices must be identical");
     }
     if (CQXCalculation(m_pShared).eigena(a, b, v, d) != isOK)

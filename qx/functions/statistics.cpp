@@ -8,15 +8,15 @@
 #include <cstddef>
 #include <vector>
 
+#include "qx/values/rows_internal.h"
+
 namespace {
 
 const char* const kSizeText = "Size of Parameters must be equal";
 // A result has at least one element, so arguments without any cannot be combined.
 const char* const kEmptyText = "Parameters must not be empty";
 
-bool sameShape(const CQXVariable* a, const CQXVariable* b) {
-    return a->getRows() == b->getRows() && a->getCols() == b->getCols();
-}
+using qxrows::sameShape;
 
 // b when it is less than or equal to a, or when the two are unordered (a NaN on either side).
 double pickMin(double a, double b) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qx/values/product_internal.h"
+#include "qx/values/rows_internal.h"
 #include "qx/values/variable.h"
 
 namespace qxproduct {
@@ -60,25 +61,6 @@ ConstView operandOf(T** rows, int n, int cols, std::vector<double>& packed) {
     return ConstView(packed.data(), n, cols, Eigen::OuterStride<>(cols));
 }
 
-// Calls f with the variable's row array in its element type; false when it has none or a row
-// among the first n is absent.
-template <class F>
-bool withPresentRows(const CQXVariable& v, int n, F&& f) {
-    switch (v.getDataType()) {
-        case edtBYTE:
-            return allRowsPresent(v.getBytePtr_intern(), n) && (f(v.getBytePtr_intern()), true);
-        case edtSHORT:
-            return allRowsPresent(v.getShortPtr_intern(), n) && (f(v.getShortPtr_intern()), true);
-        case edtINT:
-            return allRowsPresent(v.getIntPtr_intern(), n) && (f(v.getIntPtr_intern()), true);
-        case edtFLOAT:
-            return allRowsPresent(v.getFloatPtr_intern(), n) && (f(v.getFloatPtr_intern()), true);
-        case edtDOUBLE:
-            return allRowsPresent(v.getDoublePtr_intern(), n) && (f(v.getDoublePtr_intern()), true);
-    }
-    return false;
-}
-
 // Writes the product into out, in place when out's rows are equally spaced, else through a
 // contiguous result copied row by row.
 void store(double** out, int rows, int cols, const ConstView& a, const ConstView& b) {
@@ -101,9 +83,11 @@ bool blockedProduct(double** out, const CQXVariable& a, const CQXVariable& b, in
     std::vector<double> packedA;
     std::vector<double> packedB;
     bool done = false;
-    withPresentRows(a, rows, [&](auto** ra) {
+    qxrows::withRows(a, [&](auto** ra) {
+        if (!allRowsPresent(ra, rows)) return;
         const ConstView va = operandOf(ra, rows, inner, packedA);
-        withPresentRows(b, inner, [&](auto** rb) {
+        qxrows::withRows(b, [&](auto** rb) {
+            if (!allRowsPresent(rb, inner)) return;
             store(out, rows, cols, va, operandOf(rb, inner, cols, packedB));
             done = true;
         });

@@ -14,66 +14,19 @@
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
 
 namespace {
 
-template <class T>
-constexpr eDataType dataTypeOf();
-template <>
-constexpr eDataType dataTypeOf<unsigned char>() {
-    return edtBYTE;
-}
-template <>
-constexpr eDataType dataTypeOf<unsigned short>() {
-    return edtSHORT;
-}
-template <>
-constexpr eDataType dataTypeOf<int>() {
-    return edtINT;
-}
-template <>
-constexpr eDataType dataTypeOf<float>() {
-    return edtFLOAT;
-}
-template <>
-constexpr eDataType dataTypeOf<double>() {
-    return edtDOUBLE;
-}
-
-// Element type behind a row-array type such as double**.
-template <class RowArray>
-using ElemOf = std::remove_pointer_t<std::remove_pointer_t<RowArray>>;
-
-// Calls f with the row array of the variable's element type (which may be null).
-template <class F>
-void withRows(const CQXVariable& v, F&& f) {
-    switch (v.getDataType()) {
-        case edtBYTE:
-            f(v.getBytePtr_intern());
-            break;
-        case edtSHORT:
-            f(v.getShortPtr_intern());
-            break;
-        case edtINT:
-            f(v.getIntPtr_intern());
-            break;
-        case edtFLOAT:
-            f(v.getFloatPtr_intern());
-            break;
-        case edtDOUBLE:
-            f(v.getDoublePtr_intern());
-            break;
-    }
-}
+using qxrows::clippingOn;
+using qxrows::dataTypeOf;
+using qxrows::ElemOf;
+using qxrows::withRowArray;
+using qxrows::withType;
 
 std::recursive_mutex* lockOf(CQXSharedParameter* shared) {
     return shared != nullptr ? &shared->m_Lock : nullptr;
-}
-
-// A variable made without shared parameters behaves as with the default options.
-bool clippingOn(const CQXSharedParameter* shared) {
-    return shared == nullptr || shared->m_bClipping;
 }
 
 // Conversion toward zero to 32 bits. Values outside the 32-bit range and NaN have no 32-bit
@@ -185,19 +138,9 @@ T** allocateBlock(int rows, int cols, std::uint64_t limit = kMaxBlockBytes) {
 }
 
 void* allocateFor(eDataType type, int rows, int cols) {
-    switch (type) {
-        case edtBYTE:
-            return allocateBlock<unsigned char>(rows, cols);
-        case edtSHORT:
-            return allocateBlock<unsigned short>(rows, cols);
-        case edtINT:
-            return allocateBlock<int>(rows, cols);
-        case edtFLOAT:
-            return allocateBlock<float>(rows, cols);
-        case edtDOUBLE:
-            return allocateBlock<double>(rows, cols);
-    }
-    return nullptr;
+    return withType(type, [&](auto tag) -> void* {
+        return allocateBlock<typename decltype(tag)::type>(rows, cols);
+    });
 }
 
 template <class T>
@@ -214,19 +157,8 @@ std::uint64_t blockBytesOf(int rows, int cols) {
 // Size of the block initialize would allocate (0 for sizes below 1), UINT64_MAX when it does
 // not fit in 64 bits.
 std::uint64_t ownedBytes(eDataType type, int rows, int cols) {
-    switch (type) {
-        case edtBYTE:
-            return blockBytesOf<unsigned char>(rows, cols);
-        case edtSHORT:
-            return blockBytesOf<unsigned short>(rows, cols);
-        case edtINT:
-            return blockBytesOf<int>(rows, cols);
-        case edtFLOAT:
-            return blockBytesOf<float>(rows, cols);
-        case edtDOUBLE:
-            return blockBytesOf<double>(rows, cols);
-    }
-    return 0;
+    return withType(
+        type, [&](auto tag) { return blockBytesOf<typename decltype(tag)::type>(rows, cols); });
 }
 
 // Admits a new owned block of the given size for the variable name: the host's limit for one
@@ -313,7 +245,7 @@ struct RowInterval {
 template <class F>
 void forEachRow(const CQXVariable& v, F&& f) {
     if (!v.hasStorage()) return;
-    withRows(v, [&](auto rowArray) {
+    withRowArray(v, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         const std::uintptr_t bytes = sizeof(T) * static_cast<std::uintptr_t>(v.getCols());
         for (int r = 0; r < v.getRows(); ++r) {
@@ -421,7 +353,7 @@ void CQXVariable::copyFrom(const CQXVariable& other) {
 // duplicated over the same elements, and anything else is shared.
 void* CQXVariable::duplicateStorage(const CQXVariable& src, long long* counted) {
     void* result = nullptr;
-    withRows(src, [&](auto rowArray) {
+    withRowArray(src, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         if (rowArray == nullptr) return;
         if (src.ownsBlock()) {
@@ -493,25 +425,21 @@ void CQXVariable::clear() {
     m_CountedBytes = 0;
 }
 
+template <class T>
+T**& CQXVariable::rowSlot() {
+    if constexpr (std::is_same_v<T, unsigned char>) return m_ppByte;
+    if constexpr (std::is_same_v<T, unsigned short>) return m_ppShort;
+    if constexpr (std::is_same_v<T, int>) return m_ppInt;
+    if constexpr (std::is_same_v<T, float>) return m_ppFloat;
+    if constexpr (std::is_same_v<T, double>) return m_ppDouble;
+}
+
 void CQXVariable::adoptRows(int rows, int cols, eDataType type, void* rowArray) {
     m_DataType = type;
-    switch (type) {
-        case edtBYTE:
-            m_ppByte = static_cast<unsigned char**>(rowArray);
-            break;
-        case edtSHORT:
-            m_ppShort = static_cast<unsigned short**>(rowArray);
-            break;
-        case edtINT:
-            m_ppInt = static_cast<int**>(rowArray);
-            break;
-        case edtFLOAT:
-            m_ppFloat = static_cast<float**>(rowArray);
-            break;
-        case edtDOUBLE:
-            m_ppDouble = static_cast<double**>(rowArray);
-            break;
-    }
+    withType(type, [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        rowSlot<T>() = static_cast<T**>(rowArray);
+    });
     m_Rows = rows;
     m_Cols = cols;
     examineVarType();
@@ -654,7 +582,7 @@ bool CQXVariable::changeReference_intern(int rows, int cols, double** data) {
 // or a view that is re-pointed right after.
 bool CQXVariable::bindCopyOf_intern(const CQXVariable& src) {
     if (!isReferenceState(m_VarState) || !src.hasStorage()) return false;
-    withRows(src, [&](auto rowArray) {
+    withRowArray(src, [&](auto rowArray) {
         const int rows = src.m_Rows;
         const int cols = src.m_Cols;
         auto copy = cloneRowArray(rowArray, rows);
@@ -672,8 +600,8 @@ bool CQXVariable::bindArgument_intern(const CQXVariable& src, CQXVariable& owner
     unbindArgument_intern();
     if (!src.hasStorage()) return false;
     if (&src == &owner) {
-        withRows(src,
-                 [&](auto rowArray) { bindRows(src.m_Rows, src.m_Cols, rowArray, vsREFERENCE); });
+        withRowArray(
+            src, [&](auto rowArray) { bindRows(src.m_Rows, src.m_Cols, rowArray, vsREFERENCE); });
     } else if (!bindCopyOf_intern(src)) {
         return false;
     }
@@ -731,7 +659,7 @@ void CQXVariable::setData(int row, int col, double value) {
 
 double CQXVariable::getData_intern(int row, int col) const {
     double value = 0.0;
-    withRows(*this, [&](auto rowArray) {
+    withRowArray(*this, [&](auto rowArray) {
         const auto* element = elementPtr(rowArray, row, col, m_Rows, m_Cols);
         if (element != nullptr) value = static_cast<double>(*element);
     });
@@ -739,7 +667,7 @@ double CQXVariable::getData_intern(int row, int col) const {
 }
 
 void CQXVariable::setData_intern(int row, int col, double value) {
-    withRows(*this, [&](auto rowArray) {
+    withRowArray(*this, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         T* element = elementPtr(rowArray, row, col, m_Rows, m_Cols);
         if (element != nullptr) *element = plainConvert<T>(value);
@@ -748,7 +676,7 @@ void CQXVariable::setData_intern(int row, int col, double value) {
 
 bool CQXVariable::hasStorage() const {
     bool present = false;
-    withRows(*this, [&](auto rowArray) { present = rowArray != nullptr; });
+    withRowArray(*this, [&](auto rowArray) { present = rowArray != nullptr; });
     return present && m_Rows >= 1 && m_Cols >= 1;
 }
 
@@ -847,8 +775,8 @@ void CQXVariable::setConst(bool isConst) {
 
 void CQXVariable::setsingle(double value) {
     if (!hasStorage()) return;
-    const bool clip = clippingOn(m_pShared);
-    withRows(*this, [&](auto rowArray) {
+    const bool clip = clippingOn(*this);
+    withRowArray(*this, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         const T stored = storeConvert<T>(value, clip);
         for (int r = 0; r < m_Rows; ++r) {
@@ -873,11 +801,12 @@ void CQXVariable::setmatrix(const CQXVariable* src) {
             for (int c = 0; c < cols; ++c) snapshot.push_back(src->getData_intern(r, c));
         }
     }
-    const bool clip = clippingOn(m_pShared);
-    withRows(*this, [&](auto rowArray) {
+    const bool clip = clippingOn(*this);
+    withRowArray(*this, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         if (snapshot.empty()) {
-            withRows(*src, [&](auto srcRows) { copyRows(rowArray, srcRows, rows, cols, clip); });
+            withRowArray(*src,
+                         [&](auto srcRows) { copyRows(rowArray, srcRows, rows, cols, clip); });
             return;
         }
         std::size_t k = 0;

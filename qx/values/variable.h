@@ -236,6 +236,9 @@ public:
 private:
     void copyFrom(const CQXVariable& other);
     void adoptRows(int rows, int cols, eDataType type, void* rowArray);
+    // The row-array member of element type T (defined in variable.cpp).
+    template <class T>
+    T**& rowSlot();
     // Typed bodies shared by the five overloads of each family (defined in variable.cpp).
     template <class T>
     bool changeReferenceFlat(int count, T* data);

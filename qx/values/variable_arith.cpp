@@ -34,17 +34,13 @@ Extent common(const CQXVariable& x, const CQXVariable& y, const CQXVariable& z) 
     return {std::min(xy.rows, z.getRows()), std::min(xy.cols, z.getCols())};
 }
 
+using qxrows::clippingOn;
 using qxrows::withRows;
 
 // A record without shared parameters behaves like a fresh one: both options on.
 bool smartErrorOn(const CQXVariable& v) {
     const CQXSharedParameter* shared = v.getShared_intern();
     return shared == nullptr || shared->m_bSmartError;
-}
-
-bool clippingOn(const CQXVariable& v) {
-    const CQXSharedParameter* shared = v.getShared_intern();
-    return shared == nullptr || shared->m_bClipping;
 }
 
 // out(i, j) := op(a(i, j)) over the extent.

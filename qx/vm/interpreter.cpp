@@ -6,23 +6,19 @@
 
 #include <cstddef>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 namespace {
 
-bool isSingle(const CQXVariable* v) {
-    return v != nullptr && v->getVarType() == vtSINGLE;
-}
-
-// Element (0, 0) as a double; a variable without storage reads 0.
-double scalarOf(const CQXVariable* v) {
-    return v->hasStorage() ? v->getData_intern(0, 0) : 0.0;
-}
+using qxrows::isSingle;
+using qxrows::scalarOf;
 
 // An index read from a double and truncated toward zero must lie in 0 .. limit-1. The test is
 // made on the double, so NaN and values beyond the int range never reach the conversion.
@@ -239,26 +235,12 @@ bool CQXInterpreter::resolveElement(const sByteCode& code, int which, CQXVariabl
     }
     CQXVariable& view = m_ElemView[which];
     ViewCell& cell = m_Cells[which];
-    switch (var.getDataType()) {
-        case edtBYTE:
-            pointElement(var, row, col, cell.b, view);
-            break;
-        case edtSHORT:
-            pointElement(var, row, col, cell.s, view);
-            break;
-        case edtINT:
-            pointElement(var, row, col, cell.i, view);
-            break;
-        case edtFLOAT:
-            pointElement(var, row, col, cell.f, view);
-            break;
-        case edtDOUBLE:
-            pointElement(var, row, col, cell.d, view);
-            break;
-        default:
-            view.setView_intern(1, 1, static_cast<double**>(nullptr));
-            break;
-    }
+    const bool known = qxrows::withType(var.getDataType(), [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        pointElement(var, row, col, std::get<T*>(cell), view);
+        return true;
+    });
+    if (!known) view.setView_intern(1, 1, static_cast<double**>(nullptr));
     out = &view;
     return true;
 }
@@ -288,26 +270,12 @@ bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& op
     ops.rangeBuilt[which] = true;
     CQXVariable& view = m_RangeView[which];
     RangeRows& rows = m_RangeRows[which];
-    switch (var.getDataType()) {
-        case edtBYTE:
-            pointRange(var, r0, nr, c0, nc, rows.b, view);
-            break;
-        case edtSHORT:
-            pointRange(var, r0, nr, c0, nc, rows.s, view);
-            break;
-        case edtINT:
-            pointRange(var, r0, nr, c0, nc, rows.i, view);
-            break;
-        case edtFLOAT:
-            pointRange(var, r0, nr, c0, nc, rows.f, view);
-            break;
-        case edtDOUBLE:
-            pointRange(var, r0, nr, c0, nc, rows.d, view);
-            break;
-        default:
-            view.setView_intern(nr, nc, static_cast<double**>(nullptr));
-            break;
-    }
+    const bool known = qxrows::withType(var.getDataType(), [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        pointRange(var, r0, nr, c0, nc, std::get<std::vector<T*>>(rows), view);
+        return true;
+    });
+    if (!known) view.setView_intern(nr, nc, static_cast<double**>(nullptr));
     out = &view;
     return true;
 }

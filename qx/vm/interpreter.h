@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "qx/core/error.h"
@@ -52,21 +53,10 @@ public:
 
 private:
     // One operand's element cell: the one-entry row array of its element view.
-    union ViewCell {
-        unsigned char* b;
-        unsigned short* s;
-        int* i;
-        float* f;
-        double* d;
-    };
+    using ViewCell = std::tuple<unsigned char*, unsigned short*, int*, float*, double*>;
     // Row arrays of one operand's range view; their capacity is kept between instructions.
-    struct RangeRows {
-        std::vector<unsigned char*> b;
-        std::vector<unsigned short*> s;
-        std::vector<int*> i;
-        std::vector<float*> f;
-        std::vector<double*> d;
-    };
+    using RangeRows = std::tuple<std::vector<unsigned char*>, std::vector<unsigned short*>,
+                                 std::vector<int*>, std::vector<float*>, std::vector<double*>>;
     // The operands of the instruction being run: the named variables, or the views that
     // resolution put in their place, and which range views must be released afterwards.
     struct Operands {

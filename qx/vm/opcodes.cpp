@@ -8,10 +8,15 @@
 #include "qx/core/run_state_internal.h"
 #include "qx/functions/calculation_routines.h"
 #include "qx/functions/function.h"
+#include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/interpreter.h"
 
 namespace {
+
+using qxrows::isSingle;
+using qxrows::sameShape;
+using qxrows::scalarOf;
 
 // The operands of one instruction after resolution: A and B may be views, R is the result.
 struct Args {
@@ -62,19 +67,6 @@ bool hasOperands(int opcode, const Args& x) {
     const unsigned char needs = kNeeds[opcode];
     return !((needs & kA) && x.A == nullptr) && !((needs & kB) && x.B == nullptr) &&
            !((needs & kR) && x.R == nullptr);
-}
-
-bool isSingle(const CQXVariable* v) {
-    return v->getVarType() == vtSINGLE;
-}
-
-// Element (0, 0) as a double; a variable without storage reads 0.
-double scalar(const CQXVariable* v) {
-    return v->hasStorage() ? v->getData_intern(0, 0) : 0.0;
-}
-
-bool sameShape(const CQXVariable* a, const CQXVariable* b) {
-    return a->getRows() == b->getRows() && a->getCols() == b->getCols();
 }
 
 // src has at least dst's rows and columns, so copying dst's shape out of src stays inside it.
@@ -150,7 +142,7 @@ bool resizeAndCopy(CQXVariable* A, const CQXVariable* B) {
 
 Fault opAssign(const Args& x) {
     if (isSingle(x.B)) {
-        x.A->setsingle(scalar(x.B));
+        x.A->setsingle(scalarOf(x.B));
         return kDone;
     }
     if (!x.A->compareVar(x.B)) {
@@ -169,7 +161,7 @@ Fault opReturn(const Args& x) {
     if (x.A == nullptr || x.B == nullptr) return kDone;
     if (!x.A->compareVar(x.B) && resizeAndCopy(x.A, x.B)) return kDone;
     if (isSingle(x.B)) {
-        x.A->setsingle(scalar(x.B));
+        x.A->setsingle(scalarOf(x.B));
         return kDone;
     }
     if (!covers(x.B, x.A)) return onA(kSizeMismatch);
@@ -181,12 +173,12 @@ Fault opReturn(const Args& x) {
 bool mulByScalar(const Args& x, Fault& fault) {
     if (isSingle(x.B)) {
         fault = sizeR(x, x.A);
-        if (fault.ok()) x.R->mulsingle(scalar(x.B), x.A);
+        if (fault.ok()) x.R->mulsingle(scalarOf(x.B), x.A);
         return true;
     }
     if (isSingle(x.A)) {
         fault = sizeR(x, x.B);
-        if (fault.ok()) x.R->mulsingle(scalar(x.A), x.B);
+        if (fault.ok()) x.R->mulsingle(scalarOf(x.A), x.B);
         return true;
     }
     return false;
@@ -196,10 +188,10 @@ Fault opAdd(const Args& x) {
     Fault fault = kDone;
     if (isSingle(x.B)) {
         fault = sizeR(x, x.A);
-        if (fault.ok()) x.R->addsingle(scalar(x.B), x.A);
+        if (fault.ok()) x.R->addsingle(scalarOf(x.B), x.A);
     } else if (isSingle(x.A)) {
         fault = sizeR(x, x.B);
-        if (fault.ok()) x.R->addsingle(scalar(x.A), x.B);
+        if (fault.ok()) x.R->addsingle(scalarOf(x.A), x.B);
     } else {
         if (!sameShape(x.A, x.B)) return onA("Size mismatch in Addition");
         fault = sizeR(x, x.A);
@@ -215,7 +207,7 @@ Fault opSub(const Args& x) {
     if (!isSingle(x.B) && !sameShape(x.A, x.B)) return onA("Size mismatch in Subtraction");
     if (!sized.ok()) return sized;
     if (isSingle(x.B)) {
-        x.R->subsingle(scalar(x.B), x.A);
+        x.R->subsingle(scalarOf(x.B), x.A);
     } else {
         x.R->submatrix(x.B, x.A);
     }
@@ -235,7 +227,7 @@ Fault opDiv(const Args& x) {
     const Fault sized = sizeR(x, x.A);
     if (!isSingle(x.B)) return onA("Can only divide by SINGLE");
     if (!sized.ok()) return sized;
-    if (!x.R->divsingle(scalar(x.B), x.A)) return onA("Division by zero");
+    if (!x.R->divsingle(scalarOf(x.B), x.A)) return onA("Division by zero");
     return kDone;
 }
 
@@ -253,7 +245,7 @@ Fault opElemDiv(const Args& x) {
     const Fault fault = sizeR(x, x.A);
     if (!fault.ok()) return fault;
     const bool divided =
-        isSingle(x.B) ? x.R->divsingle(scalar(x.B), x.A) : x.R->elementdiv(x.B, x.A);
+        isSingle(x.B) ? x.R->divsingle(scalarOf(x.B), x.A) : x.R->elementdiv(x.B, x.A);
     return divided ? kDone : onA("Division by zero");
 }
 
@@ -264,8 +256,8 @@ using SingleRelation = bool (CQXVariable::*)(double) const;
 using MatrixRelation = bool (CQXVariable::*)(const CQXVariable*) const;
 
 bool relation(const Args& x, SingleRelation rel, SingleRelation mirrored, MatrixRelation matrix) {
-    if (isSingle(x.B)) return (x.A->*rel)(scalar(x.B));
-    if (isSingle(x.A)) return (x.B->*mirrored)(scalar(x.A));
+    if (isSingle(x.B)) return (x.A->*rel)(scalarOf(x.B));
+    if (isSingle(x.A)) return (x.B->*mirrored)(scalarOf(x.A));
     return sameShape(x.A, x.B) && (x.A->*matrix)(x.B);
 }
 
@@ -291,12 +283,12 @@ Fault opNegate(const Args& x) {
 }
 
 Fault opAnd(const Args& x) {
-    putScalar(x.R, scalar(x.A) != 0.0 && scalar(x.B) != 0.0 ? 1.0 : 0.0);
+    putScalar(x.R, scalarOf(x.A) != 0.0 && scalarOf(x.B) != 0.0 ? 1.0 : 0.0);
     return kDone;
 }
 
 Fault opOr(const Args& x) {
-    putScalar(x.R, scalar(x.A) != 0.0 || scalar(x.B) != 0.0 ? 1.0 : 0.0);
+    putScalar(x.R, scalarOf(x.A) != 0.0 || scalarOf(x.B) != 0.0 ? 1.0 : 0.0);
     return kDone;
 }
 
@@ -304,18 +296,18 @@ Fault opOr(const Args& x) {
 Fault opPower(const Args& x) {
     if (!isSingle(x.A)) return onA("Base must be SINGLE");
     if (!isSingle(x.B)) return onB("Exponent must be SINGLE");
-    if (!x.R->powersingle(scalar(x.B), scalar(x.A))) return onA("Undefined power operation");
+    if (!x.R->powersingle(scalarOf(x.B), scalarOf(x.A))) return onA("Undefined power operation");
     return kDone;
 }
 
 // R keeps its shape; the kernel bounds its walk by both R and A.
 Fault opModulo(const Args& x) {
-    if (!x.R->modulosingle(scalar(x.B), x.A)) return onA("Modulo by 0 not defined");
+    if (!x.R->modulosingle(scalarOf(x.B), x.A)) return onA("Modulo by 0 not defined");
     return kDone;
 }
 
 Fault opNot(const Args& x) {
-    x.R->setsingle(scalar(x.A) == 0.0 ? 1.0 : 0.0);
+    x.R->setsingle(scalarOf(x.A) == 0.0 ? 1.0 : 0.0);
     return kDone;
 }
 
@@ -338,8 +330,8 @@ Fault opReference(const sByteCode& code, const Args& x) {
 Fault opResize(const Args& x) {
     if (!isSingle(x.A)) return onA("Parameter 1 must be single");
     if (!isSingle(x.B)) return onB("Parameter 2 must be single");
-    const double rows = std::trunc(scalar(x.A));
-    const double cols = std::trunc(scalar(x.B));
+    const double rows = std::trunc(scalarOf(x.A));
+    const double cols = std::trunc(scalarOf(x.B));
     if (!(rows >= 1.0)) return onA("Parameter 1 must be greater than zero");
     if (!(cols >= 1.0)) return onB("Parameter 2 must be greater than zero");
     if (rows > INT_MAX || cols > INT_MAX) throw std::bad_alloc();
@@ -428,7 +420,7 @@ bool xorRule(double a, double b) {
 Fault opElemLogic(const Args& x, ElementKernel kernel, ScalarRule rule) {
     if (isSingle(x.A) && isSingle(x.B)) {
         const Fault fault = sizeR(x, 1, 1);
-        if (fault.ok()) putScalar(x.R, rule(scalar(x.A), scalar(x.B)) ? 1.0 : 0.0);
+        if (fault.ok()) putScalar(x.R, rule(scalarOf(x.A), scalarOf(x.B)) ? 1.0 : 0.0);
         return fault;
     }
     if (!sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Multiplication");

@@ -7,6 +7,7 @@
 #include <cfloat>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/rows_internal.h"
 #include "qx/values/scalar_math_internal.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
@@ -28,11 +29,6 @@ inline double* cell(const CQXVariable* v) {
         return nullptr;
     double** rows = v->getDoublePtr_intern();
     return rows != nullptr ? rows[0] : nullptr;
-}
-
-inline bool clipping(const CQXVariable* v) {
-    const CQXSharedParameter* shared = v->getShared_intern();
-    return shared == nullptr || shared->m_bClipping;
 }
 
 // A double store with the clipping rule: only the infinities move, NaN passes unchanged.
@@ -80,7 +76,7 @@ inline Outcome dividing(const sByteCode& code, double a, F f) {
 inline Outcome assign(const sByteCode& code, double* a, Outcome done) {
     const double* b = cell(code.m_Var2.m_pVar);
     if (b == nullptr) return Outcome::kGeneral;
-    *a = clipped(*b, clipping(code.m_Var1.m_pVar));
+    *a = clipped(*b, qxrows::clippingOn(*code.m_Var1.m_pVar));
     return done;
 }
 
@@ -109,7 +105,7 @@ inline Outcome run(const sByteCode& code, bool& holds) {
             return Outcome::kCondition;
         case otINC:
         case otDEC:
-            step(a, clipping(code.m_Var1.m_pVar), code.m_Opt == otINC);
+            step(a, qxrows::clippingOn(*code.m_Var1.m_pVar), code.m_Opt == otINC);
             return Outcome::kDone;
         case otASSIGN:
             return assign(code, a, Outcome::kDone);
