@@ -53,9 +53,18 @@ bool CQXCompiler::getSmartError() const {
     return m_Shared.m_bSmartError;
 }
 
+namespace {
+
+// The three limits share one rule: set under the lock, and 0 (none) for anything not positive.
+void setLimit(CQXSharedParameter& shared, long long CQXSharedParameter::*limit, long long value) {
+    CQXCriticalSectionLock lock(&shared.m_Lock);
+    shared.*limit = value > 0 ? value : 0;
+}
+
+}  // namespace
+
 void CQXCompiler::setInstructionLimit(long long n) {
-    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    m_Shared.m_InstructionLimit = n > 0 ? n : 0;
+    setLimit(m_Shared, &CQXSharedParameter::m_InstructionLimit, n);
 }
 
 long long CQXCompiler::getInstructionLimit() const {
@@ -67,8 +76,7 @@ void CQXCompiler::interrupt() {
 }
 
 void CQXCompiler::setStorageLimit(long long bytes) {
-    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    m_Shared.m_StorageLimit = bytes > 0 ? bytes : 0;
+    setLimit(m_Shared, &CQXSharedParameter::m_StorageLimit, bytes);
 }
 
 long long CQXCompiler::getStorageLimit() const {
@@ -76,8 +84,7 @@ long long CQXCompiler::getStorageLimit() const {
 }
 
 void CQXCompiler::setTotalStorageLimit(long long bytes) {
-    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    m_Shared.m_TotalStorageLimit = bytes > 0 ? bytes : 0;
+    setLimit(m_Shared, &CQXSharedParameter::m_TotalStorageLimit, bytes);
 }
 
 long long CQXCompiler::getTotalStorageLimit() const {
