@@ -6,6 +6,10 @@
 //   // expect run-time error: TEXT   the full getException() text
 //   // option: no-clipping | no-smart-error
 //   // runs: N                       run the compiled program N times (default 1)
+// A line "// ==== TITLE" starts a case: a file with cases runs each case as a script of its own,
+// made of the lines before the first case (shared declarations) and the case's lines; every
+// other line is left empty, so lines and positions are those of the file. Related failures,
+// each with its own expected error, share one file this way.
 // Each script runs once more for every host layout (tests/support/host_layouts.h), with its
 // top-level globals lent by the host instead, and must come out exactly the same.
 #include <dirent.h>
@@ -124,13 +128,42 @@ void parseDirective(Script& script, const std::string& line) {
     }
 }
 
-Script loadScript(const std::string& path) {
-    Script script;
-    script.path = path;
+// The text of case `which` (from 1; -1: the whole file): the shared lines, the case's own lines, and
+// an empty line for every other line.
+std::string caseText(const std::string& text, int which) {
+    std::istringstream lines(text);
+    std::string out;
+    int current = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 7, "// ====") == 0) ++current;
+        if (which < 0 || current == 0 || current == which) out += line;
+        out += '\n';
+    }
+    return out;
+}
+
+int caseCount(const std::string& text) {
+    std::istringstream lines(text);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);)
+        if (line.compare(0, 7, "// ====") == 0) ++count;
+    return count;
+}
+
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
-    script.text = buffer.str();
+    return buffer.str();
+}
+
+// A test parameter is "file.qx" or "file.qx#K" for case K of a file with cases.
+Script loadScript(const std::string& param) {
+    const size_t hash = param.find('#');
+    Script script;
+    script.path = std::string(QX_TEST_SCRIPTS_DIR) + "/" + param.substr(0, hash);
+    const int which = hash == std::string::npos ? -1 : std::atoi(param.c_str() + hash + 1);
+    script.text = caseText(readFile(script.path), which);
     std::istringstream lines(script.text);
     for (std::string line; std::getline(lines, line);) parseDirective(script, line);
     return script;
@@ -147,7 +180,13 @@ std::vector<std::string> scriptFiles() {
         closedir(dir);
     }
     std::sort(files.begin(), files.end());
-    return files;
+    std::vector<std::string> params;
+    for (const std::string& file : files) {
+        const int cases = caseCount(readFile(std::string(QX_TEST_SCRIPTS_DIR) + "/" + file));
+        if (cases == 0) params.push_back(file);
+        for (int k = 0; k < cases; ++k) params.push_back(file + "#" + std::to_string(k + 1));
+    }
+    return params;
 }
 
 bool sameValue(double actual, double expected, bool approximate) {
@@ -175,7 +214,7 @@ void checkExpectation(CQXCompiler& qx, const Expectation& e) {
 class ScriptTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ScriptTest, RunsAsItsCommentsExpect) {
-    Script script = loadScript(std::string(QX_TEST_SCRIPTS_DIR) + "/" + GetParam());
+    Script script = loadScript(GetParam());
     CQXCompiler qx;
     qx.loadStdFunctions();
     qx.loadStdVars();
@@ -363,7 +402,7 @@ void addBystanders(qxtest::CHostMatrices& host) {
 // every run and every global the script sees must come out exactly as with the script's own
 // declarations, and afterwards the host's storage must be where the host put it.
 TEST_P(ScriptTest, RunsTheSameOverHostVariablesInEveryLayout) {
-    Script script = loadScript(std::string(QX_TEST_SCRIPTS_DIR) + "/" + GetParam());
+    Script script = loadScript(GetParam());
     std::string expected;
     std::vector<std::string> names;
     {
@@ -398,7 +437,8 @@ TEST_P(ScriptTest, RunsTheSameOverHostVariablesInEveryLayout) {
 }
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param.substr(0, info.param.size() - 3);
+    std::string name = info.param;
+    name.erase(name.find(".qx"), 3);
     for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;
