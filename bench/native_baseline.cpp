@@ -1,6 +1,6 @@
 // Baselines in plain C++ and in Eigen for the workloads that have one: the scalar loop (W1), the
-// element-wise expression (W2), the matrix product (W3) and the small-matrix loop (W6). The
-// inputs are the same values the qx workloads read.
+// element-wise expression (W2), the matrix product (W3), the small-matrix loop (W6) and the
+// indexed loop (W7). The inputs are the same values the qx workloads read.
 #include <benchmark/benchmark.h>
 
 #include <Eigen/Dense>
@@ -53,7 +53,7 @@ void BM_W2_eigen(benchmark::State& state) {
 BENCHMARK(BM_W2_eigen)->Unit(benchmark::kMillisecond);
 
 void BM_W3_eigen(benchmark::State& state) {
-    const int n = workload::kProductSize;
+    const int n = static_cast<int>(state.range(0));
     const Matrix a = filled<Matrix>(n, n, workload::elementA);
     const Matrix b = filled<Matrix>(n, n, workload::elementB);
     Matrix c(n, n);
@@ -63,7 +63,7 @@ void BM_W3_eigen(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_W3_eigen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_W3_eigen)->Arg(256)->Arg(workload::kProductSize)->Unit(benchmark::kMillisecond);
 
 // The inputs are clobbered in every iteration so that the compiler cannot hoist the loop body.
 void BM_W6_eigen(benchmark::State& state) {
@@ -84,5 +84,19 @@ void BM_W6_eigen(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_W6_eigen)->Unit(benchmark::kMillisecond);
+
+void BM_W7_native(benchmark::State& state) {
+    const int n = workload::kVectorLength;
+    workload::HostMatrix v(n, 1, workload::elementV), w(n, 1, workload::elementW);
+    for (auto _ : state) {
+        double s = 0;
+        for (int i = 0; i < n; ++i) {
+            benchmark::DoNotOptimize(i);
+            s += v.rowPtrs[i][0] * w.rowPtrs[i][0];
+        }
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_W7_native)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The six workloads shared by the qx benchmarks and their baselines: sizes, the script texts
+// The seven workloads shared by the qx benchmarks and their baselines: sizes, the script texts
 // and the generator of the long script that the compile benchmark translates. Each baseline
 // computes the same thing as the qx workload of the same number.
 #pragma once
@@ -19,8 +19,20 @@ constexpr int kProductSize = 512;
 constexpr int kHostCalls = 100000;
 // W6: small-matrix iterations (3x3 product, transpose, add, determinant).
 constexpr int kSmallIterations = 100000;
-// W4: lines of the generated script.
+// W4: lines of the generated script, and how many compiled programs stay alive beside the one
+// being compiled (a host holds many scripts at once).
 constexpr int kScriptLines = 5000;
+constexpr int kProgramsAlive = 40;
+// W7: a loop that indexes two host column vectors of this length with the loop variable.
+constexpr int kVectorLength = 100000;
+
+// Element i of the vectors of W7.
+inline double elementV(int i, int) {
+    return static_cast<double>(i % 11) / 8.0;
+}
+inline double elementW(int i, int) {
+    return static_cast<double>(i % 7) - 3.0;
+}
 
 // Element (i, j) of the inputs of W2, W3 and W6. The values are small integers divided by
 // powers of two, so every baseline and qx read exactly the same doubles.

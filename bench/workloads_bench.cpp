@@ -1,10 +1,12 @@
-// The six workloads run by qx as a host would run them: the script is compiled once, outside
+// The seven workloads run by qx as a host would run them: the script is compiled once, outside
 // the timed loop, and run (or its function called) in every iteration. The baselines of the
 // same workloads are in native_baseline.cpp, eigen_baseline.cpp and lua_baseline.cpp.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "qx/qx.h"
 #include "workloads.h"
@@ -29,16 +31,21 @@ void runOrSkip(benchmark::State& state, CQXCompiler& compiler) {
     if (!compiler.runInterpreter()) state.SkipWithError(compiler.getException().c_str());
 }
 
+// The loop counter and the sum are the host's 1x1 variables, lent by reference.
 void BM_W1_qx(benchmark::State& state) {
+    double i = 0, s = 0;
+    double* iRow = &i;
+    double* sRow = &s;
     auto c = makeCompiler();
+    c->addReferenceVar("i", 1, 1, &iRow);
+    c->addReferenceVar("s", 1, 1, &sRow);
     compileOrSkip(state, *c,
-                  "double i, s;\n"
                   "s = 0;\n"
                   "for (i = 0; i < " +
                       std::to_string(workload::kLoopCount) +
                       "; i++;) { if (i % 3 == 0) { s = s + i / 2; } else { s = s + i * 2; } }\n");
     for (auto _ : state) runOrSkip(state, *c);
-    benchmark::DoNotOptimize(c->getVar("s")->getData(0, 0));
+    benchmark::DoNotOptimize(s);
 }
 BENCHMARK(BM_W1_qx)->Unit(benchmark::kMillisecond);
 
@@ -60,7 +67,7 @@ void BM_W2_qx(benchmark::State& state) {
 BENCHMARK(BM_W2_qx)->Unit(benchmark::kMillisecond);
 
 void BM_W3_qx(benchmark::State& state) {
-    const int n = workload::kProductSize;
+    const int n = static_cast<int>(state.range(0));
     HostMatrix a(n, n, workload::elementA), b(n, n, workload::elementB), r(n, n, nullptr);
     auto c = makeCompiler();
     c->addReferenceVar("a", n, n, a.rowPtrs.data());
@@ -69,20 +76,50 @@ void BM_W3_qx(benchmark::State& state) {
     compileOrSkip(state, *c, "c = a * b;");
     for (auto _ : state) runOrSkip(state, *c);
 }
-BENCHMARK(BM_W3_qx)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_W3_qx)->Arg(256)->Arg(workload::kProductSize)->Unit(benchmark::kMillisecond);
 
-// Every iteration compiles the whole text again; clear(true) drops the globals the previous
-// compile declared, so the declarations are new each time.
+// Heap bytes in use, as the C library counts them.
+std::size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
+
+// Every iteration compiles the whole text again, with kProgramsAlive other compiled programs
+// alive beside it; clear(true) drops the globals the previous compile declared, so the
+// declarations are new each time. bytes_per_line is the heap one compiled program holds.
 void BM_W4_qx(benchmark::State& state) {
     const std::string text = workload::qxScript(workload::kScriptLines);
+    std::vector<std::unique_ptr<CQXCompiler>> alive;
+    for (int k = 0; k < workload::kProgramsAlive; ++k) {
+        alive.push_back(makeCompiler());
+        compileOrSkip(state, *alive.back(), text);
+    }
+    auto c = makeCompiler();
+    const std::size_t before = heapInUse();
+    compileOrSkip(state, *c, text);
+    const double bytes = static_cast<double>(heapInUse() - before);
+    for (auto _ : state) {
+        c->clear(true);
+        if (!c->runCompiler(text)) state.SkipWithError(c->getError().c_str());
+    }
+    state.counters["bytes_per_line"] = bytes / workload::kScriptLines;
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_W4_qx)->Unit(benchmark::kMillisecond);
+
+// Compile time per line at 1,000 to 100,000 lines: constant when nothing grows with the script.
+void BM_W4_qx_scaling(benchmark::State& state) {
+    const int lines = static_cast<int>(state.range(0));
+    const std::string text = workload::qxScript(lines);
     auto c = makeCompiler();
     for (auto _ : state) {
         c->clear(true);
         if (!c->runCompiler(text)) state.SkipWithError(c->getError().c_str());
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+    state.counters["us_per_line"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * lines * 1e-6,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_W4_qx)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_W4_qx_scaling)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // f(x) = x*x + 1 called from the host; the value is read from the function's return variable.
 struct HostCallSetup {
@@ -141,6 +178,26 @@ void BM_W6_qx(benchmark::State& state) {
     benchmark::DoNotOptimize(c->getVar("s")->getData(0, 0));
 }
 BENCHMARK(BM_W6_qx)->Unit(benchmark::kMillisecond);
+
+// s += v[i][0] * w[i][0] over two host column vectors and host 1x1 variables.
+void BM_W7_qx(benchmark::State& state) {
+    const int n = workload::kVectorLength;
+    HostMatrix v(n, 1, workload::elementV), w(n, 1, workload::elementW);
+    double i = 0, s = 0;
+    double* iRow = &i;
+    double* sRow = &s;
+    auto c = makeCompiler();
+    c->addReferenceVar("v", n, 1, v.rowPtrs.data());
+    c->addReferenceVar("w", n, 1, w.rowPtrs.data());
+    c->addReferenceVar("i", 1, 1, &iRow);
+    c->addReferenceVar("s", 1, 1, &sRow);
+    compileOrSkip(
+        state, *c,
+        "s = 0;\nfor (i = 0; i < " + std::to_string(n) + "; i++;) { s += v[i][0] * w[i][0]; }\n");
+    for (auto _ : state) runOrSkip(state, *c);
+    benchmark::DoNotOptimize(s);
+}
+BENCHMARK(BM_W7_qx)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
