@@ -13,7 +13,7 @@ struct OperatorInfo {
     eOptType opcode;
 };
 
-const OperatorInfo kOperators[] = {
+constexpr OperatorInfo kOperators[] = {
     {ttOR, 0, otOR},
     {ttAND, 1, otAND},
     {ttEQUAL, 2, otEQUAL},
@@ -39,6 +39,15 @@ const OperatorInfo kOperators[] = {
     {ttMULASSIGN, -1, otMUL},
     {ttDIVASSIGN, -1, otDIV},
 };
+
+// Every operator compiles to one instruction R := A op B, so the opcode table must give each of
+// their opcodes that form.
+constexpr bool allBinary() {
+    for (const OperatorInfo& info : kOperators)
+        if (opcodeUses(info.opcode) != ouBinary) return false;
+    return true;
+}
+static_assert(allBinary(), "an operator maps to an opcode of the form R := A op B");
 
 const OperatorInfo* findOperator(eTokenType tok) {
     for (const OperatorInfo& info : kOperators)

@@ -12,11 +12,20 @@ struct MethodInfo {
     eOptType opcode;
 };
 
-const MethodInfo kMethods[] = {
+constexpr MethodInfo kMethods[] = {
     {"rows", otROWS},         {"cols", otCOLS}, {"size", otSIZE},       {"min", otMIN},
     {"max", otMAX},           {"sum", otSUM},   {"mean", otMEAN},       {"median", otMEDIAN},
     {"variance", otVARIANCE}, {"std", otSTD},   {"det", otDETERMINANT}, {"rank", otRANK},
 };
+
+// Every method compiles to one instruction R := op A, so the opcode table must give each of
+// their opcodes that form.
+constexpr bool allUnary() {
+    for (const MethodInfo& method : kMethods)
+        if (opcodeUses(method.opcode) != ouUnary) return false;
+    return true;
+}
+static_assert(allUnary(), "a method maps to an opcode of the form R := op A");
 
 eOptType findMethod(const std::string& name) {
     for (const MethodInfo& method : kMethods)

@@ -40,31 +40,6 @@ namespace {
 
 using VarSet = std::unordered_set<const CQXVariable*>;
 
-// Which operands each opcode reads and writes; the listing shows exactly these. The arguments
-// of otCALL, the sub-blocks of otBLOCK and otCONDITION and the binding made by otREFERENCE are
-// handled where they are met.
-enum : unsigned char {
-    rA = 1,
-    rB = 2,
-    wA = 4,
-    wR = 8,
-    kBin = rA | rB | wR,  // R := A op B
-    kUn = rA | wR,        // R := op A
-    kSet = wA | rB,       // A := B (otASSIGN, otRETURN; otREFERENCE binds A to B)
-    kRW = rA | wA         // A changed in place
-};
-constexpr unsigned char kUses[] = {
-    kSet, kBin, kBin, kBin, kBin, wR,   0,   kBin, kBin, kBin,  // otASSIGN .. otGREATER
-    kBin, kBin, kBin, kRW,  kRW,  kUn,  rA,  kBin, kBin, kBin,  // otNOTEQUAL .. otPOWER
-    kBin, kBin, kSet, 0,    0,    kBin, kUn, kSet, kUn,  kUn,   // otELEMMUL .. otCOLS
-    kUn,  kBin, kUn,  kUn,  kUn,  kUn,  kUn, kUn,  kUn,  kUn,   // otSIZE .. otDETERMINANT
-    kUn,  kBin, kBin, kBin, kBin, kBin};                        // otRANK .. otELEMXOR
-static_assert(sizeof(kUses) == otELEMXOR + 1, "one entry per opcode");
-
-unsigned char usesOf(int opcode) {
-    return opcode >= 0 && opcode <= otELEMXOR ? kUses[opcode] : 0;
-}
-
 // Calls f for every instruction of block and of the sub-blocks its instructions run.
 void forEachInstruction(const CQXInterpreter* block,
                         const std::function<void(const sByteCode&)>& f) {
@@ -165,9 +140,9 @@ void CListing::collectNames() {
     };
     addAll(m_View.globals);
     const auto noteWrites = [this](const sByteCode& code) {
-        const unsigned char uses = usesOf(code.m_Opt);
-        if (uses & wA) m_Written.insert(code.m_Var1.m_pVar);
-        if (uses & wR) m_Written.insert(code.m_pResult);
+        const unsigned char uses = opcodeUses(code.m_Opt);
+        if (uses & ouWriteA) m_Written.insert(code.m_Var1.m_pVar);
+        if (uses & ouWriteR) m_Written.insert(code.m_pResult);
     };
     forEachInstruction(m_View.main, noteWrites);
     for (const sScriptBody& f : m_View.functions) {
@@ -198,6 +173,8 @@ std::string CListing::operand(const sByteCodeVar& op) {
     return text;
 }
 
+// Exactly the operands the opcode reads and writes (opcodeUses, from the opcode table). The
+// arguments of otCALL are shown here, the sub-blocks of otBLOCK and otCONDITION after the line.
 std::string CListing::operands(const sByteCode& code) {
     std::string text;
     if (code.m_Opt == otCALL) {
@@ -206,13 +183,13 @@ std::string CListing::operands(const sByteCode& code) {
             text += (i > 0 ? ", " : "") + label(code.m_Params[i]);
         text += ")";
     }
-    const unsigned char uses = usesOf(code.m_Opt);
+    const unsigned char uses = opcodeUses(code.m_Opt);
     const auto add = [&text](const std::string& part) {
         text += (text.empty() ? "" : "  ") + part;
     };
-    if (uses & (rA | wA)) add("A=" + operand(code.m_Var1));
-    if (uses & rB) add("B=" + operand(code.m_Var2));
-    if ((uses & wR) && code.m_pResult != nullptr) add("R=" + label(code.m_pResult));
+    if (uses & (ouReadA | ouWriteA)) add("A=" + operand(code.m_Var1));
+    if (uses & ouReadB) add("B=" + operand(code.m_Var2));
+    if ((uses & ouWriteR) && code.m_pResult != nullptr) add("R=" + label(code.m_pResult));
     if (code.m_Opt == otCONDITION && code.m_bRepeat) add("repeat");
     return text;
 }
@@ -295,20 +272,20 @@ void CAccess::visit(const CQXInterpreter* root) {
 }
 
 void CAccess::note(const sByteCode& code) {
-    const unsigned char uses = usesOf(code.m_Opt);
+    const unsigned char uses = opcodeUses(code.m_Opt);
     if (code.m_Opt == otREFERENCE) {
         m_Bound.emplace(code.m_Var1.m_pVar, code.m_Var2.m_pVar);
         addIndexVars(code.m_Var2, m_Read);
         return;
     }
-    if (uses & (rA | wA)) addIndexVars(code.m_Var1, m_Read);
-    if (uses & rA) m_Read.insert(code.m_Var1.m_pVar);
-    if (uses & wA) m_Written.insert(code.m_Var1.m_pVar);
-    if (uses & rB) {
+    if (uses & (ouReadA | ouWriteA)) addIndexVars(code.m_Var1, m_Read);
+    if (uses & ouReadA) m_Read.insert(code.m_Var1.m_pVar);
+    if (uses & ouWriteA) m_Written.insert(code.m_Var1.m_pVar);
+    if (uses & ouReadB) {
         m_Read.insert(code.m_Var2.m_pVar);
         addIndexVars(code.m_Var2, m_Read);
     }
-    if (uses & wR) m_Written.insert(code.m_pResult);
+    if (uses & ouWriteR) m_Written.insert(code.m_pResult);
     if (code.m_Opt == otCALL) noteCall(code);
 }
 

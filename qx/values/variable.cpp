@@ -15,6 +15,7 @@
 
 #include "qx/core/shared_parameter.h"
 #include "qx/values/rows_internal.h"
+#include "qx/values/scalar_ops_internal.h"
 #include "qx/values/storage_fault_internal.h"
 
 namespace {
@@ -69,20 +70,10 @@ unsigned char plainConvert<unsigned char>(double v) {
     return static_cast<unsigned char>(static_cast<std::uint32_t>(toInt32(v)) & 0xFFu);
 }
 
-// With clipping the double is saturated to the type's range before it is converted. For double
-// the range is +-DBL_MAX, so only the infinities move; NaN fails both tests and passes unchanged.
+// A store with the clipping rule (qxops::saturated), then the plain conversion.
 template <class T>
 T storeConvert(double v, bool clip) {
-    if (clip) {
-        const double hi = static_cast<double>(std::numeric_limits<T>::max());
-        const double lo = static_cast<double>(std::numeric_limits<T>::lowest());
-        if (v > hi) {
-            v = hi;
-        } else if (v < lo) {
-            v = lo;
-        }
-    }
-    return plainConvert<T>(v);
+    return plainConvert<T>(qxops::saturated<T>(v, clip));
 }
 
 // Copies rows x cols elements from src to dst with the clipping rule, row by row in the two

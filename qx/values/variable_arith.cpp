@@ -3,7 +3,6 @@
 // from operands of any element type, except inc and dec, which step the receiver in place.
 #include <algorithm>
 #include <cfloat>
-#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -12,7 +11,7 @@
 #include "qx/core/shared_parameter.h"
 #include "qx/values/product_internal.h"
 #include "qx/values/rows_internal.h"
-#include "qx/values/scalar_math_internal.h"
+#include "qx/values/scalar_ops_internal.h"
 #include "qx/values/variable.h"
 
 namespace {
@@ -34,6 +33,7 @@ Extent common(const CQXVariable& x, const CQXVariable& y, const CQXVariable& z) 
     return {std::min(xy.rows, z.getRows()), std::min(xy.cols, z.getCols())};
 }
 
+using qxops::Fn;
 using qxrows::clippingOn;
 using qxrows::withRows;
 
@@ -130,39 +130,16 @@ void product(double** out, const CQXVariable& a, const CQXVariable& b, int rows,
     });
 }
 
-// Steps one element in its own type. Integers of the clipping-off path wrap around: the small
-// unsigned types by their conversion rule, int explicitly so that no signed overflow occurs.
-template <class T>
-T stepUp(T x) {
-    return static_cast<T>(x + 1);
-}
-template <class T>
-T stepDown(T x) {
-    return static_cast<T>(x - 1);
-}
-int stepUp(int x) {
-    return x == INT_MAX ? INT_MIN : x + 1;
-}
-int stepDown(int x) {
-    return x == INT_MIN ? INT_MAX : x - 1;
-}
-
-// With clipping on an element moves only while it is strictly inside the type's range; NaN
-// compares false and so stays as it is. For float and double the bound test changes nothing but
-// NaN handling: at the largest finite value or at infinity a step of 1 leaves the value as it is.
 template <class T>
 void stepRows(T** rows, int nr, int nc, bool clip, bool up) {
-    const T hi = std::numeric_limits<T>::max();
-    const T lo = std::numeric_limits<T>::lowest();
     for (int i = 0; i < nr; ++i) {
         T* row = rows[i];
         if (row == nullptr) continue;
         for (int j = 0; j < nc; ++j) {
-            T& x = row[j];
             if (up) {
-                if (!clip || x < hi) x = stepUp(x);
-            } else if (!clip || x > lo) {
-                x = stepDown(x);
+                qxops::increment(row[j], clip);
+            } else {
+                qxops::decrement(row[j], clip);
             }
         }
     }
@@ -177,22 +154,22 @@ void stepAll(CQXVariable& v, bool up) {
 
 void CQXVariable::negate(const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr) return;
-    mapInto(m_ppDouble, *a, common(*this, *a), [](double x) { return -x; });
+    mapInto(m_ppDouble, *a, common(*this, *a), Fn<qxops::negate>());
 }
 
 void CQXVariable::addsingle(double s, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr) return;
-    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x + s; });
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxops::add(x, s); });
 }
 
 void CQXVariable::subsingle(double s, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr) return;
-    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x - s; });
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxops::sub(x, s); });
 }
 
 void CQXVariable::mulsingle(double s, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr) return;
-    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x * s; });
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxops::mul(x, s); });
 }
 
 // A zero divisor either fails (smart error off) or fills the result with the largest double.
@@ -203,18 +180,18 @@ bool CQXVariable::divsingle(double s, const CQXVariable* a) {
         return true;
     }
     if (m_ppDouble == nullptr || a == nullptr) return true;
-    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return x / s; });
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxops::div(x, s); });
     return true;
 }
 
 void CQXVariable::addmatrix(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) { return x + y; });
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), Fn<qxops::add>());
 }
 
 void CQXVariable::submatrix(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) { return x - y; });
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), Fn<qxops::sub>());
 }
 
 // The product is built in a scratch matrix when the result shares storage with an operand:
@@ -240,7 +217,7 @@ void CQXVariable::mulmatrix(const CQXVariable* b, const CQXVariable* a) {
 
 void CQXVariable::elementmul(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
-    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) { return x * y; });
+    mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), Fn<qxops::mul>());
 }
 
 // With smart error off the walk stops at the first zero divisor; what was written stays.
@@ -251,7 +228,7 @@ bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
         // The quotient is computed for every pair and replaced where the divisor is 0, so the
         // loop has no branch; a quotient by a non-zero divisor is the same either way.
         mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) {
-            const double q = x / y;
+            const double q = qxops::div(x, y);
             return y != 0.0 ? q : DBL_MAX;
         });
         return true;
@@ -259,7 +236,7 @@ bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
     return zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
                    [smart](double x, double y, double& r) {
                        if (y != 0.0) {
-                           r = x / y;
+                           r = qxops::div(x, y);
                            return true;
                        }
                        if (smart) r = DBL_MAX;
@@ -267,24 +244,23 @@ bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
                    });
 }
 
-// NaN does not compare equal to 0, so it counts as true in the logical kernels.
+// The logical kernels write the truth of the rule for each pair of elements.
 void CQXVariable::elementand(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
     mapInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            [](double x, double y) { return (x != 0.0 && y != 0.0) ? 1.0 : 0.0; });
+            [](double x, double y) { return qxops::truth(qxops::logicalAnd(x, y)); });
 }
 
 void CQXVariable::elementor(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
     mapInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            [](double x, double y) { return (x != 0.0 || y != 0.0) ? 1.0 : 0.0; });
+            [](double x, double y) { return qxops::truth(qxops::logicalOr(x, y)); });
 }
 
-// Exclusive or compares the values themselves, not their truth: 1 xor 2 is 1.
 void CQXVariable::elementxor(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return;
     mapInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-            [](double x, double y) { return x != y ? 1.0 : 0.0; });
+            [](double x, double y) { return qxops::truth(qxops::logicalXor(x, y)); });
 }
 
 // x raised to e into element (0, 0). The undefined cases (0^0, a negative base with a fractional
@@ -325,7 +301,7 @@ bool CQXVariable::modulosingle(double s, const CQXVariable* a) {
         return true;
     }
     if (m_ppDouble == nullptr || a == nullptr) return true;
-    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxmath::fmodExact(x, s); });
+    mapInto(m_ppDouble, *a, common(*this, *a), [s](double x) { return qxops::modulo(x, s); });
     return true;
 }
 

@@ -13,61 +13,97 @@ class CQXVariable;
 class CQXFunction;
 class CQXInterpreter;
 
-// Opcodes. Value, name, operands (A = m_Var1, B = m_Var2, R = m_pResult), effect.
-#define QX_OPCODES(X)                                                               \
-    X(0, otASSIGN)        /* A, B     A := B (fill from a single, copy a matrix) */ \
-    X(1, otADD)           /* A, B, R  R := A + B */                                 \
-    X(2, otSUB)           /* A, B, R  R := A - B */                                 \
-    X(3, otMUL)           /* A, B, R  scalar or matrix product */                   \
-    X(4, otDIV)           /* A, B, R  R := A / b, B single */                       \
-    X(5, otCALL)          /* F, params, R  call a function object */                \
-    X(6, otBLOCK)         /* block    run a sub-block */                            \
-    X(7, otEQUAL)         /* A, B, R  all elements equal */                         \
-    X(8, otLESS)          /* A, B, R */                                             \
-    X(9, otGREATER)       /* A, B, R */                                             \
-    X(10, otNOTEQUAL)     /* A, B, R  1 - equal */                                  \
-    X(11, otLESSEQUAL)    /* A, B, R */                                             \
-    X(12, otGREATEREQUAL) /* A, B, R */                                             \
-    X(13, otINC)          /* A        A := A + 1 in its own type */                 \
-    X(14, otDEC)          /* A        A := A - 1 in its own type */                 \
-    X(15, otNEGATE)       /* A, R     R := -A */                                    \
-    X(16, otCONDITION)    /* A, then, else, repeat */                               \
-    X(17, otAND)          /* A, B, R  a && b */                                     \
-    X(18, otOR)           /* A, B, R  a || b */                                     \
-    X(19, otPOWER)        /* A, B, R  a ^ b */                                      \
-    X(20, otELEMMUL)      /* A, B, R  A .* B */                                     \
-    X(21, otELEMDIV)      /* A, B, R  A ./ B */                                     \
-    X(22, otRETURN)       /* A, B     A := B, end with isRETURN */                  \
-    X(23, otBREAK)        /*          end with isBREAK */                           \
-    X(24, otCONTINUE)     /*          end with isCONTINUE */                        \
-    X(25, otMODULO)       /* A, B, R  fmod(A, b) */                                 \
-    X(26, otNOT)          /* A, R     R := (a == 0) */                              \
-    X(27, otREFERENCE)    /* A, B     reference A aliases B's storage */            \
-    X(28, otROWS)         /* A, R     R := rows of A */                             \
-    X(29, otCOLS)         /* A, R     R := cols of A */                             \
-    X(30, otSIZE)         /* A, R     R := rows x cols */                           \
-    X(31, otRESIZE)       /* A, B, R  resize R to (a, b) */                         \
-    X(32, otMIN)          /* A, R */                                                \
-    X(33, otMAX)          /* A, R */                                                \
-    X(34, otSUM)          /* A, R */                                                \
-    X(35, otMEAN)         /* A, R */                                                \
-    X(36, otMEDIAN)       /* A, R */                                                \
-    X(37, otVARIANCE)     /* A, R */                                                \
-    X(38, otSTD)          /* A, R */                                                \
-    X(39, otDETERMINANT)  /* A, R */                                                \
-    X(40, otRANK)         /* A, R */                                                \
-    X(41, otROWCONCAT)    /* A, B, R  A on top of B */                              \
-    X(42, otCOLCONCAT)    /* A, B, R  A left of B */                                \
-    X(43, otELEMAND)      /* A, B, R */                                             \
-    X(44, otELEMOR)       /* A, B, R */                                             \
-    X(45, otELEMXOR)      /* A, B, R */
+// How an opcode uses its operands (A = m_Var1, B = m_Var2, R = m_pResult). The interpreter
+// skips an instruction that lacks an operand its opcode uses, except where the opcode's handler
+// checks for itself (ouOwnCheck); the program listing shows exactly these operands.
+enum eOperandUse : unsigned char {
+    ouNone = 0,
+    ouReadA = 1,
+    ouReadB = 2,
+    ouWriteA = 4,
+    ouWriteR = 8,
+    ouOwnCheck = 16,
+    ouBinary = ouReadA | ouReadB | ouWriteR,  // R := A op B
+    ouUnary = ouReadA | ouWriteR,             // R := op A
+    ouStore = ouWriteA | ouReadB,             // A := B
+    ouInPlace = ouReadA | ouWriteA,           // A changed in place
+};
+
+// The opcode table: the one definition of every opcode, in order of value. Columns: value; name;
+// operands (eOperandUse); the handler that executes it (opcodes.cpp); its scalar meaning on
+// whole 1x1 double operands, which the interpreter's direct path computes without operand
+// resolution (scalar_path_internal.h: Binary<f> is R := f(a, b), Dividing<f> the same for a
+// non-zero b, Unary<f> is R := f(a), InPlace<f> changes A, General leaves the opcode to the
+// handler). The functions f are the operators of values/scalar_ops_internal.h, which the
+// element kernels use too. The last two columns name library internals; CONTRIBUTING.md says
+// how to add an opcode.
+#define QX_OPCODES(X)                                                                          \
+    X(0, otASSIGN, ouStore, opAssign, Assign) /* A := B (fill from a single, copy a matrix) */ \
+    X(1, otADD, ouBinary, opAdd, Binary<qxops::add>)                                           \
+    X(2, otSUB, ouBinary, opSub, Binary<qxops::sub>)                                           \
+    X(3, otMUL, ouBinary, opMul, Binary<qxops::mul>)     /* scalar or matrix product */        \
+    X(4, otDIV, ouBinary, opDiv, Dividing<qxops::div>)   /* B single */                        \
+    X(5, otCALL, ouWriteR | ouOwnCheck, opCall, General) /* R := F(params) */                  \
+    X(6, otBLOCK, ouNone, opBlock, General)              /* run a sub-block */                 \
+    X(7, otEQUAL, ouBinary, opEqual, Binary<qxops::equal>)                                     \
+    X(8, otLESS, ouBinary, opLess, Binary<qxops::less>)                                        \
+    X(9, otGREATER, ouBinary, opGreater, Binary<qxops::greater>)                               \
+    X(10, otNOTEQUAL, ouBinary, opNotEqual, Binary<qxops::notEqual>)                           \
+    X(11, otLESSEQUAL, ouBinary, opLessEqual, Binary<qxops::lessEqual>)                        \
+    X(12, otGREATEREQUAL, ouBinary, opGreaterEqual, Binary<qxops::greaterEqual>)               \
+    X(13, otINC, ouInPlace, opInc, InPlace<qxops::increment<double>>)                          \
+    X(14, otDEC, ouInPlace, opDec, InPlace<qxops::decrement<double>>)                          \
+    X(15, otNEGATE, ouUnary, opNegate, Unary<qxops::negate>)                                   \
+    X(16, otCONDITION, ouReadA | ouOwnCheck, opCondition, Condition) /* then, else, repeat */  \
+    X(17, otAND, ouBinary, opAnd, Binary<qxops::logicalAnd>)                                   \
+    X(18, otOR, ouBinary, opOr, Binary<qxops::logicalOr>)                                      \
+    X(19, otPOWER, ouBinary, opPower, General)                                                 \
+    X(20, otELEMMUL, ouBinary, opElemMul, Binary<qxops::mul>)                                  \
+    X(21, otELEMDIV, ouBinary, opElemDiv, Dividing<qxops::div>)                                \
+    X(22, otRETURN, ouStore | ouOwnCheck, opReturn, Return) /* A := B, end with isRETURN */    \
+    X(23, otBREAK, ouNone, opBreak, General)                                                   \
+    X(24, otCONTINUE, ouNone, opContinue, General)                                             \
+    X(25, otMODULO, ouBinary, opModulo, Dividing<qxops::modulo>)                               \
+    X(26, otNOT, ouUnary, opNot, Unary<qxops::logicalNot>)                                     \
+    X(27, otREFERENCE, ouStore, opReference, General) /* A aliases B */                        \
+    X(28, otROWS, ouUnary, opRows, General)                                                    \
+    X(29, otCOLS, ouUnary, opCols, General)                                                    \
+    X(30, otSIZE, ouUnary, opSize, General)                                                    \
+    X(31, otRESIZE, ouBinary, opResize, General) /* R resized to (a, b) */                     \
+    X(32, otMIN, ouUnary, opMin, General)                                                      \
+    X(33, otMAX, ouUnary, opMax, General)                                                      \
+    X(34, otSUM, ouUnary, opSum, General)                                                      \
+    X(35, otMEAN, ouUnary, opMean, General)                                                    \
+    X(36, otMEDIAN, ouUnary, opMedian, General)                                                \
+    X(37, otVARIANCE, ouUnary, opVariance, General)                                            \
+    X(38, otSTD, ouUnary, opStd, General)                                                      \
+    X(39, otDETERMINANT, ouUnary, opDeterminant, General)                                      \
+    X(40, otRANK, ouUnary, opRank, General)                                                    \
+    X(41, otROWCONCAT, ouBinary, opRowConcat, General) /* A on top of B */                     \
+    X(42, otCOLCONCAT, ouBinary, opColConcat, General) /* A left of B */                       \
+    X(43, otELEMAND, ouBinary, opElemAnd, Binary<qxops::logicalAnd>)                           \
+    X(44, otELEMOR, ouBinary, opElemOr, Binary<qxops::logicalOr>)                              \
+    X(45, otELEMXOR, ouBinary, opElemXor, Binary<qxops::logicalXor>)
 
 enum eOptType {
     otNONE = -1,
-#define QX_OPCODE_ENUM(value, name) name = value,
+#define QX_OPCODE_ENUM(value, name, uses, handler, scalar) name = value,
     QX_OPCODES(QX_OPCODE_ENUM)
 #undef QX_OPCODE_ENUM
 };
+
+// The operands an opcode uses (eOperandUse); ouNone for a value outside the set.
+constexpr unsigned char opcodeUses(int opcode) {
+    switch (opcode) {
+#define QX_OPCODE_USES(value, name, uses, handler, scalar) \
+    case value:                                            \
+        return uses;
+        QX_OPCODES(QX_OPCODE_USES)
+#undef QX_OPCODE_USES
+        default:
+            return ouNone;
+    }
+}
 
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
 QX_API const char* opcodeName(int opcode);

@@ -75,7 +75,7 @@ private:
     bool resolveElement(const sByteCode& code, int which, CQXVariable*& out);
     bool resolveRange(const sByteCode& code, int which, Operands& ops, CQXVariable*& out);
     void releaseRanges(const Operands& ops);
-    // The opcode dispatch (opcodes.cpp).
+    // The opcode dispatch (opcodes.cpp), generated from the opcode table.
     eInterpreterState execute(sByteCode& code, Operands& ops, Flow& flow);
     eInterpreterState callFunction(sByteCode& code);
     // Sub-blocks of otBLOCK and otCONDITION and what their end state means here.
@@ -102,6 +102,9 @@ private:
     bool m_bLoopBlock;
 
     friend class CQXCompiler;
+    // What the opcode handlers of opcodes.cpp get: they run sub-blocks and calls and report
+    // errors through this block.
+    friend struct sOpcodeArgs;
 };
 
 // Owns every block the compiler creates; deletes them in reverse order of creation.

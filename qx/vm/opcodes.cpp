@@ -1,6 +1,6 @@
 // The opcodes: what one instruction does once the interpreter loop has resolved its operands.
-// CQXInterpreter::execute dispatches through one flat switch to a short function per opcode;
-// the element arithmetic and the comparisons are kernels of CQXVariable.
+// CQXInterpreter::execute dispatches through one flat switch, generated from the opcode table in
+// bytecode.h, to the handler each row names; the element kernels are CQXVariable's.
 #include <climits>
 #include <cmath>
 #include <new>
@@ -9,6 +9,7 @@
 #include "qx/functions/calculation_routines.h"
 #include "qx/functions/function.h"
 #include "qx/values/rows_internal.h"
+#include "qx/values/scalar_ops_internal.h"
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/interpreter.h"
 
@@ -18,14 +19,6 @@ using qxrows::isSingle;
 using qxrows::sameShape;
 using qxrows::scalarOf;
 
-// The operands of one instruction after resolution: A and B may be views, R is the result.
-struct Args {
-    CQXVariable* A;
-    CQXVariable* B;
-    CQXVariable* R;
-    CQXSharedParameter* shared;
-};
-
 // What an opcode reports: no text on success, else the error text and the operand whose
 // variable the error names (0 for A, 1 for B, 2 for R).
 struct Fault {
@@ -33,6 +26,35 @@ struct Fault {
     int operand;
     bool ok() const { return text == nullptr; }
 };
+
+}  // namespace
+
+// What a handler gets: the operands of one instruction after resolution (A and B may be views,
+// R is the result), and the running block for the opcodes that run sub-blocks and calls or
+// report an error. A friend of CQXInterpreter.
+struct sOpcodeArgs {
+    CQXVariable* A;
+    CQXVariable* B;
+    CQXVariable* R;
+    CQXInterpreter& block;
+    sByteCode& code;
+    CQXInterpreter::Flow& flow;
+
+    CQXSharedParameter* shared() const { return block.m_pShared; }
+    eInterpreterState call() const { return block.callFunction(code); }
+    eInterpreterState runBlock() const { return block.runBlock(code.m_pBlock); }
+    eInterpreterState runCondition() const { return block.runCondition(code, A, flow); }
+    // The state a handler's report ends the instruction with: a fault becomes the block's
+    // run-time error, naming the operand's own variable (not the view resolution made of it).
+    eInterpreterState finish(eInterpreterState state) const { return state; }
+    eInterpreterState finish(Fault fault) const {
+        if (fault.ok()) return isOK;
+        const CQXVariable* named[] = {code.m_Var1.m_pVar, code.m_Var2.m_pVar, code.m_pResult};
+        return block.fail(code, fault.text, named[fault.operand]);
+    }
+};
+
+namespace {
 constexpr Fault kDone{nullptr, 0};
 constexpr Fault onA(const char* text) {
     return {text, 0};
@@ -50,23 +72,13 @@ constexpr const char* kNoElements = "Operand has no elements";
 constexpr const char* kSharesResult = "Operand shares storage with the result";
 constexpr const char* kSizeMismatch = "LValue Size mismatch";
 
-// The operands each opcode cannot do without. An instruction that lacks one does nothing, so
-// no opcode ever dereferences a missing operand. otCALL, otBLOCK, otCONDITION and otRETURN
-// decide for themselves.
-enum : unsigned char { kA = 1, kB = 2, kR = 4, kAR = kA | kR, kAB = kA | kB, kABR = kA | kB | kR };
-constexpr unsigned char kNeeds[] = {
-    kAB,  kABR, kABR, kABR, kABR, 0,    0,   kABR, kABR, kABR,  // otASSIGN .. otGREATER
-    kABR, kABR, kABR, kA,   kA,   kAR,  0,   kABR, kABR, kABR,  // otNOTEQUAL .. otPOWER
-    kABR, kABR, 0,    0,    0,    kABR, kAR, kAB,  kAR,  kAR,   // otELEMMUL .. otCOLS
-    kAR,  kABR, kAR,  kAR,  kAR,  kAR,  kAR, kAR,  kAR,  kAR,   // otSIZE .. otDETERMINANT
-    kAR,  kABR, kABR, kABR, kABR, kABR};                        // otRANK .. otELEMXOR
-constexpr int kOpcodeCount = static_cast<int>(sizeof(kNeeds));
-static_assert(kOpcodeCount == otELEMXOR + 1, "one entry per opcode");
-
-bool hasOperands(int opcode, const Args& x) {
-    const unsigned char needs = kNeeds[opcode];
-    return !((needs & kA) && x.A == nullptr) && !((needs & kB) && x.B == nullptr) &&
-           !((needs & kR) && x.R == nullptr);
+// Whether the instruction has every operand its opcode uses (the table's operand column). An
+// instruction that lacks one does nothing, so no handler ever dereferences a missing operand;
+// the handlers marked ouOwnCheck decide for themselves.
+inline bool present(unsigned uses, const sOpcodeArgs& x) {
+    if (uses & ouOwnCheck) return true;
+    return !((uses & (ouReadA | ouWriteA)) && x.A == nullptr) &&
+           !((uses & ouReadB) && x.B == nullptr) && !((uses & ouWriteR) && x.R == nullptr);
 }
 
 // src has at least dst's rows and columns, so copying dst's shape out of src stays inside it.
@@ -100,10 +112,10 @@ Fault sizeTo(CQXVariable* R, long long rows, long long cols, const CQXVariable* 
     return kDone;
 }
 
-Fault sizeR(const Args& x, long long rows, long long cols) {
+Fault sizeR(const sOpcodeArgs& x, long long rows, long long cols) {
     return sizeTo(x.R, rows, cols, x.A, x.B);
 }
-Fault sizeR(const Args& x, const CQXVariable* like) {
+Fault sizeR(const sOpcodeArgs& x, const CQXVariable* like) {
     return sizeR(x, like->getRows(), like->getCols());
 }
 
@@ -140,7 +152,7 @@ bool resizeAndCopy(CQXVariable* A, const CQXVariable* B) {
     return true;
 }
 
-Fault opAssign(const Args& x) {
+Fault opAssign(const sOpcodeArgs& x) {
     if (isSingle(x.B)) {
         x.A->setsingle(scalarOf(x.B));
         return kDone;
@@ -157,7 +169,7 @@ Fault opAssign(const Args& x) {
 
 // A return value takes the shape of what is returned whenever it can; a target that cannot
 // be resized is filled from a single or copied from a matrix that covers it.
-Fault opReturn(const Args& x) {
+Fault returnValue(const sOpcodeArgs& x) {
     if (x.A == nullptr || x.B == nullptr) return kDone;
     if (!x.A->compareVar(x.B) && resizeAndCopy(x.A, x.B)) return kDone;
     if (isSingle(x.B)) {
@@ -169,8 +181,14 @@ Fault opReturn(const Args& x) {
     return kDone;
 }
 
+// The block ends with isRETURN once the value is stored.
+eInterpreterState opReturn(const sOpcodeArgs& x) {
+    const eInterpreterState state = x.finish(returnValue(x));
+    return state == isOK ? isRETURN : state;
+}
+
 // The scalar cases shared by otMUL and otELEMMUL; false when neither side is single.
-bool mulByScalar(const Args& x, Fault& fault) {
+bool mulByScalar(const sOpcodeArgs& x, Fault& fault) {
     if (isSingle(x.B)) {
         fault = sizeR(x, x.A);
         if (fault.ok()) x.R->mulsingle(scalarOf(x.B), x.A);
@@ -184,7 +202,7 @@ bool mulByScalar(const Args& x, Fault& fault) {
     return false;
 }
 
-Fault opAdd(const Args& x) {
+Fault opAdd(const sOpcodeArgs& x) {
     Fault fault = kDone;
     if (isSingle(x.B)) {
         fault = sizeR(x, x.A);
@@ -202,7 +220,7 @@ Fault opAdd(const Args& x) {
 
 // Only a scalar right operand is accepted; R takes A's shape before the operands are checked,
 // and a mismatch of the operands is reported before a result that could not take that shape.
-Fault opSub(const Args& x) {
+Fault opSub(const sOpcodeArgs& x) {
     const Fault sized = sizeR(x, x.A);
     if (!isSingle(x.B) && !sameShape(x.A, x.B)) return onA("Size mismatch in Subtraction");
     if (!sized.ok()) return sized;
@@ -214,7 +232,7 @@ Fault opSub(const Args& x) {
     return kDone;
 }
 
-Fault opMul(const Args& x) {
+Fault opMul(const sOpcodeArgs& x) {
     Fault fault = kDone;
     if (mulByScalar(x, fault)) return fault;
     if (x.A->getCols() != x.B->getRows()) return onA("Rows != Columns in Multiplication");
@@ -223,7 +241,7 @@ Fault opMul(const Args& x) {
     return fault;
 }
 
-Fault opDiv(const Args& x) {
+Fault opDiv(const sOpcodeArgs& x) {
     const Fault sized = sizeR(x, x.A);
     if (!isSingle(x.B)) return onA("Can only divide by SINGLE");
     if (!sized.ok()) return sized;
@@ -231,7 +249,7 @@ Fault opDiv(const Args& x) {
     return kDone;
 }
 
-Fault opElemMul(const Args& x) {
+Fault opElemMul(const sOpcodeArgs& x) {
     Fault fault = kDone;
     if (mulByScalar(x, fault)) return fault;
     if (!sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Multiplication");
@@ -240,7 +258,7 @@ Fault opElemMul(const Args& x) {
     return fault;
 }
 
-Fault opElemDiv(const Args& x) {
+Fault opElemDiv(const sOpcodeArgs& x) {
     if (!isSingle(x.B) && !sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Division");
     const Fault fault = sizeR(x, x.A);
     if (!fault.ok()) return fault;
@@ -255,45 +273,77 @@ Fault opElemDiv(const Args& x) {
 using SingleRelation = bool (CQXVariable::*)(double) const;
 using MatrixRelation = bool (CQXVariable::*)(const CQXVariable*) const;
 
-bool relation(const Args& x, SingleRelation rel, SingleRelation mirrored, MatrixRelation matrix) {
+bool relation(const sOpcodeArgs& x, SingleRelation rel, SingleRelation mirrored,
+              MatrixRelation matrix) {
     if (isSingle(x.B)) return (x.A->*rel)(scalarOf(x.B));
     if (isSingle(x.A)) return (x.B->*mirrored)(scalarOf(x.A));
     return sameShape(x.A, x.B) && (x.A->*matrix)(x.B);
 }
 
-bool isEqual(const Args& x) {
+bool isEqual(const sOpcodeArgs& x) {
     return relation(x, &CQXVariable::equalsingle, &CQXVariable::equalsingle,
                     &CQXVariable::equalmatrix);
 }
 
-Fault opCompare(const Args& x, SingleRelation rel, SingleRelation mirrored, MatrixRelation matrix) {
-    putScalar(x.R, relation(x, rel, mirrored, matrix) ? 1.0 : 0.0);
+using V = CQXVariable;
+
+Fault compare(const sOpcodeArgs& x, SingleRelation rel, SingleRelation mirrored,
+              MatrixRelation matrix) {
+    putScalar(x.R, qxops::truth(relation(x, rel, mirrored, matrix)));
     return kDone;
 }
 
-Fault opEqual(const Args& x, bool negate) {
-    putScalar(x.R, isEqual(x) != negate ? 1.0 : 0.0);
+Fault opEqual(const sOpcodeArgs& x) {
+    putScalar(x.R, qxops::truth(isEqual(x)));
     return kDone;
 }
+Fault opNotEqual(const sOpcodeArgs& x) {
+    putScalar(x.R, qxops::truth(!isEqual(x)));
+    return kDone;
+}
+Fault opLess(const sOpcodeArgs& x) {
+    return compare(x, &V::lesssingle, &V::moresingle, &V::lessmatrix);
+}
+Fault opGreater(const sOpcodeArgs& x) {
+    return compare(x, &V::moresingle, &V::lesssingle, &V::morematrix);
+}
+Fault opLessEqual(const sOpcodeArgs& x) {
+    return compare(x, &V::lessequalsingle, &V::moreequalsingle, &V::lessequalmatrix);
+}
+Fault opGreaterEqual(const sOpcodeArgs& x) {
+    return compare(x, &V::moreequalsingle, &V::lessequalsingle, &V::moreequalmatrix);
+}
 
-Fault opNegate(const Args& x) {
+Fault opNegate(const sOpcodeArgs& x) {
     const Fault fault = sizeR(x, x.A);
     if (fault.ok()) x.R->negate(x.A);
     return fault;
 }
 
-Fault opAnd(const Args& x) {
-    putScalar(x.R, scalarOf(x.A) != 0.0 && scalarOf(x.B) != 0.0 ? 1.0 : 0.0);
+Fault opInc(const sOpcodeArgs& x) {
+    x.A->inc();
+    return kDone;
+}
+Fault opDec(const sOpcodeArgs& x) {
+    x.A->dec();
     return kDone;
 }
 
-Fault opOr(const Args& x) {
-    putScalar(x.R, scalarOf(x.A) != 0.0 || scalarOf(x.B) != 0.0 ? 1.0 : 0.0);
+Fault opAnd(const sOpcodeArgs& x) {
+    putScalar(x.R, qxops::truth(qxops::logicalAnd(scalarOf(x.A), scalarOf(x.B))));
+    return kDone;
+}
+Fault opOr(const sOpcodeArgs& x) {
+    putScalar(x.R, qxops::truth(qxops::logicalOr(scalarOf(x.A), scalarOf(x.B))));
+    return kDone;
+}
+Fault opNot(const sOpcodeArgs& x) {
+    x.R->setsingle(qxops::truth(qxops::logicalNot(scalarOf(x.A))));
     return kDone;
 }
 
 // A ^ B: the kernel takes the exponent first and the base second.
-Fault opPower(const Args& x) {
+Fault opPower(const sOpcodeArgs& x) {
     if (!isSingle(x.A)) return onA("Base must be SINGLE");
     if (!isSingle(x.B)) return onB("Exponent must be SINGLE");
     if (!x.R->powersingle(scalarOf(x.B), scalarOf(x.A))) return onA("Undefined power operation");
@@ -301,13 +351,8 @@ Fault opPower(const Args& x) {
 }
 
 // R keeps its shape; the kernel bounds its walk by both R and A.
-Fault opModulo(const Args& x) {
+Fault opModulo(const sOpcodeArgs& x) {
     if (!x.R->modulosingle(scalarOf(x.B), x.A)) return onA("Modulo by 0 not defined");
-    return kDone;
-}
-
-Fault opNot(const Args& x) {
-    x.R->setsingle(scalarOf(x.A) == 0.0 ? 1.0 : 0.0);
     return kDone;
 }
 
@@ -315,19 +360,19 @@ Fault opNot(const Args& x) {
 // them. A parameter whose call is still running (a function entered again through a host
 // function) cannot be bound anew, and an argument without elements cannot be bound at all. A
 // that is a view or not a reference, and A bound to itself, stay as they are.
-Fault opReference(const sByteCode& code, const Args& x) {
+Fault opReference(const sOpcodeArgs& x) {
     CQXVariable* A = x.A;
-    if (A == x.B || A != code.m_Var1.m_pVar || !A->getVarState(vsREFERENCE)) return kDone;
+    if (A == x.B || A != x.code.m_Var1.m_pVar || !A->getVarState(vsREFERENCE)) return kDone;
     if (A->isArgumentPinned_intern() || A->isPinned_intern())
         return onA("Reference parameter already in use");
-    if (!A->bindArgument_intern(*x.B, *code.m_Var2.m_pVar))
+    if (!A->bindArgument_intern(*x.B, *x.code.m_Var2.m_pVar))
         return onB("Reference argument has no elements");
     return kDone;
 }
 
 // Sizes are truncated toward zero before they are tested, so 0.5 is not greater than zero;
 // NaN is not either. A size beyond int is refused like any allocation that cannot be made.
-Fault opResize(const Args& x) {
+Fault opResize(const sOpcodeArgs& x) {
     if (!isSingle(x.A)) return onA("Parameter 1 must be single");
     if (!isSingle(x.B)) return onB("Parameter 2 must be single");
     const double rows = std::trunc(scalarOf(x.A));
@@ -342,34 +387,56 @@ Fault opResize(const Args& x) {
     return kDone;
 }
 
-Fault opSize(const Args& x) {
+Fault opRows(const sOpcodeArgs& x) {
+    x.R->setsingle(x.A->getRows());
+    return kDone;
+}
+Fault opCols(const sOpcodeArgs& x) {
+    x.R->setsingle(x.A->getCols());
+    return kDone;
+}
+Fault opSize(const sOpcodeArgs& x) {
     x.R->setsingle(static_cast<double>(x.A->getRows()) * static_cast<double>(x.A->getCols()));
     return kDone;
 }
 
-// The statistics and linear-algebra methods. determinant and rank refuse a matrix that is not
-// square or has no elements.
-enum class Method { kMedian, kVariance, kStd, kDeterminant, kRank };
+Fault opMin(const sOpcodeArgs& x) {
+    x.R->setsingle(x.A->getMin());
+    return kDone;
+}
+Fault opMax(const sOpcodeArgs& x) {
+    x.R->setsingle(x.A->getMax());
+    return kDone;
+}
+Fault opSum(const sOpcodeArgs& x) {
+    x.R->setsingle(x.A->getSum());
+    return kDone;
+}
+Fault opMean(const sOpcodeArgs& x) {
+    x.R->setsingle(x.A->getMean());
+    return kDone;
+}
 
-Fault opMethod(const Args& x, Method method) {
-    CQXCalculation calc(x.shared);
-    switch (method) {
-        case Method::kMedian:
-            calc.median(x.A, x.R);
-            break;
-        case Method::kVariance:
-            calc.variance(x.A, x.R);
-            break;
-        case Method::kStd:
-            calc.std(x.A, x.R);
-            break;
-        case Method::kDeterminant:
-            if (!calc.determinant(x.A, x.R)) return onA("Matrix must be NxN");
-            break;
-        case Method::kRank:
-            if (!calc.rank(x.A, x.R)) return onA("Matrix must be NxN");
-            break;
-    }
+// The statistics and linear-algebra methods run a CQXCalculation made for the one call.
+// determinant and rank refuse a matrix that is not square or has no elements.
+Fault opMedian(const sOpcodeArgs& x) {
+    CQXCalculation(x.shared()).median(x.A, x.R);
+    return kDone;
+}
+Fault opVariance(const sOpcodeArgs& x) {
+    CQXCalculation(x.shared()).variance(x.A, x.R);
+    return kDone;
+}
+Fault opStd(const sOpcodeArgs& x) {
+    CQXCalculation(x.shared()).std(x.A, x.R);
+    return kDone;
+}
+Fault opDeterminant(const sOpcodeArgs& x) {
+    if (!CQXCalculation(x.shared()).determinant(x.A, x.R)) return onA("Matrix must be NxN");
+    return kDone;
+}
+Fault opRank(const sOpcodeArgs& x) {
+    if (!CQXCalculation(x.shared()).rank(x.A, x.R)) return onA("Matrix must be NxN");
     return kDone;
 }
 
@@ -382,7 +449,7 @@ void copyBlock(CQXVariable* R, const CQXVariable* src, int row0, int col0) {
     }
 }
 
-Fault opRowConcat(const Args& x) {
+Fault opRowConcat(const sOpcodeArgs& x) {
     if (x.A->getCols() != x.B->getCols()) return onA("Row concatenate: Size mismatch");
     const long long rows = static_cast<long long>(x.A->getRows()) + x.B->getRows();
     const Fault fault = sizeR(x, rows, x.A->getCols());
@@ -392,7 +459,7 @@ Fault opRowConcat(const Args& x) {
     return kDone;
 }
 
-Fault opColConcat(const Args& x) {
+Fault opColConcat(const sOpcodeArgs& x) {
     if (x.A->getRows() != x.B->getRows()) return onA("Column concatenate Size mismatch");
     const long long cols = static_cast<long long>(x.A->getCols()) + x.B->getCols();
     const Fault fault = sizeR(x, x.A->getRows(), cols);
@@ -405,28 +472,45 @@ Fault opColConcat(const Args& x) {
 // Element-wise logic. Two singles give a 1x1 result; R is set to 1x1 for it, so a result
 // that an earlier run made larger does not keep stale elements.
 using ElementKernel = void (CQXVariable::*)(const CQXVariable*, const CQXVariable*);
-using ScalarRule = bool (*)(double, double);
 
-bool andRule(double a, double b) {
-    return a != 0.0 && b != 0.0;
-}
-bool orRule(double a, double b) {
-    return a != 0.0 || b != 0.0;
-}
-bool xorRule(double a, double b) {
-    return a != b;
-}
-
-Fault opElemLogic(const Args& x, ElementKernel kernel, ScalarRule rule) {
+template <auto Rule>
+Fault elementLogic(const sOpcodeArgs& x, ElementKernel kernel) {
     if (isSingle(x.A) && isSingle(x.B)) {
         const Fault fault = sizeR(x, 1, 1);
-        if (fault.ok()) putScalar(x.R, rule(scalarOf(x.A), scalarOf(x.B)) ? 1.0 : 0.0);
+        if (fault.ok()) putScalar(x.R, qxops::truth(Rule(scalarOf(x.A), scalarOf(x.B))));
         return fault;
     }
     if (!sameShape(x.A, x.B)) return onA("Size mismatch in elementwise Multiplication");
     const Fault fault = sizeR(x, x.A);
     if (fault.ok()) (x.R->*kernel)(x.B, x.A);
     return fault;
+}
+
+Fault opElemAnd(const sOpcodeArgs& x) {
+    return elementLogic<qxops::logicalAnd>(x, &V::elementand);
+}
+Fault opElemOr(const sOpcodeArgs& x) {
+    return elementLogic<qxops::logicalOr>(x, &V::elementor);
+}
+Fault opElemXor(const sOpcodeArgs& x) {
+    return elementLogic<qxops::logicalXor>(x, &V::elementxor);
+}
+
+// The opcodes that run sub-blocks and calls, and those that end the block.
+eInterpreterState opCall(const sOpcodeArgs& x) {
+    return x.call();
+}
+eInterpreterState opBlock(const sOpcodeArgs& x) {
+    return x.runBlock();
+}
+eInterpreterState opCondition(const sOpcodeArgs& x) {
+    return x.runCondition();
+}
+eInterpreterState opBreak(const sOpcodeArgs&) {
+    return isBREAK;
+}
+eInterpreterState opContinue(const sOpcodeArgs&) {
+    return isCONTINUE;
 }
 
 // The reference arguments of a library or host call, bound by the instructions right before it:
@@ -500,122 +584,17 @@ void CQXInterpreter::unbindPending(std::size_t pc) {
     }
 }
 
+// One case per row of the opcode table, calling the handler the row names; a value outside the
+// table does nothing. A handler reports a Fault or a state, and finish makes the state of the
+// instruction from either.
 eInterpreterState CQXInterpreter::execute(sByteCode& code, Operands& ops, Flow& flow) {
-    const int opcode = code.m_Opt;
-    if (opcode < 0 || opcode >= kOpcodeCount) return isOK;
-    const Args x{ops.a, ops.b, code.m_pResult, m_pShared};
-    if (!hasOperands(opcode, x)) return isOK;
-    const auto done = [&](Fault f) {
-        if (f.ok()) return isOK;
-        const CQXVariable* named[] = {code.m_Var1.m_pVar, code.m_Var2.m_pVar, code.m_pResult};
-        return fail(code, f.text, named[f.operand]);
-    };
-    using V = CQXVariable;
-    switch (opcode) {
-        case otASSIGN:
-            return done(opAssign(x));
-        case otADD:
-            return done(opAdd(x));
-        case otSUB:
-            return done(opSub(x));
-        case otMUL:
-            return done(opMul(x));
-        case otDIV:
-            return done(opDiv(x));
-        case otCALL:
-            return callFunction(code);
-        case otBLOCK:
-            return runBlock(code.m_pBlock);
-        case otEQUAL:
-            return done(opEqual(x, false));
-        case otLESS:
-            return done(opCompare(x, &V::lesssingle, &V::moresingle, &V::lessmatrix));
-        case otGREATER:
-            return done(opCompare(x, &V::moresingle, &V::lesssingle, &V::morematrix));
-        case otNOTEQUAL:
-            return done(opEqual(x, true));
-        case otLESSEQUAL:
-            return done(
-                opCompare(x, &V::lessequalsingle, &V::moreequalsingle, &V::lessequalmatrix));
-        case otGREATEREQUAL:
-            return done(
-                opCompare(x, &V::moreequalsingle, &V::lessequalsingle, &V::moreequalmatrix));
-        case otINC:
-            x.A->inc();
-            return isOK;
-        case otDEC:
-            x.A->dec();
-            return isOK;
-        case otNEGATE:
-            return done(opNegate(x));
-        case otCONDITION:
-            return runCondition(code, x.A, flow);
-        case otAND:
-            return done(opAnd(x));
-        case otOR:
-            return done(opOr(x));
-        case otPOWER:
-            return done(opPower(x));
-        case otELEMMUL:
-            return done(opElemMul(x));
-        case otELEMDIV:
-            return done(opElemDiv(x));
-        case otRETURN: {
-            const eInterpreterState state = done(opReturn(x));
-            return state == isOK ? isRETURN : state;
-        }
-        case otBREAK:
-            return isBREAK;
-        case otCONTINUE:
-            return isCONTINUE;
-        case otMODULO:
-            return done(opModulo(x));
-        case otNOT:
-            return done(opNot(x));
-        case otREFERENCE:
-            return done(opReference(code, x));
-        case otROWS:
-            x.R->setsingle(x.A->getRows());
-            return isOK;
-        case otCOLS:
-            x.R->setsingle(x.A->getCols());
-            return isOK;
-        case otSIZE:
-            return done(opSize(x));
-        case otRESIZE:
-            return done(opResize(x));
-        case otMIN:
-            x.R->setsingle(x.A->getMin());
-            return isOK;
-        case otMAX:
-            x.R->setsingle(x.A->getMax());
-            return isOK;
-        case otSUM:
-            x.R->setsingle(x.A->getSum());
-            return isOK;
-        case otMEAN:
-            x.R->setsingle(x.A->getMean());
-            return isOK;
-        case otMEDIAN:
-            return done(opMethod(x, Method::kMedian));
-        case otVARIANCE:
-            return done(opMethod(x, Method::kVariance));
-        case otSTD:
-            return done(opMethod(x, Method::kStd));
-        case otDETERMINANT:
-            return done(opMethod(x, Method::kDeterminant));
-        case otRANK:
-            return done(opMethod(x, Method::kRank));
-        case otROWCONCAT:
-            return done(opRowConcat(x));
-        case otCOLCONCAT:
-            return done(opColConcat(x));
-        case otELEMAND:
-            return done(opElemLogic(x, &V::elementand, andRule));
-        case otELEMOR:
-            return done(opElemLogic(x, &V::elementor, orRule));
-        case otELEMXOR:
-            return done(opElemLogic(x, &V::elementxor, xorRule));
+    const sOpcodeArgs x{ops.a, ops.b, code.m_pResult, *this, code, flow};
+    switch (code.m_Opt) {
+#define QX_OPCODE_CASE(value, name, uses, handler, scalar) \
+    case name:                                             \
+        return present(uses, x) ? x.finish(handler(x)) : isOK;
+        QX_OPCODES(QX_OPCODE_CASE)
+#undef QX_OPCODE_CASE
         default:
             return isOK;
     }

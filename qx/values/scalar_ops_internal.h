@@ -1,0 +1,133 @@
+// The scalar meaning of every operator: one function each, called by the element kernels of
+// CQXVariable and by the interpreter's direct path for 1x1 operands, so the two paths compute
+// bit for bit the same value. Library-internal; not installed.
+#pragma once
+
+#include <climits>
+#include <limits>
+
+#include "qx/values/scalar_math_internal.h"
+
+namespace qxops {
+
+// A truth as the value an opcode writes.
+constexpr double truth(bool holds) {
+    return holds ? 1.0 : 0.0;
+}
+
+// Arithmetic. A zero divisor is the caller's to handle (an error, or the largest double).
+constexpr double add(double x, double y) {
+    return x + y;
+}
+constexpr double sub(double x, double y) {
+    return x - y;
+}
+constexpr double mul(double x, double y) {
+    return x * y;
+}
+constexpr double div(double x, double y) {
+    return x / y;
+}
+inline double modulo(double x, double y) {
+    return qxmath::fmodExact(x, y);
+}
+constexpr double negate(double x) {
+    return -x;
+}
+
+// Logic. A value is true when it is not equal to 0, so NaN is true. Exclusive or compares the
+// values themselves, not their truth: 1 xor 2 holds.
+constexpr bool logicalNot(double x) {
+    return x == 0.0;
+}
+constexpr bool logicalAnd(double x, double y) {
+    return x != 0.0 && y != 0.0;
+}
+constexpr bool logicalOr(double x, double y) {
+    return x != 0.0 || y != 0.0;
+}
+constexpr bool logicalXor(double x, double y) {
+    return x != y;
+}
+
+// Comparisons of an element x with y. Over a matrix a relation holds when it holds for every
+// element. An ordering is broken only by an ordered pair, so a NaN on either side leaves it
+// true; equality fails on NaN.
+constexpr bool equal(double x, double y) {
+    return x == y;
+}
+constexpr bool notEqual(double x, double y) {
+    return !(x == y);
+}
+constexpr bool less(double x, double y) {
+    return !(x >= y);
+}
+constexpr bool lessEqual(double x, double y) {
+    return !(x > y);
+}
+constexpr bool greater(double x, double y) {
+    return !(x <= y);
+}
+constexpr bool greaterEqual(double x, double y) {
+    return !(x < y);
+}
+
+// The clipping rule of a store of v into element type T: with clipping on, v is saturated to
+// T's range before it is converted. For double the range is +-DBL_MAX, so only the infinities
+// move; NaN fails both tests and passes unchanged.
+template <class T>
+constexpr double saturated(double v, bool clip) {
+    if (clip) {
+        const double hi = static_cast<double>(std::numeric_limits<T>::max());
+        const double lo = static_cast<double>(std::numeric_limits<T>::lowest());
+        if (v > hi) {
+            v = hi;
+        } else if (v < lo) {
+            v = lo;
+        }
+    }
+    return v;
+}
+
+// One step of ++ and -- in the element's own type. Integers without clipping wrap around: the
+// small unsigned types by their conversion rule, int explicitly so that no signed overflow
+// occurs.
+template <class T>
+constexpr T stepUp(T x) {
+    return static_cast<T>(x + 1);
+}
+template <class T>
+constexpr T stepDown(T x) {
+    return static_cast<T>(x - 1);
+}
+constexpr int stepUp(int x) {
+    return x == INT_MAX ? INT_MIN : x + 1;
+}
+constexpr int stepDown(int x) {
+    return x == INT_MIN ? INT_MAX : x - 1;
+}
+
+// ++ and -- in place. With clipping on an element moves only while it is strictly inside its
+// type's range; NaN compares false and so stays as it is. For float and double the bound test
+// changes nothing but NaN handling: at the largest finite value or at infinity a step of 1
+// leaves the value as it is.
+template <class T>
+constexpr void increment(T& x, bool clip) {
+    if (!clip || x < std::numeric_limits<T>::max()) x = stepUp(x);
+}
+template <class T>
+constexpr void decrement(T& x, bool clip) {
+    if (!clip || x > std::numeric_limits<T>::lowest()) x = stepDown(x);
+}
+
+// One of the functions above as a function object, for the kernels' templates: the call is
+// direct, so it is inlined into their loops.
+template <auto F>
+struct Fn {
+    template <class... Args>
+    constexpr auto operator()(Args... args) const {
+        return F(args...);
+    }
+};
+
+}  // namespace qxops
