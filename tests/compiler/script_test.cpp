@@ -128,8 +128,8 @@ void parseDirective(Script& script, const std::string& line) {
     }
 }
 
-// The text of case `which` (from 1; -1: the whole file): the shared lines, the case's own lines, and
-// an empty line for every other line.
+// The text of case `which` (from 1; -1: the whole file): the shared lines, the case's own lines,
+// and an empty line for every other line.
 std::string caseText(const std::string& text, int which) {
     std::istringstream lines(text);
     std::string out;
