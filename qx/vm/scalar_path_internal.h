@@ -12,6 +12,13 @@
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
 
+// The interpreter loop inlines compute: a call per instruction costs more than the opcode.
+#if defined(__GNUC__)
+#define QX_SCALAR_INLINE __attribute__((always_inline)) inline
+#else
+#define QX_SCALAR_INLINE inline
+#endif
+
 namespace qxscalar {
 
 // What the direct path did with an instruction.
@@ -52,46 +59,105 @@ inline double truth(bool holds) {
     return holds ? 1.0 : 0.0;
 }
 
+// The operands of one instruction once resolved to cells: A's (never null), B's and R's (null
+// when the instruction has none or it is not a whole 1x1 double), and the variable whose clipping
+// rule stores into A follow.
+struct Cells {
+    double* a;
+    const double* b;
+    double* r;
+    const CQXVariable* aVar;
+};
+
 // R := f(a, b) for a binary opcode with a 1x1 double result.
 template <class F>
-inline Outcome binary(const sByteCode& code, double a, F f) {
-    const double* b = cell(code.m_Var2.m_pVar);
-    double* r = b != nullptr ? cell(code.m_pResult) : nullptr;
-    if (r == nullptr) return Outcome::kGeneral;
-    *r = f(a, *b);
+inline Outcome binary(const Cells& c, F f) {
+    if (c.b == nullptr || c.r == nullptr) return Outcome::kGeneral;
+    *c.r = f(*c.a, *c.b);
     return Outcome::kDone;
 }
 
 // As binary, for the divisions, whose zero divisor the general path handles.
 template <class F>
-inline Outcome dividing(const sByteCode& code, double a, F f) {
-    const double* b = cell(code.m_Var2.m_pVar);
-    double* r = b != nullptr ? cell(code.m_pResult) : nullptr;
-    if (r == nullptr || *b == 0.0) return Outcome::kGeneral;
-    *r = f(a, *b);
+inline Outcome dividing(const Cells& c, F f) {
+    if (c.b == nullptr || c.r == nullptr || *c.b == 0.0) return Outcome::kGeneral;
+    *c.r = f(*c.a, *c.b);
     return Outcome::kDone;
 }
 
 // A := b with the clipping rule of A (otASSIGN, and otRETURN whose block then ends).
-inline Outcome assign(const sByteCode& code, double* a, Outcome done) {
-    const double* b = cell(code.m_Var2.m_pVar);
-    if (b == nullptr) return Outcome::kGeneral;
-    *a = clipped(*b, qxrows::clippingOn(*code.m_Var1.m_pVar));
+inline Outcome assign(const Cells& c, Outcome done) {
+    if (c.b == nullptr) return Outcome::kGeneral;
+    *c.a = clipped(*c.b, qxrows::clippingOn(*c.aVar));
     return done;
 }
 
 // R := f(a) for the opcodes that read only A.
 template <class F>
-inline Outcome unary(const sByteCode& code, double a, F f) {
-    double* r = cell(code.m_pResult);
-    if (r == nullptr) return Outcome::kGeneral;
-    *r = f(a);
+inline Outcome unary(const Cells& c, F f) {
+    if (c.r == nullptr) return Outcome::kGeneral;
+    *c.r = f(*c.a);
     return Outcome::kDone;
 }
 
-// Runs the instruction directly when it qualifies (see the file comment). One flat switch on
-// the opcode, so each opcode's case is one dispatch. An ordering holds unless an ordered pair
-// breaks it, so a NaN on either side leaves it true; equality fails on NaN.
+// The opcode's scalar meaning on resolved cells. One flat switch on the opcode, so each
+// opcode's case is one dispatch. An ordering holds unless an ordered pair breaks it, so a NaN on
+// either side leaves it true; equality fails on NaN.
+QX_SCALAR_INLINE Outcome compute(eOptType opt, const Cells& c, bool& holds) {
+    switch (opt) {
+        case otCONDITION:
+            holds = !(*c.a == 0.0);
+            return Outcome::kCondition;
+        case otINC:
+        case otDEC:
+            step(c.a, qxrows::clippingOn(*c.aVar), opt == otINC);
+            return Outcome::kDone;
+        case otASSIGN:
+            return assign(c, Outcome::kDone);
+        case otRETURN:
+            return assign(c, Outcome::kReturn);
+        case otNEGATE:
+            return unary(c, [](double x) { return -x; });
+        case otNOT:
+            return unary(c, [](double x) { return truth(x == 0.0); });
+        case otADD:
+            return binary(c, [](double x, double y) { return x + y; });
+        case otSUB:
+            return binary(c, [](double x, double y) { return x - y; });
+        case otMUL:
+        case otELEMMUL:
+            return binary(c, [](double x, double y) { return x * y; });
+        case otDIV:
+        case otELEMDIV:
+            return dividing(c, [](double x, double y) { return x / y; });
+        case otMODULO:
+            return dividing(c, qxmath::fmodExact);
+        case otEQUAL:
+            return binary(c, [](double x, double y) { return truth(x == y); });
+        case otNOTEQUAL:
+            return binary(c, [](double x, double y) { return truth(!(x == y)); });
+        case otLESS:
+            return binary(c, [](double x, double y) { return truth(!(x >= y)); });
+        case otGREATER:
+            return binary(c, [](double x, double y) { return truth(!(x <= y)); });
+        case otLESSEQUAL:
+            return binary(c, [](double x, double y) { return truth(!(x > y)); });
+        case otGREATEREQUAL:
+            return binary(c, [](double x, double y) { return truth(!(x < y)); });
+        case otAND:
+        case otELEMAND:
+            return binary(c, [](double x, double y) { return truth(x != 0.0 && y != 0.0); });
+        case otOR:
+        case otELEMOR:
+            return binary(c, [](double x, double y) { return truth(x != 0.0 || y != 0.0); });
+        case otELEMXOR:
+            return binary(c, [](double x, double y) { return truth(x != y); });
+        default:
+            return Outcome::kGeneral;
+    }
+}
+
+// Runs the instruction directly when it qualifies (see the file comment).
 inline Outcome run(const sByteCode& code, bool& holds) {
     // The target of otREFERENCE may still hold the binding of an earlier call, over a row array
     // that is gone by now; only the general path may touch it, and it never reads through it.
@@ -99,57 +165,8 @@ inline Outcome run(const sByteCode& code, bool& holds) {
     if (code.m_Var1.isIndexed() || code.m_Var2.isIndexed()) return Outcome::kGeneral;
     double* a = cell(code.m_Var1.m_pVar);
     if (a == nullptr) return Outcome::kGeneral;
-    switch (code.m_Opt) {
-        case otCONDITION:
-            holds = !(*a == 0.0);
-            return Outcome::kCondition;
-        case otINC:
-        case otDEC:
-            step(a, qxrows::clippingOn(*code.m_Var1.m_pVar), code.m_Opt == otINC);
-            return Outcome::kDone;
-        case otASSIGN:
-            return assign(code, a, Outcome::kDone);
-        case otRETURN:
-            return assign(code, a, Outcome::kReturn);
-        case otNEGATE:
-            return unary(code, *a, [](double x) { return -x; });
-        case otNOT:
-            return unary(code, *a, [](double x) { return truth(x == 0.0); });
-        case otADD:
-            return binary(code, *a, [](double x, double y) { return x + y; });
-        case otSUB:
-            return binary(code, *a, [](double x, double y) { return x - y; });
-        case otMUL:
-        case otELEMMUL:
-            return binary(code, *a, [](double x, double y) { return x * y; });
-        case otDIV:
-        case otELEMDIV:
-            return dividing(code, *a, [](double x, double y) { return x / y; });
-        case otMODULO:
-            return dividing(code, *a, qxmath::fmodExact);
-        case otEQUAL:
-            return binary(code, *a, [](double x, double y) { return truth(x == y); });
-        case otNOTEQUAL:
-            return binary(code, *a, [](double x, double y) { return truth(!(x == y)); });
-        case otLESS:
-            return binary(code, *a, [](double x, double y) { return truth(!(x >= y)); });
-        case otGREATER:
-            return binary(code, *a, [](double x, double y) { return truth(!(x <= y)); });
-        case otLESSEQUAL:
-            return binary(code, *a, [](double x, double y) { return truth(!(x > y)); });
-        case otGREATEREQUAL:
-            return binary(code, *a, [](double x, double y) { return truth(!(x < y)); });
-        case otAND:
-        case otELEMAND:
-            return binary(code, *a, [](double x, double y) { return truth(x != 0.0 && y != 0.0); });
-        case otOR:
-        case otELEMOR:
-            return binary(code, *a, [](double x, double y) { return truth(x != 0.0 || y != 0.0); });
-        case otELEMXOR:
-            return binary(code, *a, [](double x, double y) { return truth(x != y); });
-        default:
-            return Outcome::kGeneral;
-    }
+    const Cells c{a, cell(code.m_Var2.m_pVar), cell(code.m_pResult), code.m_Var1.m_pVar};
+    return compute(code.m_Opt, c, holds);
 }
 
 }  // namespace qxscalar
