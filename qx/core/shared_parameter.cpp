@@ -15,7 +15,8 @@ CQXSharedParameter::CQXSharedParameter()
       m_CallDepth(0),
       m_bCountStorage(false),
       m_StorageCounted(0),
-      m_pRefusedChange(nullptr) {}
+      m_pRefusedChange(nullptr),
+      m_StorageEpoch(1) {}
 
 // The lock is default-constructed, never copied: a copy has a lock of its own.
 CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
@@ -29,7 +30,8 @@ CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
       m_CallDepth(0),
       m_bCountStorage(false),
       m_StorageCounted(0),
-      m_pRefusedChange(nullptr) {}
+      m_pRefusedChange(nullptr),
+      m_StorageEpoch(1) {}
 
 CQXSharedParameter& CQXSharedParameter::operator=(const CQXSharedParameter& other) {
     m_bClipping = other.m_bClipping;

@@ -47,6 +47,10 @@ public:
     // it bound to a reference parameter (refused); null when none. The call of the host
     // function that tried it fails.
     const CQXVariable* m_pRefusedChange;
+    // Counts changes of any variable's storage (its row array, shape or element type: resize,
+    // re-pointing, binding, release). The interpreter keeps what an instruction's operands
+    // resolved to only while this is unchanged. Never 0, so 0 can mean "not resolved yet".
+    unsigned long long m_StorageEpoch;
 
     // Starts a run: the budget is the instruction limit (unlimited when 0), no interrupt, no
     // call sites left over, and storage is counted until endRun.

@@ -30,6 +30,29 @@ std::recursive_mutex* lockOf(CQXSharedParameter* shared) {
     return shared != nullptr ? &shared->m_Lock : nullptr;
 }
 
+// Every change of a variable's row array, shape or element type passes through clear() or
+// adoptRows(), which note it here for the operands the interpreter keeps resolved.
+void noteStorageChange(CQXSharedParameter* shared) {
+    if (shared != nullptr) ++shared->m_StorageEpoch;
+}
+
+// The interpreter's own element and range views are re-pointed by every instruction that uses
+// them, and no instruction keeps a view resolved: re-pointing one leaves the count as it was.
+class KeepStorageEpoch {
+public:
+    explicit KeepStorageEpoch(CQXSharedParameter* shared)
+        : m_pShared(shared), m_Epoch(shared != nullptr ? shared->m_StorageEpoch : 0) {}
+    ~KeepStorageEpoch() {
+        if (m_pShared != nullptr) m_pShared->m_StorageEpoch = m_Epoch;
+    }
+    KeepStorageEpoch(const KeepStorageEpoch&) = delete;
+    KeepStorageEpoch& operator=(const KeepStorageEpoch&) = delete;
+
+private:
+    CQXSharedParameter* m_pShared;
+    unsigned long long m_Epoch;
+};
+
 // Conversion toward zero to 32 bits. Values outside the 32-bit range and NaN have no 32-bit
 // image; they become the most negative value, whose low 8 and 16 bits are 0.
 std::int32_t toInt32(double v) {
@@ -414,6 +437,7 @@ void CQXVariable::clear() {
     m_bOwnsRowArray = false;
     uncount(m_pShared, m_CountedBytes);
     m_CountedBytes = 0;
+    noteStorageChange(m_pShared);
 }
 
 template <class T>
@@ -434,6 +458,7 @@ void CQXVariable::adoptRows(int rows, int cols, eDataType type, void* rowArray) 
     m_Rows = rows;
     m_Cols = cols;
     examineVarType();
+    noteStorageChange(m_pShared);
 }
 
 template <class T>
@@ -611,30 +636,36 @@ void CQXVariable::unbindArgument_intern() {
     if (m_bBindingPinned) --m_pBoundTo->m_Pins;
     m_bBindingPinned = false;
     m_pBoundTo = nullptr;
-    releaseView_intern();
+    clear();
 }
 
 // ---- Views ----
 
 void CQXVariable::setView_intern(int rows, int cols, unsigned char** data) {
+    KeepStorageEpoch keep(m_pShared);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 void CQXVariable::setView_intern(int rows, int cols, unsigned short** data) {
+    KeepStorageEpoch keep(m_pShared);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 void CQXVariable::setView_intern(int rows, int cols, int** data) {
+    KeepStorageEpoch keep(m_pShared);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 void CQXVariable::setView_intern(int rows, int cols, float** data) {
+    KeepStorageEpoch keep(m_pShared);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 void CQXVariable::setView_intern(int rows, int cols, double** data) {
+    KeepStorageEpoch keep(m_pShared);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 
 // A view owns nothing, so this only forgets the row array; should the variable own storage after
 // all, that storage is released rather than lost.
 void CQXVariable::releaseView_intern() {
+    KeepStorageEpoch keep(m_pShared);
     clear();
 }
 

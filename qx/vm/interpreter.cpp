@@ -13,6 +13,7 @@
 #include "qx/core/shared_parameter.h"
 #include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
+#include "qx/vm/operand_cache_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 namespace {
@@ -20,13 +21,9 @@ namespace {
 using qxrows::isSingle;
 using qxrows::scalarOf;
 
-// An index read from a double and truncated toward zero must lie in 0 .. limit-1. The test is
-// made on the double, so NaN and values beyond the int range never reach the conversion.
+// An index read from a double and truncated toward zero must lie in 0 .. limit-1.
 bool toIndex(const CQXVariable* v, int limit, int& out) {
-    const double value = scalarOf(v);
-    if (!(value > -1.0 && value < static_cast<double>(limit))) return false;
-    out = static_cast<int>(value);
-    return true;
+    return qxcache::indexIn(scalarOf(v), limit, out);
 }
 
 // A first index and a count, both truncated toward zero, must address a span within 0 .. limit.
@@ -69,11 +66,27 @@ void pointRange(const CQXVariable& var, int first, int n, int col, int cols, std
     view.setView_intern(n, cols, rows.data());
 }
 
+// The direct path with the operands resolved once per storage count: while no storage has
+// changed, the instruction's cells come from the kept row arrays. Operands whose storage is
+// counted elsewhere (or nowhere) take the direct path's own tests on every run.
+qxscalar::Outcome runDirect(const sByteCode& code, qxcache::Entry& entry,
+                            const CQXSharedParameter* shared, bool& holds) {
+    if (shared == nullptr) return qxscalar::run(code, holds);
+    if (entry.epoch != shared->m_StorageEpoch) qxcache::resolve(code, shared, entry);
+    if (!entry.direct) return qxscalar::run(code, holds);
+    double* a = nullptr;
+    double* b = nullptr;
+    double* r = nullptr;
+    if (!qxcache::locateAll(entry, a, b, r)) return qxscalar::Outcome::kGeneral;
+    return qxscalar::compute(code.m_Opt, qxscalar::Cells{a, b, r, code.m_Var1.m_pVar}, holds);
+}
+
 }  // namespace
 
 CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
     : m_Cells{},
       m_ByteCode(),
+      m_Resolved(),
       m_ElemView{CQXVariable(shared), CQXVariable(shared)},
       m_RangeView{CQXVariable(shared), CQXVariable(shared)},
       m_RangeRows(),
@@ -101,11 +114,18 @@ CQXInterpreter::~CQXInterpreter() {
 void CQXInterpreter::addByteCode(sByteCode code, int line, int pos) {
     code.m_Line = line;
     code.m_Pos = pos;
-    m_ByteCode.push_back(std::move(code));
+    m_Resolved.emplace_back();
+    try {
+        m_ByteCode.push_back(std::move(code));
+    } catch (...) {
+        m_Resolved.pop_back();
+        throw;
+    }
 }
 
 void CQXInterpreter::clear() {
     m_ByteCode.clear();
+    m_Resolved.clear();
 }
 
 // Counts the nesting of running blocks in the shared run state, so a run can never exhaust the
@@ -123,6 +143,25 @@ eInterpreterState CQXInterpreter::Interprete() {
     return state;
 }
 
+// One instruction. Whole 1x1 double operands, and elements of double matrices addressed by such,
+// take the direct path, which builds no views and throws nothing; everything else takes the
+// general path.
+inline eInterpreterState CQXInterpreter::step(std::size_t pc, Flow& flow) {
+    sByteCode& code = m_ByteCode[pc];
+    bool holds = false;
+    switch (runDirect(code, m_Resolved[pc], m_pShared, holds)) {
+        case qxscalar::Outcome::kDone:
+            return isOK;
+        case qxscalar::Outcome::kReturn:
+            return isRETURN;
+        case qxscalar::Outcome::kCondition:
+            return runBranch(code, holds, flow);
+        case qxscalar::Outcome::kGeneral:
+            break;
+    }
+    return stepGeneral(code, flow);
+}
+
 eInterpreterState CQXInterpreter::run() {
     const std::size_t count = m_ByteCode.size();
     std::size_t pc = 0;
@@ -137,34 +176,13 @@ eInterpreterState CQXInterpreter::run() {
             return stopRun(m_ByteCode[pc]);
         }
         Flow flow = Flow::kNext;
-        const eInterpreterState state = step(m_ByteCode[pc], flow);
+        const eInterpreterState state = step(pc, flow);
         if (state == isEXCEPTION) unbindPending(pc);
         if (state != isOK) return state;
         if (flow == Flow::kEnd) return isOK;
         pc = flow == Flow::kRestart ? 0 : pc + 1;
     }
     return isOK;
-}
-
-// One instruction. Whole 1x1 double operands take the direct path, which needs no resolution
-// and no range views; everything else takes the general path.
-eInterpreterState CQXInterpreter::step(sByteCode& code, Flow& flow) {
-    bool holds = false;
-    try {
-        switch (qxscalar::run(code, holds)) {
-            case qxscalar::Outcome::kDone:
-                return isOK;
-            case qxscalar::Outcome::kReturn:
-                return isRETURN;
-            case qxscalar::Outcome::kCondition:
-                return runBranch(code, holds, flow);
-            case qxscalar::Outcome::kGeneral:
-                break;
-        }
-    } catch (...) {
-        return failCaught(code);
-    }
-    return stepGeneral(code, flow);
 }
 
 // Operand resolution, the opcode, and the release of the range views, which happens on every

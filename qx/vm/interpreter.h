@@ -15,6 +15,9 @@
 #include "qx/vm/bytecode.h"
 
 class CQXSharedParameter;
+namespace qxcache {
+struct Entry;
+}
 
 // Blocks are not copyable: a block's instructions and views belong to one program.
 class QX_API CQXInterpreter {
@@ -67,7 +70,7 @@ private:
     // Where the loop goes after an instruction that did not end the block with a state.
     enum class Flow { kNext, kRestart, kEnd };
 
-    eInterpreterState step(sByteCode& code, Flow& flow);
+    eInterpreterState step(std::size_t pc, Flow& flow);
     eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
     eInterpreterState failCaught(const sByteCode& code);
     void unbindPending(std::size_t pc);
@@ -94,6 +97,8 @@ private:
 
     ViewCell m_Cells[2];
     std::vector<sByteCode> m_ByteCode;
+    // Parallel to m_ByteCode: what each instruction's operands resolved to on the direct path.
+    std::vector<qxcache::Entry> m_Resolved;
     CQXVariable m_ElemView[2];   // "s1", "s2"
     CQXVariable m_RangeView[2];  // "r1", "r2"
     RangeRows m_RangeRows[2];

@@ -4,6 +4,8 @@
 // other case, and every case that can fail, to the general path.
 #pragma once
 
+#include <type_traits>
+
 #include "qx/core/shared_parameter.h"
 #include "qx/values/rows_internal.h"
 #include "qx/values/scalar_ops_internal.h"
@@ -29,15 +31,30 @@ inline double* cell(const CQXVariable* v) {
     return rows != nullptr ? rows[0] : nullptr;
 }
 
-// The forms of the opcode table's scalar column. Each runs one instruction directly when its
-// operands qualify and else leaves it to the general path; the scalar meaning itself is an
-// operator of qxops, the same one the element kernels call.
+// The interpreter loop inlines compute: a call per instruction costs more than the opcode.
+#if defined(__GNUC__)
+#define QX_SCALAR_INLINE __attribute__((always_inline)) inline
+#else
+#define QX_SCALAR_INLINE inline
+#endif
 
-// No direct path: the opcode's handler runs. Its operands are not even looked at: the target of
-// otREFERENCE, for one, may still hold the binding of an earlier call, over a row array that is
-// gone by now.
+// The operands of one instruction once resolved to cells: A's (never null), B's and R's (null
+// when the instruction has none or it is not a whole 1x1 double), and the variable whose
+// clipping rule stores into A follow.
+struct Cells {
+    double* a;
+    const double* b;
+    double* r;
+    const CQXVariable* aVar;
+};
+
+// The forms of the opcode table's scalar column. Each runs one instruction directly on its
+// cells when they qualify and else leaves it to the general path; the scalar meaning itself is
+// an operator of qxops, the same one the element kernels call.
+
+// No direct path: the opcode's handler runs.
 struct General {
-    static Outcome run(const sByteCode&, bool&) { return Outcome::kGeneral; }
+    static Outcome run(const Cells&, bool&) { return Outcome::kGeneral; }
 };
 
 // The value of a scalar operator as the opcode writes it: a truth becomes 1 or 0.
@@ -51,12 +68,9 @@ constexpr double valueOf(bool holds) {
 // R := F(a, b). A division leaves a zero divisor to the general path (Divides).
 template <auto F, bool Divides = false>
 struct Binary {
-    static Outcome run(const sByteCode& code, bool&) {
-        const double* a = cell(code.m_Var1.m_pVar);
-        const double* b = a != nullptr ? cell(code.m_Var2.m_pVar) : nullptr;
-        double* r = b != nullptr ? cell(code.m_pResult) : nullptr;
-        if (r == nullptr || (Divides && *b == 0.0)) return Outcome::kGeneral;
-        *r = valueOf(F(*a, *b));
+    static Outcome run(const Cells& c, bool&) {
+        if (c.b == nullptr || c.r == nullptr || (Divides && *c.b == 0.0)) return Outcome::kGeneral;
+        *c.r = valueOf(F(*c.a, *c.b));
         return Outcome::kDone;
     }
 };
@@ -66,11 +80,9 @@ using Dividing = Binary<F, true>;
 // R := F(a).
 template <auto F>
 struct Unary {
-    static Outcome run(const sByteCode& code, bool&) {
-        const double* a = cell(code.m_Var1.m_pVar);
-        double* r = a != nullptr ? cell(code.m_pResult) : nullptr;
-        if (r == nullptr) return Outcome::kGeneral;
-        *r = valueOf(F(*a));
+    static Outcome run(const Cells& c, bool&) {
+        if (c.r == nullptr) return Outcome::kGeneral;
+        *c.r = valueOf(F(*c.a));
         return Outcome::kDone;
     }
 };
@@ -78,10 +90,8 @@ struct Unary {
 // A := F(a) in place, with A's clipping rule (++ and --).
 template <auto F>
 struct InPlace {
-    static Outcome run(const sByteCode& code, bool&) {
-        double* a = cell(code.m_Var1.m_pVar);
-        if (a == nullptr) return Outcome::kGeneral;
-        F(*a, qxrows::clippingOn(*code.m_Var1.m_pVar));
+    static Outcome run(const Cells& c, bool&) {
+        F(*c.a, qxrows::clippingOn(*c.aVar));
         return Outcome::kDone;
     }
 };
@@ -89,11 +99,9 @@ struct InPlace {
 // A := b with the clipping rule of A; otRETURN then ends the block.
 template <Outcome Done>
 struct Store {
-    static Outcome run(const sByteCode& code, bool&) {
-        double* a = cell(code.m_Var1.m_pVar);
-        const double* b = a != nullptr ? cell(code.m_Var2.m_pVar) : nullptr;
-        if (b == nullptr) return Outcome::kGeneral;
-        *a = qxops::saturated<double>(*b, qxrows::clippingOn(*code.m_Var1.m_pVar));
+    static Outcome run(const Cells& c, bool&) {
+        if (c.b == nullptr) return Outcome::kGeneral;
+        *c.a = qxops::saturated<double>(*c.b, qxrows::clippingOn(*c.aVar));
         return Done;
     }
 };
@@ -102,27 +110,49 @@ using Return = Store<Outcome::kReturn>;
 
 // The truth of a condition: the caller runs the branch.
 struct Condition {
-    static Outcome run(const sByteCode& code, bool& holds) {
-        const double* a = cell(code.m_Var1.m_pVar);
-        if (a == nullptr) return Outcome::kGeneral;
-        holds = !qxops::equal(*a, 0.0);
+    static Outcome run(const Cells& c, bool& holds) {
+        holds = !qxops::equal(*c.a, 0.0);
         return Outcome::kCondition;
     }
 };
 
-// Runs the instruction directly when it qualifies (see the file comment): one flat switch on
-// the opcode, generated from the opcode table, so each opcode's case is one dispatch.
-inline Outcome run(const sByteCode& code, bool& holds) {
-    if (code.m_Var1.isIndexed() || code.m_Var2.isIndexed()) return Outcome::kGeneral;
-    switch (code.m_Opt) {
+// The opcode's scalar meaning on resolved cells: one flat switch generated from the opcode
+// table, so each opcode's case is one dispatch.
+QX_SCALAR_INLINE Outcome compute(eOptType opt, const Cells& c, bool& holds) {
+    switch (opt) {
 #define QX_SCALAR_CASE(value, name, uses, handler, scalar) \
     case name:                                             \
-        return scalar::run(code, holds);
+        return scalar::run(c, holds);
         QX_OPCODES(QX_SCALAR_CASE)
 #undef QX_SCALAR_CASE
         default:
             return Outcome::kGeneral;
     }
+}
+
+// Whether an opcode has a direct path at all. The operands of one without are not even looked
+// at: the target of otREFERENCE, for one, may still hold the binding of an earlier call, over a
+// row array that is gone by now.
+constexpr bool hasDirectPath(eOptType opt) {
+    switch (opt) {
+#define QX_DIRECT_CASE(number, name, uses, handler, scalar) \
+    case name:                                              \
+        return !std::is_same<scalar, General>::value;
+        QX_OPCODES(QX_DIRECT_CASE)
+#undef QX_DIRECT_CASE
+        default:
+            return false;
+    }
+}
+
+// Runs the instruction directly when it qualifies (see the file comment).
+inline Outcome run(const sByteCode& code, bool& holds) {
+    if (!hasDirectPath(code.m_Opt)) return Outcome::kGeneral;
+    if (code.m_Var1.isIndexed() || code.m_Var2.isIndexed()) return Outcome::kGeneral;
+    double* a = cell(code.m_Var1.m_pVar);
+    if (a == nullptr) return Outcome::kGeneral;
+    const Cells c{a, cell(code.m_Var2.m_pVar), cell(code.m_pResult), code.m_Var1.m_pVar};
+    return compute(code.m_Opt, c, holds);
 }
 
 }  // namespace qxscalar
