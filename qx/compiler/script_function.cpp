@@ -45,10 +45,11 @@ eInterpreterState CDummyFunc::Call(const std::vector<CQXVariable*>* /*args*/) {
     return state;
 }
 
-CQXProgramStore::CQXProgramStore(std::vector<CQXVariable*> vars, std::list<CQXInterpreter*> blocks)
+CQXProgramStore::CQXProgramStore(std::unique_ptr<CQXVarPool> vars,
+                                 std::list<CQXInterpreter*> blocks)
     : m_Vars(std::move(vars)), m_Blocks(std::move(blocks)) {}
 
 CQXProgramStore::~CQXProgramStore() {
     for (auto it = m_Blocks.rbegin(); it != m_Blocks.rend(); ++it) delete *it;
-    for (auto it = m_Vars.rbegin(); it != m_Vars.rend(); ++it) delete *it;
+    m_Vars.reset();
 }

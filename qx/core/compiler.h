@@ -311,8 +311,6 @@ private:
     // Script functions registered since the program was last cleared: their code refers to the
     // current temporaries and blocks, which clear hands over to them (retireProgram).
     std::vector<CDummyFunc*> m_ProgramFuncs;
-    // Literal constants of the current program: a reference argument never binds to one.
-    std::unordered_set<const CQXVariable*> m_Literals;
     // Globals that scripts declared (the others are the host's and the constants); clearScript
     // deletes them.
     std::unordered_set<const CQXVariable*> m_ScriptVars;

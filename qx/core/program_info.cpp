@@ -77,9 +77,11 @@ void forEachInstruction(const CQXInterpreter* block,
 }
 
 // The index variables an operand reads to address its element or range.
-void addIndexVars(const sByteCodeVar& op, VarSet& out) {
-    if (op.m_bSingle) out.insert({op.m_pRow, op.m_pCol});
-    if (op.m_bRange) out.insert({op.m_pRowFrom, op.m_pRowCount, op.m_pColFrom, op.m_pColCount});
+void addIndexVars(const sByteCodeOperand& op, VarSet& out) {
+    const sByteCodeIndex& index = op.index();
+    if (op.m_bSingle) out.insert({index.m_pRow, index.m_pCol});
+    if (op.m_bRange)
+        out.insert({index.m_pRowFrom, index.m_pRowCount, index.m_pColFrom, index.m_pColCount});
 }
 
 // ---- the listing ----
@@ -126,7 +128,7 @@ private:
     void subBlock(const char* role, const CQXInterpreter* b, int indent);
     void instruction(const sByteCode& code, int index, int indent);
     std::string operands(const sByteCode& code);
-    std::string operand(const sByteCodeVar& op);
+    std::string operand(const sByteCodeOperand& op);
     std::string label(const CQXVariable* v);
     std::string signature(const sScriptBody& f) const;
 
@@ -187,13 +189,14 @@ std::string CListing::label(const CQXVariable* v) {
 }
 
 // An operand as it is addressed: v, v[row][col], or v[first, count][first, count].
-std::string CListing::operand(const sByteCodeVar& op) {
+std::string CListing::operand(const sByteCodeOperand& op) {
     std::string text = label(op.m_pVar);
+    const sByteCodeIndex& index = op.index();
     if (op.m_bRange) {
-        text += "[" + label(op.m_pRowFrom) + ", " + label(op.m_pRowCount) + "][" +
-                label(op.m_pColFrom) + ", " + label(op.m_pColCount) + "]";
+        text += "[" + label(index.m_pRowFrom) + ", " + label(index.m_pRowCount) + "][" +
+                label(index.m_pColFrom) + ", " + label(index.m_pColCount) + "]";
     } else if (op.m_bSingle) {
-        text += "[" + label(op.m_pRow) + "][" + label(op.m_pCol) + "]";
+        text += "[" + label(index.m_pRow) + "][" + label(index.m_pCol) + "]";
     }
     return text;
 }

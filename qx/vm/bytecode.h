@@ -3,6 +3,7 @@
 // control flow runs sub-blocks. The interpreter loop (interpreter.cpp) executes them.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "qx/export.h"
@@ -72,7 +73,7 @@ enum eOptType {
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
 QX_API const char* opcodeName(int opcode);
 
-// One operand: a whole variable, one element of it, or a range of it.
+// One operand as the compiler builds it: a whole variable, one element of it, or a range of it.
 struct QX_API sByteCodeVar {
     sByteCodeVar() = default;
     sByteCodeVar(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
@@ -91,21 +92,55 @@ struct QX_API sByteCodeVar {
     bool isIndexed() const { return m_bSingle || m_bRange; }
 };
 
-// One instruction. Copied by value; it owns only its argument vector.
+// The index variables of an element or range operand.
+struct QX_API sByteCodeIndex {
+    CQXVariable* m_pRow = nullptr;       // element: row index variable
+    CQXVariable* m_pCol = nullptr;       // element: column index variable
+    CQXVariable* m_pRowFrom = nullptr;   // range: first row
+    CQXVariable* m_pColFrom = nullptr;   // range: first column
+    CQXVariable* m_pRowCount = nullptr;  // range: number of rows
+    CQXVariable* m_pColCount = nullptr;  // range: number of columns
+};
+
+// One operand as an instruction holds it. Most operands are whole variables, so the index
+// variables live out of line, present only when the operand has one. Copying copies them.
+struct QX_API sByteCodeOperand {
+    sByteCodeOperand() = default;
+    sByteCodeOperand(const sByteCodeVar& var);           // NOLINT: every compiled operand converts
+    sByteCodeOperand(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
+    sByteCodeOperand(const sByteCodeOperand& other);
+    sByteCodeOperand& operator=(const sByteCodeOperand& other);
+    sByteCodeOperand(sByteCodeOperand&&) noexcept = default;
+    sByteCodeOperand& operator=(sByteCodeOperand&&) noexcept = default;
+    ~sByteCodeOperand() = default;
+
+    bool isIndexed() const { return m_bSingle || m_bRange; }
+    // The index variables; all null for an operand without them.
+    const sByteCodeIndex& index() const;
+
+    CQXVariable* m_pVar = nullptr;
+    bool m_bSingle = false;
+    bool m_bRange = false;
+
+private:
+    std::unique_ptr<sByteCodeIndex> m_pIndex;
+};
+
+// One instruction. Copied by value; it owns only its argument vector and index records.
 struct QX_API sByteCode {
     sByteCode() = default;
     sByteCode(eOptType opt, const sByteCodeVar& a, const sByteCodeVar& b, CQXVariable* result)
         : m_Opt(opt), m_Var1(a), m_Var2(b), m_pResult(result) {}
 
     eOptType m_Opt = otNONE;
-    sByteCodeVar m_Var1;
-    sByteCodeVar m_Var2;
+    int m_Line = 0;
+    int m_Pos = 0;
+    bool m_bRepeat = false;
+    sByteCodeOperand m_Var1;
+    sByteCodeOperand m_Var2;
     CQXVariable* m_pResult = nullptr;
     CQXFunction* m_pFunc = nullptr;
     CQXInterpreter* m_pBlock = nullptr;
     CQXInterpreter* m_pElseBlock = nullptr;
     std::vector<CQXVariable*> m_Params;
-    bool m_bRepeat = false;
-    int m_Line = 0;
-    int m_Pos = 0;
 };
