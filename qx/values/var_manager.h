@@ -42,6 +42,10 @@ public:
     void clear();
 
 #ifdef QX_INTERNAL_API
+    // The variable at a position the caller knows to be within 0 .. getVarCount()-1.
+    CQXVariable* at_intern(int index) const {
+        return m_List[static_cast<std::size_t>(index)];
+    }
     // From now on the variables are made in a pool (the compiler's temporaries and constants);
     // the manager must still be empty.
     void usePool_intern();

@@ -833,6 +833,16 @@ void CQXVariable::setmatrix(const CQXVariable* src) {
     const int rows = std::min(m_Rows, src->m_Rows);
     const int cols = std::min(m_Cols, src->m_Cols);
     if (rows < 1 || cols < 1) return;
+    // One element: read before written whether or not the two share it, as below.
+    if (rows == 1 && cols == 1) {
+        const double value = src->getData_intern(0, 0);
+        const bool clip = clippingOn(*this);
+        withRowArray(*this, [&](auto rowArray) {
+            using T = ElemOf<decltype(rowArray)>;
+            if (rowArray[0] != nullptr) rowArray[0][0] = storeConvert<T>(value, clip);
+        });
+        return;
+    }
     // Overlapping views (say v[1..3] = v[0..2]) must copy the old values, so the source is
     // read completely before the first element is written.
     std::vector<double> snapshot;
