@@ -297,6 +297,9 @@ bool CQXCompiler::runCompiler(const std::string& text) {
     }
     if (m_OpenBrackets != 0 || m_OpenBlocks != 0)
         return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
+    // The main block holds most of a long script's instructions; the room its list grew into
+    // beyond them would stay with the program for as long as it lives.
+    m_MainBlock.m_ByteCode.shrink_to_fit();
     m_bCompiled = true;
     return true;
 }

@@ -79,8 +79,8 @@ void forEachInstruction(const CQXInterpreter* block,
 // The index variables an operand reads to address its element or range.
 void addIndexVars(const sByteCodeOperand& op, VarSet& out) {
     const sByteCodeIndex& index = op.index();
-    if (op.m_bSingle) out.insert({index.m_pRow, index.m_pCol});
-    if (op.m_bRange)
+    if (op.isSingle()) out.insert({index.m_pRow, index.m_pCol});
+    if (op.isRange())
         out.insert({index.m_pRowFrom, index.m_pRowCount, index.m_pColFrom, index.m_pColCount});
 }
 
@@ -192,10 +192,10 @@ std::string CListing::label(const CQXVariable* v) {
 std::string CListing::operand(const sByteCodeOperand& op) {
     std::string text = label(op.m_pVar);
     const sByteCodeIndex& index = op.index();
-    if (op.m_bRange) {
+    if (op.isRange()) {
         text += "[" + label(index.m_pRowFrom) + ", " + label(index.m_pRowCount) + "][" +
                 label(index.m_pColFrom) + ", " + label(index.m_pColCount) + "]";
-    } else if (op.m_bSingle) {
+    } else if (op.isSingle()) {
         text += "[" + label(index.m_pRow) + "][" + label(index.m_pCol) + "]";
     }
     return text;

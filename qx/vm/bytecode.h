@@ -3,6 +3,7 @@
 // control flow runs sub-blocks. The interpreter loop (interpreter.cpp) executes them.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -92,7 +93,7 @@ struct QX_API sByteCodeVar {
     bool isIndexed() const { return m_bSingle || m_bRange; }
 };
 
-// The index variables of an element or range operand.
+// The index variables of an element or range operand, and which of the two it is.
 struct QX_API sByteCodeIndex {
     CQXVariable* m_pRow = nullptr;       // element: row index variable
     CQXVariable* m_pCol = nullptr;       // element: column index variable
@@ -100,10 +101,12 @@ struct QX_API sByteCodeIndex {
     CQXVariable* m_pColFrom = nullptr;   // range: first column
     CQXVariable* m_pRowCount = nullptr;  // range: number of rows
     CQXVariable* m_pColCount = nullptr;  // range: number of columns
+    bool m_bSingle = false;
+    bool m_bRange = false;
 };
 
 // One operand as an instruction holds it. Most operands are whole variables, so the index
-// variables live out of line, present only when the operand has one. Copying copies them.
+// record lives out of line, present only when the operand has one. Copying copies it.
 struct QX_API sByteCodeOperand {
     sByteCodeOperand() = default;
     sByteCodeOperand(const sByteCodeVar& var);           // NOLINT: every compiled operand converts
@@ -114,19 +117,45 @@ struct QX_API sByteCodeOperand {
     sByteCodeOperand& operator=(sByteCodeOperand&&) noexcept = default;
     ~sByteCodeOperand() = default;
 
-    bool isIndexed() const { return m_bSingle || m_bRange; }
-    // The index variables; all null for an operand without them.
+    // The operand is the single element [row][col] of m_pVar; the sub-matrix given by the range.
+    bool isSingle() const { return m_pIndex && m_pIndex->m_bSingle; }
+    bool isRange() const { return m_pIndex && m_pIndex->m_bRange; }
+    bool isIndexed() const { return m_pIndex && (m_pIndex->m_bSingle || m_pIndex->m_bRange); }
+    // The index record; all null and false for an operand without one.
     const sByteCodeIndex& index() const;
 
     CQXVariable* m_pVar = nullptr;
-    bool m_bSingle = false;
-    bool m_bRange = false;
 
 private:
     std::unique_ptr<sByteCodeIndex> m_pIndex;
 };
 
-// One instruction. Copied by value; it owns only its argument vector and index records.
+// The arguments of an otCALL, out of line: few instructions are calls.
+class QX_API sByteCodeArgs {
+public:
+    sByteCodeArgs() = default;
+    sByteCodeArgs(const sByteCodeArgs& other);
+    sByteCodeArgs& operator=(const sByteCodeArgs& other);
+    sByteCodeArgs(sByteCodeArgs&&) noexcept = default;
+    sByteCodeArgs& operator=(sByteCodeArgs&&) noexcept = default;
+    ~sByteCodeArgs() = default;
+    sByteCodeArgs& operator=(std::vector<CQXVariable*> list);
+
+    // The arguments in call order (an empty list when there are none).
+    const std::vector<CQXVariable*>& list() const;
+    operator const std::vector<CQXVariable*>&() const { return list(); }  // NOLINT
+    std::size_t size() const { return m_pList ? m_pList->size() : 0; }
+    bool empty() const { return size() == 0; }
+    CQXVariable* operator[](std::size_t i) const { return (*m_pList)[i]; }
+    std::vector<CQXVariable*>::const_iterator begin() const { return list().begin(); }
+    std::vector<CQXVariable*>::const_iterator end() const { return list().end(); }
+    void push_back(CQXVariable* var);
+
+private:
+    std::unique_ptr<std::vector<CQXVariable*>> m_pList;
+};
+
+// One instruction. Copied by value; it owns only its argument list and index records.
 struct QX_API sByteCode {
     sByteCode() = default;
     sByteCode(eOptType opt, const sByteCodeVar& a, const sByteCodeVar& b, CQXVariable* result)
@@ -142,5 +171,5 @@ struct QX_API sByteCode {
     CQXFunction* m_pFunc = nullptr;
     CQXInterpreter* m_pBlock = nullptr;
     CQXInterpreter* m_pElseBlock = nullptr;
-    std::vector<CQXVariable*> m_Params;
+    sByteCodeArgs m_Params;
 };

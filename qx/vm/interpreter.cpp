@@ -220,10 +220,10 @@ eInterpreterState CQXInterpreter::failCaught(const sByteCode& code) {
 bool CQXInterpreter::resolve(const sByteCode& code, Operands& ops) {
     if (ops.a == nullptr) return true;
     const bool hasB = code.m_Var2.m_pVar != nullptr;
-    if (code.m_Var1.m_bSingle && !resolveElement(code, 0, ops.a)) return false;
-    if (hasB && code.m_Var2.m_bSingle && !resolveElement(code, 1, ops.b)) return false;
-    if (code.m_Var1.m_bRange && !resolveRange(code, 0, ops, ops.a)) return false;
-    if (hasB && code.m_Var2.m_bRange && !resolveRange(code, 1, ops, ops.b)) return false;
+    if (code.m_Var1.isSingle() && !resolveElement(code, 0, ops.a)) return false;
+    if (hasB && code.m_Var2.isSingle() && !resolveElement(code, 1, ops.b)) return false;
+    if (code.m_Var1.isRange() && !resolveRange(code, 0, ops, ops.a)) return false;
+    if (hasB && code.m_Var2.isRange() && !resolveRange(code, 1, ops, ops.b)) return false;
     return true;
 }
 
