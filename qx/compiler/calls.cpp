@@ -81,7 +81,7 @@ bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, 
     }
     if (arg.m_pVar->getConst()) return syntaxError(etCONSTLVALUE);
     sByteCodeVar source = arg;
-    if (m_Literals.count(arg.m_pVar)) {
+    if (arg.m_pVar->isLiteral_intern()) {
         CQXVariable* copy = newTemp();
         emit(block, sByteCode(otASSIGN, sByteCodeVar(copy), arg, nullptr));
         source = sByteCodeVar(copy);

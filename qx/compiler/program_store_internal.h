@@ -4,19 +4,20 @@
 #pragma once
 
 #include <list>
-#include <vector>
+#include <memory>
 
-class CQXVariable;
+#include "qx/values/var_pool_internal.h"
+
 class CQXInterpreter;
 
 class CQXProgramStore {
 public:
-    CQXProgramStore(std::vector<CQXVariable*> vars, std::list<CQXInterpreter*> blocks);
+    CQXProgramStore(std::unique_ptr<CQXVarPool> vars, std::list<CQXInterpreter*> blocks);
     CQXProgramStore(const CQXProgramStore&) = delete;
     CQXProgramStore& operator=(const CQXProgramStore&) = delete;
     ~CQXProgramStore();
 
 private:
-    std::vector<CQXVariable*> m_Vars;
+    std::unique_ptr<CQXVarPool> m_Vars;
     std::list<CQXInterpreter*> m_Blocks;
 };

@@ -1,6 +1,8 @@
 // Script-defined functions and the store that keeps their program's temporaries and blocks.
 #include "qx/compiler/script_function.h"
 
+#include <algorithm>
+
 #include "qx/compiler/program_store_internal.h"
 
 CDummyFunc::CDummyFunc(const std::string& name, CQXSharedParameter* shared)
@@ -19,15 +21,20 @@ namespace {
 // parameter refers to anything.
 class ParameterBindings {
 public:
-    ParameterBindings(CQXVarManager& params, int count) : m_Params(params), m_Count(count) {
-        for (int i = 0; i < m_Count; ++i)
-            if (CQXVariable* param = m_Params.getVar(i)) param->pinArgument_intern();
+    ParameterBindings(CQXVarManager& params, int count)
+        : m_Params(params), m_Count(std::min(count, params.getVarCount())) {
+        for (int i = 0; i < m_Count; ++i) {
+            CQXVariable* param = m_Params.at_intern(i);
+            if (param->isBound_intern()) param->pinArgument_intern();
+        }
     }
     ParameterBindings(const ParameterBindings&) = delete;
     ParameterBindings& operator=(const ParameterBindings&) = delete;
     ~ParameterBindings() {
-        for (int i = 0; i < m_Count; ++i)
-            if (CQXVariable* param = m_Params.getVar(i)) param->unbindArgument_intern();
+        for (int i = 0; i < m_Count; ++i) {
+            CQXVariable* param = m_Params.at_intern(i);
+            if (param->isBound_intern()) param->unbindArgument_intern();
+        }
     }
 
 private:
@@ -37,18 +44,24 @@ private:
 
 }  // namespace
 
+// The function's record takes the block's; a call that returned normally usually finds the two
+// alike already and copies nothing.
 eInterpreterState CDummyFunc::Call(const std::vector<CQXVariable*>* /*args*/) {
     const ParameterBindings bindings(m_Varlist, m_ParamCount);
     eInterpreterState state = m_Block.Interprete();
     if (state == isOK) return isOK;
-    m_Error = m_Block.getError();
+    const CQXError& block = m_Block.error_intern();
+    if (block.getType() != m_Error.getType() || block.getLine() != m_Error.getLine() ||
+        block.getPos() != m_Error.getPos() || block.getText() != m_Error.getText())
+        m_Error = block;
     return state;
 }
 
-CQXProgramStore::CQXProgramStore(std::vector<CQXVariable*> vars, std::list<CQXInterpreter*> blocks)
+CQXProgramStore::CQXProgramStore(std::unique_ptr<CQXVarPool> vars,
+                                 std::list<CQXInterpreter*> blocks)
     : m_Vars(std::move(vars)), m_Blocks(std::move(blocks)) {}
 
 CQXProgramStore::~CQXProgramStore() {
     for (auto it = m_Blocks.rbegin(); it != m_Blocks.rend(); ++it) delete *it;
-    for (auto it = m_Vars.rbegin(); it != m_Vars.rend(); ++it) delete *it;
+    m_Vars.reset();
 }

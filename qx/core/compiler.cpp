@@ -25,6 +25,7 @@ CQXCompiler::CQXCompiler()
       m_DeclKind(0),
       m_Depth(0),
       m_RunDepth(0) {
+    m_TmpVars.usePool_intern();
     m_Parser.setBuffer(m_Source);
     m_Parser.clear();
     clear(true);
@@ -218,7 +219,6 @@ void CQXCompiler::clear(bool all) {
     }
     retireProgram();
     m_bCompiled = false;
-    m_Literals.clear();
     m_TmpVars.addVar("null", 1, 1, edtDOUBLE)->setsingle(0.0);
     m_TmpVars.addVar("eins", 1, 1, edtDOUBLE)->setsingle(1.0);
     m_BlockManager.clear();
@@ -253,7 +253,7 @@ void CQXCompiler::clearScriptFunctions() {
 // in it (their code refers to them); without such functions they are simply deleted.
 void CQXCompiler::retireProgram() {
     if (!m_ProgramFuncs.empty()) {
-        auto store = std::make_shared<CQXProgramStore>(m_TmpVars.release_intern(),
+        auto store = std::make_shared<CQXProgramStore>(m_TmpVars.releasePool_intern(),
                                                        m_BlockManager.release_intern());
         for (CDummyFunc* func : m_ProgramFuncs) func->m_pStore = store;
         m_ProgramFuncs.clear();
@@ -297,6 +297,9 @@ bool CQXCompiler::runCompiler(const std::string& text) {
     }
     if (m_OpenBrackets != 0 || m_OpenBlocks != 0)
         return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
+    // The main block holds most of a long script's instructions; the room its list grew into
+    // beyond them would stay with the program for as long as it lives.
+    m_MainBlock.m_ByteCode.shrink_to_fit();
     m_bCompiled = true;
     return true;
 }

@@ -276,6 +276,9 @@ private:
     bool callFunction(CQXFunction* func, CQXVariable* const* args,
                       const std::vector<CQXVariable*>* list);
     bool callVariadic(CQXFunction* func, int count, va_list args);
+    // getFunc for callFuncByName, which keeps the last function found until the registry
+    // changes: a host calling one function by name many times looks it up once.
+    CQXFunction* findCalled(const std::string& name);
     bool callScriptFunction(CQXFunction* func, CQXVariable* const* args);
     bool callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
     bool failCaught(const CQXFunction* called);
@@ -311,12 +314,14 @@ private:
     // Script functions registered since the program was last cleared: their code refers to the
     // current temporaries and blocks, which clear hands over to them (retireProgram).
     std::vector<CDummyFunc*> m_ProgramFuncs;
-    // Literal constants of the current program: a reference argument never binds to one.
-    std::unordered_set<const CQXVariable*> m_Literals;
     // Globals that scripts declared (the others are the host's and the constants); clearScript
     // deletes them.
     std::unordered_set<const CQXVariable*> m_ScriptVars;
     int m_Depth;     // current nesting depth of the compile
     int m_RunDepth;  // runs in progress (a host function may start another one)
     std::vector<sCallSite> m_ExceptionTrace;  // where m_Exception's error happened
+    // The function callFuncByName found last, its name, and the registry's generation then.
+    std::string m_CalledName;
+    CQXFunction* m_pCalledFunc = nullptr;
+    unsigned long long m_CalledGeneration = 0;
 };

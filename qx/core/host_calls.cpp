@@ -21,9 +21,27 @@ void collectArguments(int count, va_list args, CQXVariable** out) {
 
 }  // namespace
 
+CQXFunction* CQXCompiler::findCalled(const std::string& name) {
+    if (m_pCalledFunc != nullptr && m_CalledGeneration == m_FuncManager.m_Generation &&
+        name == m_CalledName)
+        return m_pCalledFunc;
+    CQXFunction* func = getFunc(name);
+    if (func == nullptr) return nullptr;
+    // A name that cannot be kept (no memory for it) is simply looked up again next time.
+    m_pCalledFunc = nullptr;
+    try {
+        m_CalledName = name;
+    } catch (...) {
+        return func;
+    }
+    m_pCalledFunc = func;
+    m_CalledGeneration = m_FuncManager.m_Generation;
+    return func;
+}
+
 bool CQXCompiler::callFuncByName(const std::string& name, int count, ...) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    CQXFunction* func = getFunc(name);
+    CQXFunction* func = findCalled(name);
     // The arguments are read only when their count is right: a wrong count must never make us
     // read arguments the host did not pass.
     if (!func || count != func->m_ParamCount) return false;
@@ -60,7 +78,7 @@ bool CQXCompiler::callVariadic(CQXFunction* func, int count, va_list args) {
 
 bool CQXCompiler::callFuncByName(const std::string& name, const std::vector<CQXVariable*>& args) {
     CQXCriticalSectionLock lock(&m_Shared.m_Lock);
-    return callFunction(getFunc(name), args);
+    return callFunction(findCalled(name), args);
 }
 
 bool CQXCompiler::callFuncByAddr(CQXFunction* func, const std::vector<CQXVariable*>& args) {
@@ -140,8 +158,8 @@ public:
     HostBindings& operator=(const HostBindings&) = delete;
     ~HostBindings() {
         for (int i = 0; i < m_Count; ++i) {
-            CQXVariable* param = m_Params.getVar(i);
-            if (param != nullptr && !param->isArgumentPinned_intern())
+            CQXVariable* param = m_Params.at_intern(i);
+            if (param->isBound_intern() && !param->isArgumentPinned_intern())
                 param->unbindArgument_intern();
         }
     }
@@ -155,7 +173,7 @@ private:
 // not re-entrant, and binding them anew would pull the storage from under that call.
 const CQXVariable* boundForRunningCall(CQXVarManager& params, int count) {
     for (int i = 0; i < count; ++i) {
-        const CQXVariable* param = params.getVar(i);
+        const CQXVariable* param = params.at_intern(i);
         if (param->isArgumentPinned_intern() || param->isPinned_intern()) return param;
     }
     return nullptr;
@@ -166,14 +184,16 @@ const CQXVariable* boundForRunningCall(CQXVarManager& params, int count) {
 // Value parameters must match the argument's shape and take a copy of it; a reference
 // parameter is bound to the host's variable for the call, as a compiled call binds it.
 bool CQXCompiler::callScriptFunction(CQXFunction* func, CQXVariable* const* args) {
-    if (const CQXVariable* busy = boundForRunningCall(func->m_Varlist, func->m_ParamCount)) {
+    CQXVarManager& params = func->m_Varlist;
+    if (params.getVarCount() < func->m_ParamCount) return false;
+    if (const CQXVariable* busy = boundForRunningCall(params, func->m_ParamCount)) {
         m_Exception.setException("Reference parameter already in use", -1, -1, busy->getName());
         takeTrace(false, func);
         return false;
     }
-    const HostBindings bindings(func->m_Varlist, func->m_ParamCount);
+    const HostBindings bindings(params, func->m_ParamCount);
     for (int i = 0; i < func->m_ParamCount; ++i) {
-        CQXVariable* param = func->m_Varlist.getVar(i);
+        CQXVariable* param = params.at_intern(i);
         CQXVariable* arg = args[i];
         if (param->getVarState(vsREFERENCE)) {
             // A resizable variable is refused, as a compiled call refuses it.

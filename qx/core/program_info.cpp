@@ -52,9 +52,11 @@ void forEachInstruction(const CQXInterpreter* block,
 }
 
 // The index variables an operand reads to address its element or range.
-void addIndexVars(const sByteCodeVar& op, VarSet& out) {
-    if (op.m_bSingle) out.insert({op.m_pRow, op.m_pCol});
-    if (op.m_bRange) out.insert({op.m_pRowFrom, op.m_pRowCount, op.m_pColFrom, op.m_pColCount});
+void addIndexVars(const sByteCodeOperand& op, VarSet& out) {
+    const sByteCodeIndex& index = op.index();
+    if (op.isSingle()) out.insert({index.m_pRow, index.m_pCol});
+    if (op.isRange())
+        out.insert({index.m_pRowFrom, index.m_pRowCount, index.m_pColFrom, index.m_pColCount});
 }
 
 // ---- the listing ----
@@ -101,7 +103,7 @@ private:
     void subBlock(const char* role, const CQXInterpreter* b, int indent);
     void instruction(const sByteCode& code, int index, int indent);
     std::string operands(const sByteCode& code);
-    std::string operand(const sByteCodeVar& op);
+    std::string operand(const sByteCodeOperand& op);
     std::string label(const CQXVariable* v);
     std::string signature(const sScriptBody& f) const;
 
@@ -162,13 +164,14 @@ std::string CListing::label(const CQXVariable* v) {
 }
 
 // An operand as it is addressed: v, v[row][col], or v[first, count][first, count].
-std::string CListing::operand(const sByteCodeVar& op) {
+std::string CListing::operand(const sByteCodeOperand& op) {
     std::string text = label(op.m_pVar);
-    if (op.m_bRange) {
-        text += "[" + label(op.m_pRowFrom) + ", " + label(op.m_pRowCount) + "][" +
-                label(op.m_pColFrom) + ", " + label(op.m_pColCount) + "]";
-    } else if (op.m_bSingle) {
-        text += "[" + label(op.m_pRow) + "][" + label(op.m_pCol) + "]";
+    const sByteCodeIndex& index = op.index();
+    if (op.isRange()) {
+        text += "[" + label(index.m_pRowFrom) + ", " + label(index.m_pRowCount) + "][" +
+                label(index.m_pColFrom) + ", " + label(index.m_pColCount) + "]";
+    } else if (op.isSingle()) {
+        text += "[" + label(index.m_pRow) + "][" + label(index.m_pCol) + "]";
     }
     return text;
 }

@@ -137,6 +137,7 @@ CQXFuncManager::~CQXFuncManager() {
 
 bool CQXFuncManager::addFunc(CQXFunction* func) {
     if (func == nullptr || m_Index.count(func->getName()) != 0) return false;
+    ++m_Generation;
     m_List.push_back(func);
     // If the index cannot grow, the list must not keep a function the caller still owns.
     try {
@@ -161,6 +162,7 @@ CQXFunction* CQXFuncManager::getFunc(int index) const {
 void CQXFuncManager::delFunc(const std::string& name) {
     const auto found = m_Index.find(name);
     if (found == m_Index.end()) return;
+    ++m_Generation;
     CQXFunction* func = found->second;
     m_Index.erase(found);
     for (auto it = m_List.begin(); it != m_List.end(); ++it) {
@@ -175,6 +177,7 @@ void CQXFuncManager::delFunc(const std::string& name) {
 void CQXFuncManager::clear() {
     // The registry is emptied before any destructor runs, so a function that looks at the
     // registry while it is destroyed finds no dangling entries.
+    ++m_Generation;
     std::vector<CQXFunction*> doomed;
     doomed.swap(m_List);
     m_Index.clear();

@@ -136,6 +136,8 @@ protected:
 private:
     std::vector<CQXFunction*> m_List;                       // registration order
     std::unordered_map<std::string, CQXFunction*> m_Index;  // lookup by exact name
+    // Counts every change of the registry, so a name looked up once can be kept until then.
+    unsigned long long m_Generation = 0;
 };
 
 // Declares a standard function class: public constructor (script name, shared parameters),

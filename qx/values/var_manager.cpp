@@ -6,28 +6,52 @@
 #include <memory>
 #include <utility>
 
-namespace {
-
-// Named variables are unique within one manager; the empty name of temporaries is never taken.
-bool isTaken(const CQXVarManager& manager, const std::string& name) {
-    return !name.empty() && manager.getVar(name) != nullptr;
-}
-
-// A new variable with the manager's shared parameters, set up by setup; should setup throw
-// (an allocation that fails), the variable is deleted again.
-template <class Setup>
-CQXVariable* create(CQXSharedParameter* shared, Setup setup) {
-    auto var = std::make_unique<CQXVariable>(shared);
-    setup(*var);
-    return var.release();
-}
-
-}  // namespace
+#include "qx/values/var_pool_internal.h"
 
 CQXVarManager::CQXVarManager(CQXSharedParameter* shared) : m_pShared(shared) {}
 
 CQXVarManager::~CQXVarManager() {
     clear();
+}
+
+void CQXVarManager::usePool_intern() {
+    if (m_List.empty() && !m_pPool) m_pPool = std::make_unique<CQXVarPool>();
+}
+
+// Named variables are unique within one manager (the empty name of temporaries is never taken).
+// A new variable with the manager's shared parameters is set up by setup and appended; should
+// setup throw (an allocation that fails), or the list or the index not grow, the variable goes
+// again and the manager is left as it was.
+template <class Setup>
+CQXVariable* CQXVarManager::create(const std::string& name, Setup setup) {
+    if (!name.empty() && getVar(name) != nullptr) return nullptr;
+    CQXVariable* var = m_pPool ? m_pPool->make(m_pShared) : new CQXVariable(m_pShared);
+    try {
+        setup(*var);
+        m_List.push_back(var);
+    } catch (...) {
+        discard(var);
+        throw;
+    }
+    if (!name.empty()) {
+        try {
+            m_Index.emplace(var->getName(), var);
+        } catch (...) {
+            m_List.pop_back();
+            discard(var);
+            throw;
+        }
+    }
+    return var;
+}
+
+// var is the variable made last.
+void CQXVarManager::discard(CQXVariable* var) {
+    if (m_pPool) {
+        m_pPool->dropLast();
+    } else {
+        delete var;
+    }
 }
 
 int CQXVarManager::getVarCount() const {
@@ -53,64 +77,46 @@ CQXVariable* CQXVarManager::getVar(int index) const {
 }
 
 CQXVariable* CQXVarManager::addVar(const std::string& name, int rows, int cols, eDataType type) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) { v.initialize(name, rows, cols, type); }));
+    return create(name, [&](CQXVariable& v) { v.initialize(name, rows, cols, type); });
 }
 
 CQXVariable* CQXVarManager::addResizeVar(const std::string& name, eDataType type) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) {
+    return create(name, [&](CQXVariable& v) {
         v.initialize(name, 1, 1, type);
         v.setVarState(vsRESIZABLE);
-    }));
+    });
 }
 
 CQXVariable* CQXVarManager::addByteVar(const std::string& name, int rows, int cols,
                                        unsigned char** data) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) { v.setByte(name, rows, cols, data); }));
+    return create(name, [&](CQXVariable& v) { v.setByte(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addShortVar(const std::string& name, int rows, int cols,
                                         unsigned short** data) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) { v.setShort(name, rows, cols, data); }));
+    return create(name, [&](CQXVariable& v) { v.setShort(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addIntVar(const std::string& name, int rows, int cols, int** data) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) { v.setInt(name, rows, cols, data); }));
+    return create(name, [&](CQXVariable& v) { v.setInt(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addFloatVar(const std::string& name, int rows, int cols, float** data) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) { v.setFloat(name, rows, cols, data); }));
+    return create(name, [&](CQXVariable& v) { v.setFloat(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addDoubleVar(const std::string& name, int rows, int cols,
                                          double** data) {
-    if (isTaken(*this, name)) return nullptr;
-    return append(create(m_pShared, [&](CQXVariable& v) { v.setDouble(name, rows, cols, data); }));
-}
-
-// Takes ownership of var. If the list or the index cannot grow, the variable is deleted and
-// the manager is left as it was before the call.
-CQXVariable* CQXVarManager::append(CQXVariable* var) {
-    std::unique_ptr<CQXVariable> owned(var);
-    m_List.push_back(var);
-    if (!var->getName().empty()) {
-        try {
-            m_Index.emplace(var->getName(), var);
-        } catch (...) {
-            m_List.pop_back();
-            throw;
-        }
-    }
-    return owned.release();
+    return create(name, [&](CQXVariable& v) { v.setDouble(name, rows, cols, data); });
 }
 
 void CQXVarManager::clear() {
     m_Index.clear();
+    if (m_pPool) {
+        m_List.clear();
+        m_pPool->clear();
+        return;
+    }
     while (!m_List.empty()) {
         delete m_List.back();
         m_List.pop_back();
@@ -122,6 +128,14 @@ std::vector<CQXVariable*> CQXVarManager::release_intern() {
     released.swap(m_List);
     m_Index.clear();
     return released;
+}
+
+std::unique_ptr<CQXVarPool> CQXVarManager::releasePool_intern() {
+    auto fresh = std::make_unique<CQXVarPool>();
+    m_List.clear();
+    m_Index.clear();
+    m_pPool.swap(fresh);
+    return fresh;
 }
 
 void CQXVarManager::remove_intern(const std::unordered_set<const CQXVariable*>& doomed) {

@@ -3,6 +3,7 @@
 // function keeps one for its parameters and locals.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -12,6 +13,7 @@
 #include "qx/values/variable.h"
 
 class CQXSharedParameter;
+class CQXVarPool;
 
 // Not copyable: a manager owns its variables, and two owners of one variable cannot be.
 class QX_API CQXVarManager {
@@ -40,17 +42,31 @@ public:
     void clear();
 
 #ifdef QX_INTERNAL_API
-    // Hands every variable to the caller (who then owns them) and empties the manager.
+    // The variable at a position the caller knows to be within 0 .. getVarCount()-1.
+    CQXVariable* at_intern(int index) const {
+        return m_List[static_cast<std::size_t>(index)];
+    }
+    // From now on the variables are made in a pool (the compiler's temporaries and constants);
+    // the manager must still be empty.
+    void usePool_intern();
+    // Hands every variable to the caller (who then owns them) and empties the manager. Only
+    // for a manager without a pool.
     std::vector<CQXVariable*> release_intern();
+    // Hands the pool with every variable to the caller and empties the manager, which starts
+    // a new pool. Only for a manager with a pool.
+    std::unique_ptr<CQXVarPool> releasePool_intern();
     // Deletes the listed variables (the most recently added first); the others keep their
-    // order and their pointers.
+    // order and their pointers. Only for a manager without a pool.
     void remove_intern(const std::unordered_set<const CQXVariable*>& doomed);
 #endif
 
 private:
-    CQXVariable* append(CQXVariable* var);
+    template <class Setup>
+    CQXVariable* create(const std::string& name, Setup setup);
+    void discard(CQXVariable* var);
 
     std::vector<CQXVariable*> m_List;
     CQXSharedParameter* m_pShared;
     std::unordered_map<std::string, CQXVariable*> m_Index;  // named variables only
+    std::unique_ptr<CQXVarPool> m_pPool;                    // null: each variable on its own
 };

@@ -322,14 +322,17 @@ CQXVariable::CQXVariable(CQXSharedParameter* shared)
       m_Cols(0),
       m_VarType(vtUNDEFINED),
       m_DataType(edtDOUBLE),
-      m_bConst(false),
       m_VarState(vsOWNED),
-      m_pShared(shared),
-      m_bOwnsRowArray(false),
-      m_pBoundTo(nullptr),
-      m_bBindingPinned(false),
       m_Pins(0),
-      m_CountedBytes(0) {}
+      m_pShared(shared),
+      m_pBoundTo(nullptr),
+      m_CountedBytes(0),
+      m_InlineRow{nullptr},
+      m_InlineCell{0},
+      m_bConst(false),
+      m_bOwnsRowArray(false),
+      m_bBindingPinned(false),
+      m_bLiteral(false) {}
 
 CQXVariable::CQXVariable(const CQXVariable& other) : CQXVariable(other.m_pShared) {
     copyFrom(other);
@@ -405,13 +408,48 @@ void CQXVariable::initialize(const std::string& name, int rows, int cols, eDataT
     if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, m_Name);
     std::string newName = name;
     long long counted = 0;
-    void* block = allocateOwned(m_pShared, type, rows, cols, name, &counted);
+    void* block = ownedBlock(type, rows, cols, name, &counted);
     unbindArgument_intern();
     clear();
     if (isReferenceState(m_VarState)) m_VarState = vsOWNED;
     m_Name.swap(newName);
     m_CountedBytes = counted;
     adoptRows(rows, cols, type, block);
+}
+
+// An owned block is counted as if it had been allocated also where it is held inline, so the
+// storage limits see the same sizes either way.
+void* CQXVariable::ownedBlock(eDataType type, int rows, int cols, const std::string& name,
+                              long long* counted) {
+    if (rows != 1 || cols != 1) return allocateOwned(m_pShared, type, rows, cols, name, counted);
+    *counted = admitBlock(m_pShared, ownedBytes(type, rows, cols), name);
+    return withType(type,
+                    [&](auto tag) -> void* { return inlineBlock<typename decltype(tag)::type>(); });
+}
+
+template <class T>
+T** CQXVariable::inlineBlock() {
+    if constexpr (std::is_same_v<T, unsigned char>) {
+        m_InlineCell.m_Byte = 0;
+        m_InlineRow.m_pByte = &m_InlineCell.m_Byte;
+        return &m_InlineRow.m_pByte;
+    } else if constexpr (std::is_same_v<T, unsigned short>) {
+        m_InlineCell.m_Short = 0;
+        m_InlineRow.m_pShort = &m_InlineCell.m_Short;
+        return &m_InlineRow.m_pShort;
+    } else if constexpr (std::is_same_v<T, int>) {
+        m_InlineCell.m_Int = 0;
+        m_InlineRow.m_pInt = &m_InlineCell.m_Int;
+        return &m_InlineRow.m_pInt;
+    } else if constexpr (std::is_same_v<T, float>) {
+        m_InlineCell.m_Float = 0;
+        m_InlineRow.m_pFloat = &m_InlineCell.m_Float;
+        return &m_InlineRow.m_pFloat;
+    } else {
+        m_InlineCell.m_Double = 0;
+        m_InlineRow.m_pDouble = &m_InlineCell.m_Double;
+        return &m_InlineRow.m_pDouble;
+    }
 }
 
 void CQXVariable::clear() {
@@ -422,12 +460,15 @@ void CQXVariable::clear() {
         delete[] m_ppFloat;
         delete[] m_ppDouble;
     } else if (ownsBlock()) {
-        // The row array is the start of the block allocated as bytes.
-        delete[] reinterpret_cast<unsigned char*>(m_ppByte);
-        delete[] reinterpret_cast<unsigned char*>(m_ppShort);
-        delete[] reinterpret_cast<unsigned char*>(m_ppInt);
-        delete[] reinterpret_cast<unsigned char*>(m_ppFloat);
-        delete[] reinterpret_cast<unsigned char*>(m_ppDouble);
+        // The row array is the start of the block allocated as bytes, unless it is held inline.
+        const auto release = [this](void* rows) {
+            if (!isInline(rows)) delete[] static_cast<unsigned char*>(rows);
+        };
+        release(m_ppByte);
+        release(m_ppShort);
+        release(m_ppInt);
+        release(m_ppFloat);
+        release(m_ppDouble);
     }
     m_ppByte = nullptr;
     m_ppShort = nullptr;
@@ -814,6 +855,16 @@ void CQXVariable::setmatrix(const CQXVariable* src) {
     const int rows = std::min(m_Rows, src->m_Rows);
     const int cols = std::min(m_Cols, src->m_Cols);
     if (rows < 1 || cols < 1) return;
+    // One element: read before written whether or not the two share it, as below.
+    if (rows == 1 && cols == 1) {
+        const double value = src->getData_intern(0, 0);
+        const bool clip = clippingOn(*this);
+        withRowArray(*this, [&](auto rowArray) {
+            using T = ElemOf<decltype(rowArray)>;
+            if (rowArray[0] != nullptr) rowArray[0][0] = storeConvert<T>(value, clip);
+        });
+        return;
+    }
     // Overlapping views (say v[1..3] = v[0..2]) must copy the old values, so the source is
     // read completely before the first element is written.
     std::vector<double> snapshot;

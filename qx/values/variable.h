@@ -128,6 +128,12 @@ public:
     bool isPinned_intern() const {
         return m_Pins > 0;
     }
+    bool isLiteral_intern() const {
+        return m_bLiteral;
+    }
+    void setLiteral_intern() {
+        m_bLiteral = true;
+    }
 
     // Element access without bounds checks (callers check); an absent row array reads 0 and
     // ignores writes.
@@ -252,6 +258,16 @@ private:
     // A host operation that would change pinned storage: noted for the running call, false.
     bool refuseChange() const;
 
+    // An owned 1x1 variable keeps its one-entry row array and its element here, in the variable
+    // itself, instead of in a block of its own.
+    template <class T>
+    T** inlineBlock();
+    bool isInline(const void* rowArray) const {
+        return rowArray == static_cast<const void*>(&m_InlineRow);
+    }
+    void* ownedBlock(eDataType type, int rows, int cols, const std::string& name,
+                     long long* counted);
+
     unsigned char** m_ppByte;
     unsigned short** m_ppShort;
     int** m_ppInt;
@@ -262,17 +278,33 @@ private:
     std::string m_Name;
     eVariableType m_VarType;
     eDataType m_DataType;
-    bool m_bConst;
     eVariableState m_VarState;
+    // Running calls whose reference parameters address this variable's elements.
+    int m_Pins;
     CQXSharedParameter* m_pShared;
-    // A vsREFERENCE variable bound by bindCopyOf_intern owns its row array (not the elements).
-    bool m_bOwnsRowArray;
     // A reference parameter's binding: the variable holding the elements it addresses (null when
     // unbound), and whether the call it was bound for is running (the owner is then pinned).
     CQXVariable* m_pBoundTo;
-    bool m_bBindingPinned;
-    // Running calls whose reference parameters address this variable's elements.
-    int m_Pins;
     // Bytes of the owned block counted against the compiler's total storage limit.
     long long m_CountedBytes;
+    union {
+        unsigned char* m_pByte;
+        unsigned short* m_pShort;
+        int* m_pInt;
+        float* m_pFloat;
+        double* m_pDouble;
+    } m_InlineRow;
+    union {
+        unsigned char m_Byte;
+        unsigned short m_Short;
+        int m_Int;
+        float m_Float;
+        double m_Double;
+    } m_InlineCell;
+    bool m_bConst;
+    // A vsREFERENCE variable bound by bindCopyOf_intern owns its row array (not the elements).
+    bool m_bOwnsRowArray;
+    bool m_bBindingPinned;
+    // A literal constant of a compiled program (a reference argument never binds to one).
+    bool m_bLiteral;
 };

@@ -3,6 +3,8 @@
 // control flow runs sub-blocks. The interpreter loop (interpreter.cpp) executes them.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "qx/export.h"
@@ -108,7 +110,7 @@ constexpr unsigned char opcodeUses(int opcode) {
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
 QX_API const char* opcodeName(int opcode);
 
-// One operand: a whole variable, one element of it, or a range of it.
+// One operand as the compiler builds it: a whole variable, one element of it, or a range of it.
 struct QX_API sByteCodeVar {
     sByteCodeVar() = default;
     sByteCodeVar(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
@@ -127,21 +129,83 @@ struct QX_API sByteCodeVar {
     bool isIndexed() const { return m_bSingle || m_bRange; }
 };
 
-// One instruction. Copied by value; it owns only its argument vector.
+// The index variables of an element or range operand, and which of the two it is.
+struct QX_API sByteCodeIndex {
+    CQXVariable* m_pRow = nullptr;       // element: row index variable
+    CQXVariable* m_pCol = nullptr;       // element: column index variable
+    CQXVariable* m_pRowFrom = nullptr;   // range: first row
+    CQXVariable* m_pColFrom = nullptr;   // range: first column
+    CQXVariable* m_pRowCount = nullptr;  // range: number of rows
+    CQXVariable* m_pColCount = nullptr;  // range: number of columns
+    bool m_bSingle = false;
+    bool m_bRange = false;
+};
+
+// One operand as an instruction holds it. Most operands are whole variables, so the index
+// record lives out of line, present only when the operand has one. Copying copies it.
+struct QX_API sByteCodeOperand {
+    sByteCodeOperand() = default;
+    sByteCodeOperand(const sByteCodeVar& var);           // NOLINT: every compiled operand converts
+    sByteCodeOperand(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
+    sByteCodeOperand(const sByteCodeOperand& other);
+    sByteCodeOperand& operator=(const sByteCodeOperand& other);
+    sByteCodeOperand(sByteCodeOperand&&) noexcept = default;
+    sByteCodeOperand& operator=(sByteCodeOperand&&) noexcept = default;
+    ~sByteCodeOperand() = default;
+
+    // The operand is the single element [row][col] of m_pVar; the sub-matrix given by the range.
+    bool isSingle() const { return m_pIndex && m_pIndex->m_bSingle; }
+    bool isRange() const { return m_pIndex && m_pIndex->m_bRange; }
+    bool isIndexed() const { return m_pIndex && (m_pIndex->m_bSingle || m_pIndex->m_bRange); }
+    // The index record; all null and false for an operand without one.
+    const sByteCodeIndex& index() const;
+
+    CQXVariable* m_pVar = nullptr;
+
+private:
+    std::unique_ptr<sByteCodeIndex> m_pIndex;
+};
+
+// The arguments of an otCALL, out of line: few instructions are calls.
+class QX_API sByteCodeArgs {
+public:
+    sByteCodeArgs() = default;
+    sByteCodeArgs(const sByteCodeArgs& other);
+    sByteCodeArgs& operator=(const sByteCodeArgs& other);
+    sByteCodeArgs(sByteCodeArgs&&) noexcept = default;
+    sByteCodeArgs& operator=(sByteCodeArgs&&) noexcept = default;
+    ~sByteCodeArgs() = default;
+    sByteCodeArgs& operator=(std::vector<CQXVariable*> list);
+
+    // The arguments in call order (an empty list when there are none).
+    const std::vector<CQXVariable*>& list() const;
+    operator const std::vector<CQXVariable*>&() const { return list(); }  // NOLINT
+    std::size_t size() const { return m_pList ? m_pList->size() : 0; }
+    bool empty() const { return size() == 0; }
+    CQXVariable* operator[](std::size_t i) const { return (*m_pList)[i]; }
+    std::vector<CQXVariable*>::const_iterator begin() const { return list().begin(); }
+    std::vector<CQXVariable*>::const_iterator end() const { return list().end(); }
+    void push_back(CQXVariable* var);
+
+private:
+    std::unique_ptr<std::vector<CQXVariable*>> m_pList;
+};
+
+// One instruction. Copied by value; it owns only its argument list and index records.
 struct QX_API sByteCode {
     sByteCode() = default;
     sByteCode(eOptType opt, const sByteCodeVar& a, const sByteCodeVar& b, CQXVariable* result)
         : m_Opt(opt), m_Var1(a), m_Var2(b), m_pResult(result) {}
 
     eOptType m_Opt = otNONE;
-    sByteCodeVar m_Var1;
-    sByteCodeVar m_Var2;
+    int m_Line = 0;
+    int m_Pos = 0;
+    bool m_bRepeat = false;
+    sByteCodeOperand m_Var1;
+    sByteCodeOperand m_Var2;
     CQXVariable* m_pResult = nullptr;
     CQXFunction* m_pFunc = nullptr;
     CQXInterpreter* m_pBlock = nullptr;
     CQXInterpreter* m_pElseBlock = nullptr;
-    std::vector<CQXVariable*> m_Params;
-    bool m_bRepeat = false;
-    int m_Line = 0;
-    int m_Pos = 0;
+    sByteCodeArgs m_Params;
 };

@@ -83,44 +83,52 @@ qxscalar::Outcome runDirect(const sByteCode& code, qxcache::Entry& entry,
 
 }  // namespace
 
-CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
-    : m_Cells{},
-      m_ByteCode(),
-      m_Resolved(),
-      m_ElemView{CQXVariable(shared), CQXVariable(shared)},
-      m_RangeView{CQXVariable(shared), CQXVariable(shared)},
-      m_RangeRows(),
-      m_Error(),
-      m_pShared(shared),
-      m_bLoopBlock(false) {
-    // All four views start as 1x1 double references without rows; every instruction that uses
-    // one points it at its operand first.
-    static const char* const kNames[2][2] = {{"s1", "s2"}, {"r1", "r2"}};
-    for (int k = 0; k < 2; ++k) {
-        m_ElemView[k].setName_intern(kNames[0][k]);
-        m_ElemView[k].setView_intern(1, 1, static_cast<double**>(nullptr));
-        m_RangeView[k].setName_intern(kNames[1][k]);
-        m_RangeView[k].setView_intern(1, 1, static_cast<double**>(nullptr));
-    }
-}
+// The element and range views of the two operands. All four start as 1x1 double references
+// without rows; every instruction that uses one points it at its operand first.
+struct CQXInterpreter::sViews {
+    // One operand's element cell: the one-entry row array of its element view.
+    using ViewCell = std::tuple<unsigned char*, unsigned short*, int*, float*, double*>;
+    // Row arrays of one operand's range view; their capacity is kept between instructions.
+    using RangeRows = std::tuple<std::vector<unsigned char*>, std::vector<unsigned short*>,
+                                 std::vector<int*>, std::vector<float*>, std::vector<double*>>;
 
-CQXInterpreter::~CQXInterpreter() {
-    for (int k = 0; k < 2; ++k) {
-        m_ElemView[k].releaseView_intern();
-        m_RangeView[k].releaseView_intern();
+    explicit sViews(CQXSharedParameter* shared)
+        : m_ElemView{CQXVariable(shared), CQXVariable(shared)},
+          m_RangeView{CQXVariable(shared), CQXVariable(shared)} {
+        static const char* const kNames[2][2] = {{"s1", "s2"}, {"r1", "r2"}};
+        for (int k = 0; k < 2; ++k) {
+            m_ElemView[k].setName_intern(kNames[0][k]);
+            m_ElemView[k].setView_intern(1, 1, static_cast<double**>(nullptr));
+            m_RangeView[k].setName_intern(kNames[1][k]);
+            m_RangeView[k].setView_intern(1, 1, static_cast<double**>(nullptr));
+        }
     }
-}
+    sViews(const sViews&) = delete;
+    sViews& operator=(const sViews&) = delete;
+    ~sViews() {
+        for (int k = 0; k < 2; ++k) {
+            m_ElemView[k].releaseView_intern();
+            m_RangeView[k].releaseView_intern();
+        }
+    }
+
+    ViewCell m_Cells[2] = {};
+    CQXVariable m_ElemView[2];   // "s1", "s2"
+    CQXVariable m_RangeView[2];  // "r1", "r2"
+    RangeRows m_RangeRows[2];
+};
+
+CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
+    : m_ByteCode(), m_Resolved(), m_pViews(), m_Error(), m_pShared(shared), m_bLoopBlock(false) {}
+
+CQXInterpreter::~CQXInterpreter() = default;
 
 void CQXInterpreter::addByteCode(sByteCode code, int line, int pos) {
     code.m_Line = line;
     code.m_Pos = pos;
-    m_Resolved.emplace_back();
-    try {
-        m_ByteCode.push_back(std::move(code));
-    } catch (...) {
-        m_Resolved.pop_back();
-        throw;
-    }
+    if (!m_pViews && (code.m_Var1.isIndexed() || code.m_Var2.isIndexed()))
+        m_pViews = std::make_unique<sViews>(m_pShared);
+    m_ByteCode.push_back(std::move(code));
 }
 
 void CQXInterpreter::clear() {
@@ -175,6 +183,9 @@ eInterpreterState CQXInterpreter::run() {
             unbindPending(pc);
             return stopRun(m_ByteCode[pc]);
         }
+        // The operand cache is made on the first run, so a program compiled but never run holds
+        // none of it; it follows a block that a called function cleared or refilled.
+        if (m_Resolved.size() != m_ByteCode.size()) m_Resolved.resize(m_ByteCode.size());
         Flow flow = Flow::kNext;
         const eInterpreterState state = step(pc, flow);
         if (state == isEXCEPTION) unbindPending(pc);
@@ -223,36 +234,37 @@ eInterpreterState CQXInterpreter::failCaught(const sByteCode& code) {
 bool CQXInterpreter::resolve(const sByteCode& code, Operands& ops) {
     if (ops.a == nullptr) return true;
     const bool hasB = code.m_Var2.m_pVar != nullptr;
-    if (code.m_Var1.m_bSingle && !resolveElement(code, 0, ops.a)) return false;
-    if (hasB && code.m_Var2.m_bSingle && !resolveElement(code, 1, ops.b)) return false;
-    if (code.m_Var1.m_bRange && !resolveRange(code, 0, ops, ops.a)) return false;
-    if (hasB && code.m_Var2.m_bRange && !resolveRange(code, 1, ops, ops.b)) return false;
+    if (code.m_Var1.isSingle() && !resolveElement(code, 0, ops.a)) return false;
+    if (hasB && code.m_Var2.isSingle() && !resolveElement(code, 1, ops.b)) return false;
+    if (code.m_Var1.isRange() && !resolveRange(code, 0, ops, ops.a)) return false;
+    if (hasB && code.m_Var2.isRange() && !resolveRange(code, 1, ops, ops.b)) return false;
     return true;
 }
 
 bool CQXInterpreter::resolveElement(const sByteCode& code, int which, CQXVariable*& out) {
-    const sByteCodeVar& operand = which == 0 ? code.m_Var1 : code.m_Var2;
+    const sByteCodeOperand& operand = which == 0 ? code.m_Var1 : code.m_Var2;
     const CQXVariable& var = *operand.m_pVar;
-    if (!isSingle(operand.m_pRow)) {
+    const sByteCodeIndex& index = operand.index();
+    if (!isSingle(index.m_pRow)) {
         fail(code, "Row-Index must be SINGLE", &var);
         return false;
     }
-    if (!isSingle(operand.m_pCol)) {
+    if (!isSingle(index.m_pCol)) {
         fail(code, "Column-Index must be SINGLE", &var);
         return false;
     }
     int row = 0;
     int col = 0;
-    if (!toIndex(operand.m_pRow, var.getRows(), row)) {
+    if (!toIndex(index.m_pRow, var.getRows(), row)) {
         fail(code, "Row-Index out of Range", &var);
         return false;
     }
-    if (!toIndex(operand.m_pCol, var.getCols(), col)) {
+    if (!toIndex(index.m_pCol, var.getCols(), col)) {
         fail(code, "Column-Index out of Range", &var);
         return false;
     }
-    CQXVariable& view = m_ElemView[which];
-    ViewCell& cell = m_Cells[which];
+    CQXVariable& view = m_pViews->m_ElemView[which];
+    sViews::ViewCell& cell = m_pViews->m_Cells[which];
     const bool known = qxrows::withType(var.getDataType(), [&](auto tag) {
         using T = typename decltype(tag)::type;
         pointElement(var, row, col, std::get<T*>(cell), view);
@@ -265,29 +277,30 @@ bool CQXInterpreter::resolveElement(const sByteCode& code, int which, CQXVariabl
 
 bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& ops,
                                   CQXVariable*& out) {
-    const sByteCodeVar& operand = which == 0 ? code.m_Var1 : code.m_Var2;
+    const sByteCodeOperand& operand = which == 0 ? code.m_Var1 : code.m_Var2;
     const CQXVariable& var = *operand.m_pVar;
-    if (!isSingle(operand.m_pRowFrom) || !isSingle(operand.m_pRowCount)) {
+    const sByteCodeIndex& index = operand.index();
+    if (!isSingle(index.m_pRowFrom) || !isSingle(index.m_pRowCount)) {
         fail(code, "Row-Index must be SINGLE", &var);
         return false;
     }
-    if (!isSingle(operand.m_pColFrom) || !isSingle(operand.m_pColCount)) {
+    if (!isSingle(index.m_pColFrom) || !isSingle(index.m_pColCount)) {
         fail(code, "Column-Index must be SINGLE", &var);
         return false;
     }
     int r0 = 0, nr = 0, c0 = 0, nc = 0;
-    if (!toSpan(operand.m_pRowFrom, operand.m_pRowCount, var.getRows(), r0, nr)) {
+    if (!toSpan(index.m_pRowFrom, index.m_pRowCount, var.getRows(), r0, nr)) {
         fail(code, "Row-Index out of Range", &var);
         return false;
     }
-    if (!toSpan(operand.m_pColFrom, operand.m_pColCount, var.getCols(), c0, nc)) {
+    if (!toSpan(index.m_pColFrom, index.m_pColCount, var.getCols(), c0, nc)) {
         fail(code, "Column-Index out of Range", &var);
         return false;
     }
     // Marked before it is built, so that a failure while building still releases the view.
     ops.rangeBuilt[which] = true;
-    CQXVariable& view = m_RangeView[which];
-    RangeRows& rows = m_RangeRows[which];
+    CQXVariable& view = m_pViews->m_RangeView[which];
+    sViews::RangeRows& rows = m_pViews->m_RangeRows[which];
     const bool known = qxrows::withType(var.getDataType(), [&](auto tag) {
         using T = typename decltype(tag)::type;
         pointRange(var, r0, nr, c0, nc, std::get<std::vector<T*>>(rows), view);
@@ -300,7 +313,7 @@ bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& op
 
 void CQXInterpreter::releaseRanges(const Operands& ops) {
     for (int k = 0; k < 2; ++k) {
-        if (ops.rangeBuilt[k]) m_RangeView[k].releaseView_intern();
+        if (ops.rangeBuilt[k]) m_pViews->m_RangeView[k].releaseView_intern();
     }
 }
 

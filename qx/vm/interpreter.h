@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <list>
+#include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "qx/core/error.h"
@@ -55,11 +55,10 @@ public:
 #endif
 
 private:
-    // One operand's element cell: the one-entry row array of its element view.
-    using ViewCell = std::tuple<unsigned char*, unsigned short*, int*, float*, double*>;
-    // Row arrays of one operand's range view; their capacity is kept between instructions.
-    using RangeRows = std::tuple<std::vector<unsigned char*>, std::vector<unsigned short*>,
-                                 std::vector<int*>, std::vector<float*>, std::vector<double*>>;
+    // The element and range views of the two operands (interpreter.cpp). Only blocks holding an
+    // instruction with an indexed operand have them: they are made when such an instruction is
+    // appended, so most blocks stay small and running never allocates them.
+    struct sViews;
     // The operands of the instruction being run: the named variables, or the views that
     // resolution put in their place, and which range views must be released afterwards.
     struct Operands {
@@ -95,13 +94,11 @@ private:
     eInterpreterState run();
     eInterpreterState stopRun(const sByteCode& code);
 
-    ViewCell m_Cells[2];
     std::vector<sByteCode> m_ByteCode;
-    // Parallel to m_ByteCode: what each instruction's operands resolved to on the direct path.
+    // Parallel to m_ByteCode once the block has run: what each instruction's operands resolved to
+    // on the direct path.
     std::vector<qxcache::Entry> m_Resolved;
-    CQXVariable m_ElemView[2];   // "s1", "s2"
-    CQXVariable m_RangeView[2];  // "r1", "r2"
-    RangeRows m_RangeRows[2];
+    std::unique_ptr<sViews> m_pViews;
     CQXError m_Error;
     CQXSharedParameter* m_pShared;
     bool m_bLoopBlock;

@@ -544,7 +544,7 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     if (func == nullptr) return isOK;
     const CallBindings bindings(code.m_Params);
     const CQXRefusedChanges refusals(m_pShared);
-    const eInterpreterState state = func->Call(&code.m_Params);
+    const eInterpreterState state = func->Call(&code.m_Params.list());
     if (state != isOK && state != isRETURN) {
         m_Error = func->getError();
         if (state == isBREAK || state == isCONTINUE) return state;

@@ -58,9 +58,10 @@ inline bool resolveWhole(const CQXVariable* v, const CQXSharedParameter* shared,
     return out.data != nullptr;
 }
 
-inline bool resolve(const sByteCodeVar& operand, const CQXSharedParameter* shared, Operand& out) {
-    if (operand.m_bRange) return false;
-    if (!operand.m_bSingle) return resolveWhole(operand.m_pVar, shared, out);
+inline bool resolve(const sByteCodeOperand& operand, const CQXSharedParameter* shared,
+                    Operand& out) {
+    if (operand.isRange()) return false;
+    if (!operand.isSingle()) return resolveWhole(operand.m_pVar, shared, out);
     out = Operand();
     const CQXVariable* v = operand.m_pVar;
     if (v == nullptr || v->getShared_intern() != shared || v->getDataType() != edtDOUBLE ||
@@ -70,8 +71,8 @@ inline bool resolve(const sByteCodeVar& operand, const CQXSharedParameter* share
     out.rows = v->getRows();
     out.cols = v->getCols();
     out.data = v->getDoublePtr_intern();
-    out.rowIndex = wholeRows(operand.m_pRow, shared);
-    out.colIndex = wholeRows(operand.m_pCol, shared);
+    out.rowIndex = wholeRows(operand.index().m_pRow, shared);
+    out.colIndex = wholeRows(operand.index().m_pCol, shared);
     return out.rowIndex != nullptr && out.colIndex != nullptr;
 }
 

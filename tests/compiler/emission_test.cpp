@@ -70,8 +70,8 @@ TEST_F(EmissionTest, ShortCircuitRunsTheRightSideInASubBlock) {
 TEST_F(EmissionTest, WholeRowExtentIsKnownForFixedSizeVariablesOnly) {
     const CQXInterpreter& fixed = compile("y = m[*][0];");
     ASSERT_EQ(opcodes(fixed), (std::vector<eOptType>{otASSIGN}));
-    EXPECT_EQ(fixed.getByteCode()[0].m_Var2.m_pRowCount->getData(0, 0), 3.0);
-    EXPECT_TRUE(fixed.getByteCode()[0].m_Var2.m_bRange);
+    EXPECT_EQ(fixed.getByteCode()[0].m_Var2.index().m_pRowCount->getData(0, 0), 3.0);
+    EXPECT_TRUE(fixed.getByteCode()[0].m_Var2.isRange());
     EXPECT_EQ(opcodes(compile("y = r[*][0];")), (std::vector<eOptType>{otROWS, otASSIGN}));
     EXPECT_EQ(opcodes(compile("y = a[m[0][1]][0];")), (std::vector<eOptType>{otASSIGN, otASSIGN}));
 }

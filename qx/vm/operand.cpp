@@ -1,0 +1,64 @@
+// The out-of-line parts of an instruction: the index record of an element or range operand and
+// the argument list of a call, each present only where an instruction has one.
+#include <utility>
+
+#include "qx/vm/bytecode.h"
+
+namespace {
+
+bool hasIndex(const sByteCodeVar& var) {
+    return var.m_bSingle || var.m_bRange || var.m_pRow != nullptr || var.m_pCol != nullptr ||
+           var.m_pRowFrom != nullptr || var.m_pColFrom != nullptr || var.m_pRowCount != nullptr ||
+           var.m_pColCount != nullptr;
+}
+
+}  // namespace
+
+sByteCodeOperand::sByteCodeOperand(const sByteCodeVar& var) : m_pVar(var.m_pVar) {
+    if (hasIndex(var)) {
+        m_pIndex.reset(new sByteCodeIndex{var.m_pRow, var.m_pCol, var.m_pRowFrom, var.m_pColFrom,
+                                          var.m_pRowCount, var.m_pColCount, var.m_bSingle,
+                                          var.m_bRange});
+    }
+}
+
+sByteCodeOperand::sByteCodeOperand(const sByteCodeOperand& other)
+    : m_pVar(other.m_pVar),
+      m_pIndex(other.m_pIndex ? new sByteCodeIndex(*other.m_pIndex) : nullptr) {}
+
+sByteCodeOperand& sByteCodeOperand::operator=(const sByteCodeOperand& other) {
+    if (this != &other) *this = sByteCodeOperand(other);
+    return *this;
+}
+
+const sByteCodeIndex& sByteCodeOperand::index() const {
+    static const sByteCodeIndex kNone;
+    return m_pIndex ? *m_pIndex : kNone;
+}
+
+sByteCodeArgs::sByteCodeArgs(const sByteCodeArgs& other)
+    : m_pList(other.m_pList ? new std::vector<CQXVariable*>(*other.m_pList) : nullptr) {}
+
+sByteCodeArgs& sByteCodeArgs::operator=(const sByteCodeArgs& other) {
+    if (this != &other) *this = sByteCodeArgs(other);
+    return *this;
+}
+
+sByteCodeArgs& sByteCodeArgs::operator=(std::vector<CQXVariable*> list) {
+    if (list.empty()) {
+        m_pList.reset();
+    } else {
+        m_pList = std::make_unique<std::vector<CQXVariable*>>(std::move(list));
+    }
+    return *this;
+}
+
+const std::vector<CQXVariable*>& sByteCodeArgs::list() const {
+    static const std::vector<CQXVariable*> kNone;
+    return m_pList ? *m_pList : kNone;
+}
+
+void sByteCodeArgs::push_back(CQXVariable* var) {
+    if (!m_pList) m_pList = std::make_unique<std::vector<CQXVariable*>>();
+    m_pList->push_back(var);
+}
