@@ -99,56 +99,33 @@ TEST(FunctionObjectTest, CopyDuplicatesResultAndErrorButNotBodyOrVariables) {
     EXPECT_EQ(target.getReturnValue()->getData(0, 0), 99.0);
 }
 
-TEST(FuncManagerTest, AddRefusesNullAndDuplicatesAndLookupIsExact) {
-    CQXSharedParameter shared;
-    std::vector<std::string> log;
-    CTestRegistry registry;
-    EXPECT_FALSE(registry.addFunc(nullptr));
-    auto* sin = new CProbe("sin", &shared, &log);
-    EXPECT_TRUE(registry.addFunc(sin));
-    // The refused duplicate stays with the caller.
-    CProbe duplicate("sin", &shared, &log);
-    EXPECT_FALSE(registry.addFunc(&duplicate));
-    EXPECT_EQ(registry.getFuncCount(), 1);
-    EXPECT_TRUE(log.empty());
-
-    EXPECT_EQ(registry.getFunc("sin"), sin);
-    for (const char* other : {"Sin", "si", "sin ", ""}) EXPECT_EQ(registry.getFunc(other), nullptr);
-    EXPECT_EQ(registry.getFunc(0), sin);
-    EXPECT_EQ(registry.getFunc(1), nullptr);
-    EXPECT_EQ(registry.getFunc(-1), nullptr);
-}
-
-TEST(FuncManagerTest, DelFuncDeletesOnlyTheNamedFunctionAndKeepsOrder) {
-    CQXSharedParameter shared;
-    std::vector<std::string> log;
-    CTestRegistry registry;
-    for (const char* name : {"a", "b", "c"}) registry.addFunc(new CProbe(name, &shared, &log));
-    registry.delFunc("B");
-    EXPECT_EQ(registry.getFuncCount(), 3);
-    registry.delFunc("b");
-    EXPECT_EQ(registry.getFunc("b"), nullptr);
-    EXPECT_EQ(log, std::vector<std::string>{"b"});
-    EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c"}));
-    // The name is free again and goes to the end.
-    EXPECT_TRUE(registry.addFunc(new CProbe("b", &shared, &log)));
-    EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c", "b"}));
-}
-
-TEST(FuncManagerTest, ClearAndDestructionDeleteTheLastRegisteredFirst) {
+TEST(FuncManagerTest, OwnsWhatItAcceptsFindsExactNamesAndDeletesTheLastRegisteredFirst) {
     CQXSharedParameter shared;
     std::vector<std::string> log;
     {
         CTestRegistry registry;
-        registry.clear();
+        EXPECT_FALSE(registry.addFunc(nullptr));
         for (const char* name : {"a", "b", "c"}) registry.addFunc(new CProbe(name, &shared, &log));
+        // A refused duplicate stays with the caller.
+        CProbe duplicate("b", &shared, &log);
+        EXPECT_FALSE(registry.addFunc(&duplicate));
+        for (const char* other : {"B", "bb", "b ", ""}) EXPECT_EQ(registry.getFunc(other), nullptr);
+        EXPECT_EQ(registry.getFunc(2), registry.getFunc("c"));
+        EXPECT_EQ(registry.getFunc(3), nullptr);
+        EXPECT_EQ(registry.getFunc(-1), nullptr);
+        registry.delFunc("B");
+        registry.delFunc("b");
+        EXPECT_EQ(log, std::vector<std::string>{"b"});
+        // The name is free again and goes to the end.
+        EXPECT_TRUE(registry.addFunc(new CProbe("b", &shared, &log)));
+        EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c", "b"}));
         registry.clear();
         EXPECT_EQ(registry.getFuncCount(), 0);
         EXPECT_EQ(registry.getFunc("a"), nullptr);
-        EXPECT_EQ(log, (std::vector<std::string>{"c", "b", "a"}));
+        EXPECT_EQ(log, (std::vector<std::string>{"b", "b", "c", "a"}));
         log.clear();
         registry.addFunc(new CProbe("x", &shared, &log));
         registry.addFunc(new CProbe("y", &shared, &log));
     }
-    EXPECT_EQ(log, (std::vector<std::string>{"y", "x"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"b", "y", "x"}));
 }

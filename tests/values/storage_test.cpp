@@ -203,23 +203,6 @@ TEST_F(VariableStorageTest, StateChangesNeverFreeForeignMemoryNorLoseOwnMemory) 
     EXPECT_TRUE(v.getVarState(vsOWNED));
 }
 
-TEST_F(VariableStorageTest, OverlappingCopyReadsTheOldValues) {
-    CQXVariable a(&shared), other(&shared), dst(&shared), src(&shared);
-    a.initialize("a", 1, 5, edtDOUBLE);
-    other.initialize("o", 1, 5, edtDOUBLE);
-    for (int c = 0; c < 5; ++c) a.setData(0, c, c + 1);
-    // dst = a[0][1..4], src = a[0][0..3]: a shift right by one within one row.
-    double* dstRow = a.getDoublePtr()[0] + 1;
-    double* srcRow = a.getDoublePtr()[0];
-    dst.setView_intern(1, 4, &dstRow);
-    src.setView_intern(1, 4, &srcRow);
-    EXPECT_TRUE(dst.sharesStorageWith(a));
-    EXPECT_FALSE(dst.sharesStorageWith(other));
-    dst.setmatrix(&src);
-    const double expected[5] = {1, 1, 2, 3, 4};
-    for (int c = 0; c < 5; ++c) EXPECT_EQ(a.getData(0, c), expected[c]);
-}
-
 // Overlap is judged by the rows themselves: host rows may lie far apart with other storage
 // between them, in descending order, or be absent, and rows of different element types may
 // cover the same bytes.
