@@ -4,6 +4,7 @@
 // the simple sum on integer-valued matrices whatever the layout of the row arrays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -133,17 +134,37 @@ TEST_F(KernelPathTest, ElementDivisionWithoutSmartErrorStopsAtTheFirstZeroDiviso
 
 // The whole-matrix copy converts each pair of types as storing the element alone does.
 TEST_F(KernelPathTest, MatrixCopyClipsLikeSingleStoresForEveryTypePair) {
-    const qxtest::Values values = {-INFINITY, -1e40, -70000, -1.5, -0.0,     0.7, 255.5,
-                                   300,       65536, 3e9,    1e40, INFINITY, NAN};
+    // The edges of every type's range and values without an image there (see element_stores.qx).
+    const qxtest::Values values = {-INFINITY,
+                                   -1e300,
+                                   -3.4028235677973366e38,
+                                   -2147483648.9,
+                                   -70000,
+                                   -1.5,
+                                   -0.5,
+                                   -0.0,
+                                   0.1,
+                                   255.7,
+                                   300,
+                                   65536,
+                                   70000,
+                                   2147483647.9,
+                                   2147483648.0,
+                                   1e10,
+                                   3.4028235677973362e38,
+                                   3.4028235677973366e38,
+                                   1e39,
+                                   INFINITY,
+                                   NAN};
     for (bool clip : {true, false}) {
         m_Shared.m_bClipping = clip;
         for (eDataType ts : kTypes) {
-            CQXVariable* src = make(1, 13, values, ts);
+            CQXVariable* src = make(1, 21, values, ts);
             for (eDataType td : kTypes) {
-                CQXVariable* dst = make(1, 13, {}, td);
+                CQXVariable* dst = make(1, 21, {}, td);
                 dst->setmatrix(src);
                 CQXVariable* one = make(1, 1, {}, td);
-                for (int j = 0; j < 13; ++j) {
+                for (int j = 0; j < 21; ++j) {
                     one->setsingle(src->getData_intern(0, j));
                     EXPECT_EQ(bitsOf(dst->getData_intern(0, j)), bitsOf(one->getData_intern(0, 0)))
                         << "from " << ts << " to " << td << " value " << values[j];
@@ -185,11 +206,11 @@ TEST_F(KernelPathTest, BlockedProductEqualsTheSimpleSumForEveryOperandLayout) {
         for (eDataType tb : kTypes) expectProduct(integers(20, 33, ta, 1), integers(33, 17, tb, 2));
     // Rows in separate places, in descending order: the operands are packed.
     CQXVariable* a = integers(24, 24, edtDOUBLE, 3);
-    std::vector<std::vector<double>> rows(24);
+    std::vector<qxtest::Values> rows(24, qxtest::Values(24));
     std::vector<double*> scattered(24);
     for (int i = 0; i < 24; ++i) {
-        rows[23 - i] = qxtest::Values(a->getDoublePtr()[i], a->getDoublePtr()[i] + 24);
         scattered[i] = rows[23 - i].data();
+        std::copy(a->getDoublePtr()[i], a->getDoublePtr()[i] + 24, scattered[i]);
     }
     expectProduct(viewOf(scattered, 24), integers(24, 16, edtDOUBLE, 4));
     expectProduct(integers(16, 24, edtINT, 5), viewOf(scattered, 24));
@@ -203,12 +224,14 @@ TEST_F(KernelPathTest, BlockedProductEqualsTheSimpleSumForEveryOperandLayout) {
 // A result that shares storage with an operand is computed from the old values.
 TEST_F(KernelPathTest, ProductIntoItsOwnOperandUsesTheOldValues) {
     CQXVariable* a = integers(20, 20, edtDOUBLE, 9);
-    CQXVariable* copy = make(20, 20, qxtest::elements(*a));
     CQXVariable* b = integers(20, 20, edtDOUBLE, 10);
-    CQXVariable* expected = make(20, 20);
-    expected->mulmatrix(b, copy);
-    a->mulmatrix(b, a);
-    EXPECT_EQ(qxtest::elements(*a), qxtest::elements(*expected));
+    CQXVariable* ab = make(20, 20);
+    ab->mulmatrix(b, a);
+    CQXVariable* a2 = make(20, 20, qxtest::elements(*a));
+    a->mulmatrix(b, a);   // a := a * b
+    b->mulmatrix(b, a2);  // b := a * b
+    EXPECT_EQ(qxtest::elements(*a), qxtest::elements(*ab));
+    EXPECT_EQ(qxtest::elements(*b), qxtest::elements(*ab));
 }
 
 // A row that a host row array leaves absent is skipped as in the simple kernel: the result row
