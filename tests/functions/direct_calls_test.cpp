@@ -87,6 +87,8 @@ TEST_F(DirectCallTest, ArgumentsWithoutElementsOrMissingAreRefused) {
     EXPECT_EQ(failure(sort, {none, zero}), empty);
     EXPECT_EQ(failure(rowins, {none, none, zero}), empty);
     EXPECT_EQ(failure(min, {none, none}), empty);
+    CInverse inverse("inverse", &m_Shared);
+    EXPECT_EQ(failure(inverse, {none}), "Size of Parameter must be NxN in Function inverse");
     CWhere where("where", &m_Shared);
     EXPECT_EQ(result(where, {none, zero}), (Values{-1, -1}));
     CQXCompiler compiler;
