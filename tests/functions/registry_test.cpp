@@ -47,30 +47,22 @@ std::vector<std::string> names(const CQXFuncManager& registry) {
 
 }  // namespace
 
-TEST(FunctionObjectTest, ParamListFollowsCountAndIgnoresIndicesOutsideIt) {
-    CQXSharedParameter shared;
-    CProbe f("probe", &shared);
-    f.setParamCount(3);
-    f.setParamType(1, ptREFERENCE);
-    EXPECT_EQ(f.getParamType(0), ptVALUE);
-    EXPECT_EQ(f.getParamType(1), ptREFERENCE);
-    // Shrinking drops entries; growing again adds fresh value parameters.
-    f.setParamCount(1);
-    f.setParamCount(3);
-    EXPECT_EQ(f.getParamType(1), ptVALUE);
-    f.setParamType(3, ptREFERENCE);
-    f.setParamType(-1, ptREFERENCE);
-    EXPECT_EQ(f.getParamType(3), ptVALUE);
-    EXPECT_EQ(f.getParamType(-1), ptVALUE);
-    f.setParamCount(-4);
-    EXPECT_EQ(f.getParamCount(), 0);
-}
-
-TEST(FunctionObjectTest, CopyDuplicatesResultAndErrorButNotBodyOrVariables) {
+// The parameter list follows its count and ignores indices outside it; a copy takes the result
+// (as a copy of its own), the error and the parameters, but no compiled body or own variables.
+TEST(FunctionObjectTest, ParameterListAndCopies) {
     CQXSharedParameter shared;
     CProbe original("probe", &shared);
-    original.setParamCount(2);
+    original.setParamCount(3);
     original.setParamType(1, ptREFERENCE);
+    original.setParamCount(1);
+    original.setParamCount(2);
+    EXPECT_EQ(original.getParamType(1), ptVALUE);
+    original.setParamType(1, ptREFERENCE);
+    original.setParamType(2, ptREFERENCE);
+    original.setParamType(-1, ptREFERENCE);
+    EXPECT_EQ(original.getParamType(0), ptVALUE);
+    EXPECT_EQ(original.getParamType(2), ptVALUE);
+    EXPECT_EQ(original.getParamType(-1), ptVALUE);
     original.setReturnType(false);
     original.setIntern(true);
     ASSERT_TRUE(original.setReturnMatrix(1, 2, {5, 6}));
@@ -83,13 +75,9 @@ TEST(FunctionObjectTest, CopyDuplicatesResultAndErrorButNotBodyOrVariables) {
     EXPECT_FALSE(copy.getReturnType());
     EXPECT_EQ(copy.getError().getText(), "earlier failure");
     EXPECT_EQ(copy.getVarlist()->getVarCount(), 0);
-    ASSERT_NE(copy.getBlock(), nullptr);
     EXPECT_EQ(copy.getBlock()->getByteCodeCount(), 0);
-    // The result is a copy of its own.
     original.getReturnValue()->setData(0, 0, 99);
     EXPECT_EQ(copy.getReturnValue()->getData(0, 0), 5.0);
-    EXPECT_EQ(copy.getReturnValue()->getData(0, 1), 6.0);
-
     // Assignment empties the target's own variables and takes the source's state.
     CProbe target("other", &shared);
     ASSERT_NE(target.getVarlist()->addVar("mine", 1, 1, edtDOUBLE), nullptr);
@@ -97,58 +85,37 @@ TEST(FunctionObjectTest, CopyDuplicatesResultAndErrorButNotBodyOrVariables) {
     EXPECT_EQ(target.getName(), "probe");
     EXPECT_EQ(target.getVarlist()->getVarCount(), 0);
     EXPECT_EQ(target.getReturnValue()->getData(0, 0), 99.0);
+    original.setParamCount(-4);
+    EXPECT_EQ(original.getParamCount(), 0);
 }
 
-TEST(FuncManagerTest, AddRefusesNullAndDuplicatesAndLookupIsExact) {
-    CQXSharedParameter shared;
-    std::vector<std::string> log;
-    CTestRegistry registry;
-    EXPECT_FALSE(registry.addFunc(nullptr));
-    auto* sin = new CProbe("sin", &shared, &log);
-    EXPECT_TRUE(registry.addFunc(sin));
-    // The refused duplicate stays with the caller.
-    CProbe duplicate("sin", &shared, &log);
-    EXPECT_FALSE(registry.addFunc(&duplicate));
-    EXPECT_EQ(registry.getFuncCount(), 1);
-    EXPECT_TRUE(log.empty());
-
-    EXPECT_EQ(registry.getFunc("sin"), sin);
-    for (const char* other : {"Sin", "si", "sin ", ""}) EXPECT_EQ(registry.getFunc(other), nullptr);
-    EXPECT_EQ(registry.getFunc(0), sin);
-    EXPECT_EQ(registry.getFunc(1), nullptr);
-    EXPECT_EQ(registry.getFunc(-1), nullptr);
-}
-
-TEST(FuncManagerTest, DelFuncDeletesOnlyTheNamedFunctionAndKeepsOrder) {
-    CQXSharedParameter shared;
-    std::vector<std::string> log;
-    CTestRegistry registry;
-    for (const char* name : {"a", "b", "c"}) registry.addFunc(new CProbe(name, &shared, &log));
-    registry.delFunc("B");
-    EXPECT_EQ(registry.getFuncCount(), 3);
-    registry.delFunc("b");
-    EXPECT_EQ(registry.getFunc("b"), nullptr);
-    EXPECT_EQ(log, std::vector<std::string>{"b"});
-    EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c"}));
-    // The name is free again and goes to the end.
-    EXPECT_TRUE(registry.addFunc(new CProbe("b", &shared, &log)));
-    EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c", "b"}));
-}
-
-TEST(FuncManagerTest, ClearAndDestructionDeleteTheLastRegisteredFirst) {
+TEST(FuncManagerTest, OwnsWhatItAcceptsFindsExactNamesAndDeletesTheLastRegisteredFirst) {
     CQXSharedParameter shared;
     std::vector<std::string> log;
     {
         CTestRegistry registry;
-        registry.clear();
+        EXPECT_FALSE(registry.addFunc(nullptr));
         for (const char* name : {"a", "b", "c"}) registry.addFunc(new CProbe(name, &shared, &log));
+        // A refused duplicate stays with the caller.
+        CProbe duplicate("b", &shared, &log);
+        EXPECT_FALSE(registry.addFunc(&duplicate));
+        for (const char* other : {"B", "bb", "b ", ""}) EXPECT_EQ(registry.getFunc(other), nullptr);
+        EXPECT_EQ(registry.getFunc(2), registry.getFunc("c"));
+        EXPECT_EQ(registry.getFunc(3), nullptr);
+        EXPECT_EQ(registry.getFunc(-1), nullptr);
+        registry.delFunc("B");
+        registry.delFunc("b");
+        EXPECT_EQ(log, std::vector<std::string>{"b"});
+        // The name is free again and goes to the end.
+        EXPECT_TRUE(registry.addFunc(new CProbe("b", &shared, &log)));
+        EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c", "b"}));
         registry.clear();
         EXPECT_EQ(registry.getFuncCount(), 0);
         EXPECT_EQ(registry.getFunc("a"), nullptr);
-        EXPECT_EQ(log, (std::vector<std::string>{"c", "b", "a"}));
+        EXPECT_EQ(log, (std::vector<std::string>{"b", "b", "c", "a"}));
         log.clear();
         registry.addFunc(new CProbe("x", &shared, &log));
         registry.addFunc(new CProbe("y", &shared, &log));
     }
-    EXPECT_EQ(log, (std::vector<std::string>{"y", "x"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"b", "y", "x"}));
 }

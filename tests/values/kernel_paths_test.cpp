@@ -4,18 +4,17 @@
 // the simple sum on integer-valued matrices whatever the layout of the row arrays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <vector>
 
-#include "qx/core/shared_parameter.h"
 #include "qx/values/product_internal.h"
 #include "qx/values/scalar_math_internal.h"
-#include "qx/values/variable.h"
+#include "tests/support/matrix.h"
 
 namespace {
 
@@ -27,29 +26,24 @@ std::uint64_t bitsOf(double v) {
     return bits;
 }
 
-class KernelPathTest : public ::testing::Test {
+class KernelPathTest : public ::testing::Test, protected qxtest::CMatrices {
 protected:
-    CQXVariable* make(int rows, int cols, eDataType type, eVariableState state = vsOWNED) {
-        m_Vars.push_back(std::make_unique<CQXVariable>(&m_Shared));
-        CQXVariable* v = m_Vars.back().get();
-        v->initialize("", rows, cols, type);
-        v->setVarState(state);
-        return v;
-    }
-    // Values that every type holds as written: small integers, with fractions, negatives and
-    // zeros where the type has them (every seventh element is 0).
-    static double sample(eDataType type, int i, int j, int salt) {
-        const int k = i * 31 + j * 7 + salt;
-        if (k % 7 == 0) return 0.0;
-        double v = static_cast<double>(k % 200);
-        if (type == edtINT || type == edtFLOAT || type == edtDOUBLE) v -= 90.0;
-        if (type == edtFLOAT || type == edtDOUBLE) v += 0.25 * (k % 4);
-        return v;
-    }
+    // Values every type holds as written: small integers, with fractions, negatives and zeros
+    // where the type has them (every seventh element is 0).
     CQXVariable* filled(int rows, int cols, eDataType type, int salt) {
-        CQXVariable* v = make(rows, cols, type);
-        for (int i = 0; i < rows; ++i)
-            for (int j = 0; j < cols; ++j) v->setData_intern(i, j, sample(type, i, j, salt));
+        CQXVariable* v = make(rows, cols, {}, type);
+        for (int i = 0; i < rows; ++i) {
+            for (int j = 0; j < cols; ++j) {
+                const int k = i * 31 + j * 7 + salt;
+                double x = 0.0;
+                if (k % 7 != 0) {
+                    x = k % 200;
+                    if (type >= edtINT) x -= 90.0;
+                    if (type >= edtFLOAT) x += 0.25 * (k % 4);
+                }
+                v->setData_intern(i, j, x);
+            }
+        }
         return v;
     }
     // Expects r(i, j) == f(a(i, j), b(i, j)) bit for bit over a's shape.
@@ -62,9 +56,34 @@ protected:
                     << "types " << a->getDataType() << "," << b->getDataType() << " at " << i << ","
                     << j;
     }
-
-    CQXSharedParameter m_Shared;
-    std::vector<std::unique_ptr<CQXVariable>> m_Vars;
+    // Integer values in -8 .. 8 (0 .. 16 in the unsigned types).
+    CQXVariable* integers(int rows, int cols, eDataType type, int salt) {
+        CQXVariable* v = make(rows, cols, {}, type);
+        const int shift = type <= edtSHORT ? 0 : 8;
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j)
+                v->setData_intern(i, j, (i * 5 + j * 3 + salt) % 17 - shift);
+        return v;
+    }
+    // Expects a * b to equal the simple sum over the elements as doubles (exact for integers).
+    void expectProduct(const CQXVariable* a, const CQXVariable* b) {
+        CQXVariable* r = make(a->getRows(), b->getCols());
+        r->mulmatrix(b, a);
+        for (int i = 0; i < r->getRows(); ++i) {
+            for (int j = 0; j < r->getCols(); ++j) {
+                double sum = 0;
+                for (int k = 0; k < a->getCols(); ++k)
+                    sum += a->getData_intern(i, k) * b->getData_intern(k, j);
+                ASSERT_EQ(r->getData_intern(i, j), sum) << i << "," << j;
+            }
+        }
+    }
+    // A view of the rows of `rows`, each cols wide.
+    CQXVariable* viewOf(std::vector<double*>& rows, int cols) {
+        CQXVariable* v = fresh();
+        v->setView_intern(static_cast<int>(rows.size()), cols, rows.data());
+        return v;
+    }
 };
 
 TEST_F(KernelPathTest, ElementwiseKernelsMatchTheElementDefinitionForEveryTypePair) {
@@ -73,7 +92,7 @@ TEST_F(KernelPathTest, ElementwiseKernelsMatchTheElementDefinitionForEveryTypePa
         for (eDataType tb : kTypes) {
             CQXVariable* a = filled(3, 19, ta, 1);
             CQXVariable* b = filled(3, 19, tb, 3);
-            CQXVariable* r = make(3, 19, edtDOUBLE);
+            CQXVariable* r = make(3, 19);
             r->addmatrix(b, a);
             expectElementwise(r, a, b, [](double x, double y) { return x + y; });
             r->submatrix(b, a);
@@ -104,32 +123,48 @@ TEST_F(KernelPathTest, ElementwiseKernelsMatchTheElementDefinitionForEveryTypePa
 TEST_F(KernelPathTest, ElementDivisionWithoutSmartErrorStopsAtTheFirstZeroDivisor) {
     m_Shared.m_bSmartError = false;
     CQXVariable* a = filled(2, 5, edtDOUBLE, 1);
-    CQXVariable* b = make(2, 5, edtINT);
-    b->setsingle(2);
+    CQXVariable* b = make(2, 5, qxtest::Values(10, 2.0), edtINT);
     b->setData_intern(1, 2, 0);
-    CQXVariable* r = make(2, 5, edtDOUBLE);
-    r->setsingle(-1);
+    CQXVariable* r = make(2, 5, qxtest::Values(10, -1.0));
     EXPECT_FALSE(r->elementdiv(b, a));
-    for (int k = 0; k < 10; ++k) {
-        const int i = k / 5, j = k % 5;
-        const double expected = k < 7 ? a->getData_intern(i, j) / 2 : -1.0;
-        EXPECT_EQ(r->getData_intern(i, j), expected) << k;
-    }
+    for (int k = 0; k < 10; ++k)
+        EXPECT_EQ(r->getData_intern(k / 5, k % 5), k < 7 ? a->getData_intern(k / 5, k % 5) / 2 : -1)
+            << k;
 }
 
 // The whole-matrix copy converts each pair of types as storing the element alone does.
 TEST_F(KernelPathTest, MatrixCopyClipsLikeSingleStoresForEveryTypePair) {
-    const double values[] = {-1e40, -70000, -1.5, -0.0, 0.7, 255.5, 300, 65536, 3e9, 1e40};
+    // The edges of every type's range and values without an image there (see element_stores.qx).
+    const qxtest::Values values = {-INFINITY,
+                                   -1e300,
+                                   -3.4028235677973366e38,
+                                   -2147483648.9,
+                                   -70000,
+                                   -1.5,
+                                   -0.5,
+                                   -0.0,
+                                   0.1,
+                                   255.7,
+                                   300,
+                                   65536,
+                                   70000,
+                                   2147483647.9,
+                                   2147483648.0,
+                                   1e10,
+                                   3.4028235677973362e38,
+                                   3.4028235677973366e38,
+                                   1e39,
+                                   INFINITY,
+                                   NAN};
     for (bool clip : {true, false}) {
         m_Shared.m_bClipping = clip;
         for (eDataType ts : kTypes) {
-            CQXVariable* src = make(1, 10, ts);
-            for (int j = 0; j < 10; ++j) src->setData_intern(0, j, values[j]);
+            CQXVariable* src = make(1, 21, values, ts);
             for (eDataType td : kTypes) {
-                CQXVariable* dst = make(1, 10, td);
+                CQXVariable* dst = make(1, 21, {}, td);
                 dst->setmatrix(src);
-                CQXVariable* one = make(1, 1, td);
-                for (int j = 0; j < 10; ++j) {
+                CQXVariable* one = make(1, 1, {}, td);
+                for (int j = 0; j < 21; ++j) {
                     one->setsingle(src->getData_intern(0, j));
                     EXPECT_EQ(bitsOf(dst->getData_intern(0, j)), bitsOf(one->getData_intern(0, 0)))
                         << "from " << ts << " to " << td << " value " << values[j];
@@ -141,46 +176,15 @@ TEST_F(KernelPathTest, MatrixCopyClipsLikeSingleStoresForEveryTypePair) {
 
 TEST(KernelPathFmodTest, IntegerShortcutEqualsFmodBitForBit) {
     const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::nan("");
     // 2^53 - 1 is the largest whole number of the shortcut; 2^53 and beyond go to fmod.
-    const double xs[] = {0.0,
-                         -0.0,
-                         7,
-                         -7,
-                         6,
-                         -6,
-                         2147483647,
-                         -2147483647,
-                         2147483648.0,
-                         -2147483648.0,
-                         1e10,
-                         2.5,
-                         -2.5,
-                         inf,
-                         -inf,
-                         std::nan(""),
-                         9007199254740991.0,
-                         -9007199254740991.0,
-                         9007199254740992.0,
-                         -9007199254740992.0,
-                         1e15 + 1,
-                         -1e15 - 1,
-                         1e300};
-    const double ss[] = {3,
-                         -3,
-                         1,
-                         -1,
-                         7,
-                         2147483647,
-                         -2147483647,
-                         2147483648.0,
-                         0.5,
-                         1e10,
-                         inf,
-                         -inf,
-                         std::nan(""),
-                         9007199254740991.0,
-                         -9007199254740992.0,
-                         4294967296.0 * 3 + 1};
+    std::vector<double> xs = {0.0, -0.0, 7, -7, 6, -6, 2.5, -2.5, 1e10, 1e300, inf, -inf, nan};
+    xs.insert(xs.end(), {2147483647, -2147483647, 2147483648.0, -2147483648.0, 9007199254740991.0,
+                         -9007199254740991.0, 9007199254740992.0, -9007199254740992.0,
+                         1000000000000001.0, -1000000000000001.0});
+    const double ss[] = {
+        3,   -3,   1,   -1,   7,   2147483647,         -2147483647,         2147483648.0,
+        0.5, 1e10, inf, -inf, nan, 9007199254740991.0, -9007199254740992.0, 12884901889.0};
     for (double x : xs)
         for (double s : ss)
             EXPECT_EQ(bitsOf(qxmath::fmodExact(x, s)), bitsOf(std::fmod(x, s))) << x << " % " << s;
@@ -196,105 +200,58 @@ TEST(KernelPathFmodTest, IntegerShortcutEqualsFmodBitForBit) {
     }
 }
 
-// Integer-valued products are exact in both kernels, so they must agree exactly.
-class ProductPathTest : public KernelPathTest {
-protected:
-    // Integer values in -8 .. 8 stored in the given type (the unsigned types get 0 .. 16).
-    CQXVariable* integers(int rows, int cols, eDataType type, int salt) {
-        CQXVariable* v = make(rows, cols, type);
-        const int shift = (type == edtBYTE || type == edtSHORT) ? 0 : 8;
-        for (int i = 0; i < rows; ++i)
-            for (int j = 0; j < cols; ++j)
-                v->setData_intern(i, j, (i * 5 + j * 3 + salt) % 17 - shift);
-        return v;
-    }
-    // The simple sum over the elements as doubles.
-    static std::vector<double> naive(const CQXVariable* a, const CQXVariable* b) {
-        std::vector<double> out(static_cast<size_t>(a->getRows()) * b->getCols(), 0.0);
-        for (int i = 0; i < a->getRows(); ++i)
-            for (int j = 0; j < b->getCols(); ++j)
-                for (int k = 0; k < a->getCols(); ++k)
-                    out[static_cast<size_t>(i) * b->getCols() + j] +=
-                        a->getData_intern(i, k) * b->getData_intern(k, j);
-        return out;
-    }
-    void expectProduct(const CQXVariable* a, const CQXVariable* b) {
-        CQXVariable* r = make(a->getRows(), b->getCols(), edtDOUBLE);
-        r->mulmatrix(b, a);
-        const std::vector<double> expected = naive(a, b);
-        for (int i = 0; i < r->getRows(); ++i)
-            for (int j = 0; j < r->getCols(); ++j)
-                ASSERT_EQ(r->getData_intern(i, j),
-                          expected[static_cast<size_t>(i) * r->getCols() + j])
-                    << i << "," << j;
-    }
-};
-
-TEST_F(ProductPathTest, BlockedProductEqualsTheSimpleSumForEveryOperandLayout) {
+TEST_F(KernelPathTest, BlockedProductEqualsTheSimpleSumForEveryOperandLayout) {
     ASSERT_TRUE(qxproduct::worthBlocking(20, 33, 17));
-    // Contiguous doubles, and every element type.
     for (eDataType ta : kTypes)
         for (eDataType tb : kTypes) expectProduct(integers(20, 33, ta, 1), integers(33, 17, tb, 2));
-    // Rows in separate places (row array not uniform): the operands are packed.
+    // Rows in separate places, in descending order: the operands are packed.
     CQXVariable* a = integers(24, 24, edtDOUBLE, 3);
-    std::vector<std::vector<double>> rows(24, std::vector<double>(24));
-    std::vector<double*> rowPtrs(24);
+    std::vector<qxtest::Values> rows(24, qxtest::Values(24));
+    std::vector<double*> scattered(24);
     for (int i = 0; i < 24; ++i) {
-        rowPtrs[i] = rows[23 - i].data();
-        for (int j = 0; j < 24; ++j) rowPtrs[i][j] = a->getData_intern(i, j);
+        scattered[i] = rows[23 - i].data();
+        std::copy(a->getDoublePtr()[i], a->getDoublePtr()[i] + 24, scattered[i]);
     }
-    CQXVariable* scattered = make(1, 1, edtDOUBLE, vsREFERENCE);
-    scattered->setView_intern(24, 24, rowPtrs.data());
-    expectProduct(scattered, integers(24, 16, edtDOUBLE, 4));
-    expectProduct(integers(16, 24, edtINT, 5), scattered);
-}
-
-// A range view of a larger matrix has rows at a stride wider than its columns.
-TEST_F(ProductPathTest, BlockedProductReadsRangeViewsAtTheirStride) {
-    CQXVariable* big = integers(40, 50, edtDOUBLE, 6);
-    std::vector<double*> viewRows(30);
-    big->getRangePtr(5, 30, 7, viewRows.data());
-    CQXVariable* view = make(1, 1, edtDOUBLE, vsREFERENCE);
-    view->setView_intern(30, 20, viewRows.data());
-    expectProduct(view, integers(20, 12, edtDOUBLE, 7));
-    expectProduct(integers(12, 30, edtFLOAT, 8), view);
+    expectProduct(viewOf(scattered, 24), integers(24, 16, edtDOUBLE, 4));
+    expectProduct(integers(16, 24, edtINT, 5), viewOf(scattered, 24));
+    // A range view of a larger matrix has rows at a stride wider than its columns.
+    std::vector<double*> range(30);
+    integers(40, 50, edtDOUBLE, 6)->getRangePtr(5, 30, 7, range.data());
+    expectProduct(viewOf(range, 20), integers(20, 12, edtDOUBLE, 7));
+    expectProduct(integers(12, 30, edtFLOAT, 8), viewOf(range, 20));
 }
 
 // A result that shares storage with an operand is computed from the old values.
-TEST_F(ProductPathTest, ProductIntoItsOwnOperandUsesTheOldValues) {
+TEST_F(KernelPathTest, ProductIntoItsOwnOperandUsesTheOldValues) {
     CQXVariable* a = integers(20, 20, edtDOUBLE, 9);
-    CQXVariable* copy = make(20, 20, edtDOUBLE);
-    copy->setmatrix(a);
     CQXVariable* b = integers(20, 20, edtDOUBLE, 10);
-    const std::vector<double> expected = naive(copy, b);
-    a->mulmatrix(b, a);
-    for (int i = 0; i < 20; ++i)
-        for (int j = 0; j < 20; ++j) ASSERT_EQ(a->getData_intern(i, j), expected[i * 20 + j]);
+    CQXVariable* ab = make(20, 20);
+    ab->mulmatrix(b, a);
+    CQXVariable* a2 = make(20, 20, qxtest::elements(*a));
+    a->mulmatrix(b, a);   // a := a * b
+    b->mulmatrix(b, a2);  // b := a * b
+    EXPECT_EQ(qxtest::elements(*a), qxtest::elements(*ab));
+    EXPECT_EQ(qxtest::elements(*b), qxtest::elements(*ab));
 }
 
 // A row that a host row array leaves absent is skipped as in the simple kernel: the result row
 // stays zero (for a) and the absent row of b contributes nothing.
-TEST_F(ProductPathTest, AbsentRowsAreSkippedAsInTheSimpleKernel) {
+TEST_F(KernelPathTest, AbsentRowsAreSkippedAsInTheSimpleKernel) {
     CQXVariable* full = integers(20, 20, edtDOUBLE, 11);
-    std::vector<double*> rowPtrs(20);
-    for (int i = 0; i < 20; ++i) rowPtrs[i] = full->getDoublePtr_intern()[i];
-    rowPtrs[4] = nullptr;
-    CQXVariable* holed = make(1, 1, edtDOUBLE, vsREFERENCE);
-    holed->setView_intern(20, 20, rowPtrs.data());
+    std::vector<double*> rows(full->getDoublePtr(), full->getDoublePtr() + 20);
+    rows[4] = nullptr;
+    CQXVariable* holed = viewOf(rows, 20);
     CQXVariable* b = integers(20, 20, edtDOUBLE, 12);
-    CQXVariable* r = make(20, 20, edtDOUBLE);
+    CQXVariable* r = make(20, 20);
     r->mulmatrix(b, holed);
     for (int j = 0; j < 20; ++j) EXPECT_EQ(r->getData_intern(4, j), 0.0);
-    CQXVariable* r2 = make(20, 20, edtDOUBLE);
-    r2->mulmatrix(holed, b);
-    for (int i = 0; i < 20; ++i) {
-        for (int j = 0; j < 20; ++j) {
-            double sum = 0;
-            for (int k = 0; k < 20; ++k)
-                if (k != 4) sum += b->getData_intern(i, k) * full->getData_intern(k, j);
-            ASSERT_EQ(r2->getData_intern(i, j), sum);
-        }
-    }
+    // b * holed is b times the matrix whose row 4 is zero.
+    CQXVariable* zeroed = make(20, 20, qxtest::elements(*full));
+    for (int j = 0; j < 20; ++j) zeroed->setData_intern(4, j, 0);
+    CQXVariable* expected = make(20, 20);
+    expected->mulmatrix(zeroed, b);
+    r->mulmatrix(holed, b);
+    EXPECT_EQ(qxtest::elements(*r), qxtest::elements(*expected));
 }
 
 }  // namespace
