@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <new>
 
 #include "qx/qx.h"
@@ -72,26 +73,22 @@ TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails
                        "func f(&x, y[1][3]) { x = x * 2 + [y; y; y]; return x.sum; }"))
         << qx.getError();
     ASSERT_TRUE(qx.runCompiler(program)) << qx.getError();
-    long calls = 0;
-    for (bool reached = true; reached; ++calls) {
-        failAllocation(calls);
-        bool ok = true;
-        EXPECT_NO_THROW(ok = qx.callFuncByName("f", 2, m, v)) << calls;
-        reached = failed();
-        EXPECT_EQ(ok, !reached) << calls;
-        // The compiler is not left running: it compiles again.
-        ASSERT_TRUE(qx.runCompiler(program)) << calls << ": " << qx.getError();
-    }
-    long runs = 0;
-    for (bool reached = true; reached; ++runs) {
-        failAllocation(runs);
-        bool ok = true;
-        EXPECT_NO_THROW(ok = qx.runInterpreter()) << runs;
-        reached = failed();
-        EXPECT_EQ(ok, !reached) << runs;
-        ASSERT_TRUE(qx.runCompiler(program)) << runs << ": " << qx.getError();
-    }
-    EXPECT_GT(calls + runs, 2);
+    // Each operation fails at its first, second, ... allocation until it no longer reaches one.
+    const auto everyFailure = [&](const char* what, const std::function<bool()>& operation) {
+        long n = 0;
+        for (bool reached = true; reached; ++n) {
+            failAllocation(n);
+            bool ok = true;
+            EXPECT_NO_THROW(ok = operation()) << what << " " << n;
+            reached = failed();
+            EXPECT_EQ(ok, !reached) << what << " " << n;
+            // The compiler is not left running: it compiles again.
+            ASSERT_TRUE(qx.runCompiler(program)) << what << " " << n << ": " << qx.getError();
+        }
+        EXPECT_GT(n, 1) << what;
+    };
+    everyFailure("call", [&] { return qx.callFuncByName("f", 2, m, v); });
+    everyFailure("run", [&] { return qx.runInterpreter(); });
     ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
 }
 

@@ -1,6 +1,6 @@
-// Tests of what a host learns about a compiled program without running it: the listing (a
-// golden text), the global variables it reads and writes, and the signatures of the
-// registered functions.
+// Tests of what a host learns about a compiled program without running it: the global
+// variables it reads and writes, and the signatures of the registered functions. The listing
+// is pinned by the golden scripts.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,39 +14,6 @@ std::string names(const std::vector<CQXVariable*>& vars) {
     std::string text;
     for (const CQXVariable* v : vars) text += (text.empty() ? "" : " ") + v->getName();
     return text;
-}
-
-TEST(ProgramListing, ShowsEveryBlockWithOperandsAndPositions) {
-    CQXCompiler c;
-    c.loadStdFunctions();
-    ASSERT_TRUE(
-        c.runCompiler("double v[2][3], s, i;\n"
-                      "func scale(m[2][3], &out) { out = m * 2; return m.sum; }\n"
-                      "s = scale(v, v) + sqrt(\"ab\");\n"
-                      "while (i < 2) { v[i][*] = v[0, 1][*]; i++; }\n"))
-        << c.getError();
-    EXPECT_EQ(c.getListing(),
-              "main: 8 instructions\n"
-              "   0  [3:14]    otREFERENCE    A=out  B=v\n"
-              "   1  [3:14]    otASSIGN       A=m  B=v\n"
-              "   2  [3:15]    otCALL         F=scale()  R=t0\n"
-              "   3  [3:27]    otASSIGN       A=t1  B=\"ab\"\n"
-              "   4  [3:28]    otCALL         F=sqrt(t1)  R=t2\n"
-              "   5  [3:28]    otADD          A=t0  B=t2  R=t3\n"
-              "   6  [3:29]    otASSIGN       A=s  B=t3\n"
-              "   7  [4:7]     otBLOCK\n"
-              "      block: 2 instructions\n"
-              "         0  [4:12]    otLESS         A=i  B=2  R=t4\n"
-              "         1  [4:13]    otCONDITION    A=t4  repeat\n"
-              "            then: 2 instructions\n"
-              "               0  [4:37]    otASSIGN       A=v[i, 1][0, 3]  B=v[0, 1][0, 3]\n"
-              "               1  [4:41]    otINC          A=i\n"
-              "\n"
-              "func scale(m[2][3], &out) returns a value: 4 instructions\n"
-              "   0  [2:39]    otMUL          A=m  B=2  R=t5\n"
-              "   1  [2:40]    otASSIGN       A=out  B=t5\n"
-              "   2  [2:53]    otSUM          A=m  R=t6\n"
-              "   3  [2:54]    otRETURN       A=return  B=t6\n");
 }
 
 TEST(ProgramAccess, ListsTheGlobalsAProgramReadsAndWrites) {

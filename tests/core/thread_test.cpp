@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <new>
 #include <thread>
 
+#include "qx/core/shared_parameter.h"
 #include "qx/qx.h"
 
 namespace {
@@ -90,21 +93,44 @@ TEST(ThreadTest, ReloadingAndClearingWaitForTheRunningScript) {
     meddler.join();
 }
 
-TEST(ThreadTest, InterruptIsSafeWhileAScriptRuns) {
-    CQXCompiler qx;
-    ASSERT_TRUE(qx.runCompiler("double k; while (1) { k++; }"));
-    std::thread runner([&] { EXPECT_FALSE(qx.runInterpreter()); });
-    while (true) {
-        qx.interrupt();
-        if (qx.getSharedParameter()->m_Lock.try_lock()) {
-            // The run has ended (or not started yet); once it ended we are done.
-            bool ended = qx.getException().find("Interrupted") != std::string::npos;
-            qx.getSharedParameter()->m_Lock.unlock();
-            if (ended) break;
-        }
-        std::this_thread::yield();
+// A locking accessor waits while another thread holds the lock, and releases it when its
+// allocation fails. Copies of the shared options carry the flags but have locks of their own.
+TEST(ThreadTest, LockingAccessorsWaitAndRelease) {
+    CQXSharedParameter shared;
+    shared.m_bClipping = false;
+    CQXSharedParameter copy(shared), assigned;
+    shared.m_bSmartError = false;
+    assigned = shared;
+    EXPECT_TRUE(!copy.m_bClipping && copy.m_bSmartError && !assigned.m_bSmartError);
+    CQXVariable v(&shared);
+    v.initialize("v", 1, 1, edtDOUBLE);
+    v.setVarState(vsRESIZABLE);
+    std::atomic<bool> done{false};
+    std::thread writer;
+    {
+        CQXCriticalSectionLock held(&shared.m_Lock);
+        writer = std::thread([&] {
+            v.setConst(true);
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_FALSE(done || v.getConst());
+        std::thread other([&] {
+            EXPECT_TRUE(copy.m_Lock.try_lock() && assigned.m_Lock.try_lock());
+            copy.m_Lock.unlock();
+            assigned.m_Lock.unlock();
+        });
+        other.join();
     }
-    runner.join();
+    writer.join();
+    EXPECT_TRUE(v.getConst());
+    v.setConst(false);
+    EXPECT_THROW(v.resizeVar(2147483647, 2147483647), std::bad_alloc);
+    std::thread probe([&] {
+        EXPECT_TRUE(shared.m_Lock.try_lock());
+        shared.m_Lock.unlock();
+    });
+    probe.join();
 }
 
 }  // namespace

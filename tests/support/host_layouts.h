@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "qx/qx.h"
@@ -36,38 +37,9 @@ constexpr eHostLayout kHostLayouts[] = {eHostLayout::Block,      eHostLayout::Pe
 constexpr std::size_t kHostLayoutCount = std::size(kHostLayouts);
 
 inline const char* layoutName(eHostLayout layout) {
-    switch (layout) {
-        case eHostLayout::Block:
-            return "Block";
-        case eHostLayout::PerRow:
-            return "PerRow";
-        case eHostLayout::Descending:
-            return "Descending";
-        case eHostLayout::Interleaved:
-            return "Interleaved";
-        case eHostLayout::Scattered:
-            return "Scattered";
-        case eHostLayout::Flat:
-            return "Flat";
-    }
-    return "?";
-}
-
-// The row array of a variable as the host reads it, null when the element type is another.
-inline unsigned char** rowsOf(CQXVariable* v, unsigned char*) {
-    return v->getBytePtr();
-}
-inline unsigned short** rowsOf(CQXVariable* v, unsigned short*) {
-    return v->getShortPtr();
-}
-inline int** rowsOf(CQXVariable* v, int*) {
-    return v->getIntPtr();
-}
-inline float** rowsOf(CQXVariable* v, float*) {
-    return v->getFloatPtr();
-}
-inline double** rowsOf(CQXVariable* v, double*) {
-    return v->getDoublePtr();
+    static const char* const kNames[] = {"Block",       "PerRow",    "Descending",
+                                         "Interleaved", "Scattered", "Flat"};
+    return kNames[static_cast<int>(layout)];
 }
 
 // Calls f with a null pointer of the element type of `type` (edtDOUBLE for anything unknown).
@@ -87,58 +59,55 @@ decltype(auto) withElementType(eDataType type, F&& f) {
     }
 }
 
-inline std::size_t elementSize(eDataType type) {
-    return withElementType(type, [](auto tag) { return sizeof(*tag); });
+// The row array of a variable as the host reads it, null when T is not its element type.
+template <class T>
+T** rowsOf(CQXVariable* v) {
+    if constexpr (std::is_same_v<T, unsigned char>) return v->getBytePtr();
+    if constexpr (std::is_same_v<T, unsigned short>) return v->getShortPtr();
+    if constexpr (std::is_same_v<T, int>) return v->getIntPtr();
+    if constexpr (std::is_same_v<T, float>) return v->getFloatPtr();
+    if constexpr (std::is_same_v<T, double>) return v->getDoublePtr();
 }
 
-// A stretch of memory whose rows are placed one after another, each behind guard bytes, so
+// A stretch of memory whose rows are placed one after another, each between guard bytes, so
 // that a write just outside a row can be seen afterwards (where no sanitizer sees it).
 class CGuardedBuffer {
 public:
     static constexpr std::size_t kGuard = 16;
-    static constexpr unsigned char kGuardByte = 0xA5;
 
     CGuardedBuffer() = default;
     CGuardedBuffer(unsigned char* base, std::size_t size) : m_pBase(base), m_Size(size) {}
 
-    // Room for a row of `bytes` bytes behind a guard, or null when the buffer is full.
+    // Room for a row of `bytes` bytes between guards, or null when the buffer is full.
     unsigned char* take(std::size_t bytes) {
         const std::size_t at = (m_Used + kGuard + kAlign - 1) / kAlign * kAlign;
         if (m_pBase == nullptr || at + bytes + kGuard > m_Size) return nullptr;
+        m_Guards.emplace_back(m_Used, at);
+        m_Guards.emplace_back(at + bytes, at + bytes + kGuard);
         std::fill(m_pBase + m_Used, m_pBase + at, kGuardByte);
         std::fill(m_pBase + at + bytes, m_pBase + at + bytes + kGuard, kGuardByte);
-        m_Rows.push_back({at, bytes});
         m_Used = at + bytes;
         return m_pBase + at;
     }
     // The bytes taken so far, the guard after the last row included.
-    std::size_t extent() const { return m_Rows.empty() ? 0 : m_Used + kGuard; }
+    std::size_t extent() const { return m_Guards.empty() ? 0 : m_Guards.back().second; }
     // Room one row of `bytes` needs, at most.
     static std::size_t footprint(std::size_t bytes) { return kGuard + kAlign + bytes; }
 
     bool intact() const {
-        std::size_t at = 0;
-        for (const sRowSpan& row : m_Rows) {
-            for (; at < row.offset; ++at)
-                if (m_pBase[at] != kGuardByte) return false;
-            at = row.offset + row.bytes;
-        }
-        for (; at < extent(); ++at)
-            if (m_pBase[at] != kGuardByte) return false;
+        for (const auto& [from, to] : m_Guards)
+            if (!std::all_of(m_pBase + from, m_pBase + to, [](auto b) { return b == kGuardByte; }))
+                return false;
         return true;
     }
 
 private:
     static constexpr std::size_t kAlign = alignof(double);
-    struct sRowSpan {
-        std::size_t offset;
-        std::size_t bytes;
-    };
-
+    static constexpr unsigned char kGuardByte = 0xA5;
     unsigned char* m_pBase = nullptr;
     std::size_t m_Size = 0;
     std::size_t m_Used = 0;
-    std::vector<sRowSpan> m_Rows;
+    std::vector<std::pair<std::size_t, std::size_t>> m_Guards;  // [from, to) of every guard
 };
 
 // Static storage for the first rows of the scattered layout, below every heap block. Hosts
@@ -160,7 +129,7 @@ struct sHostMatrixDesc {
     eDataType type = edtDOUBLE;
     int rows = 0;
     int cols = 0;
-    std::vector<double> values;
+    std::vector<double> values = {};
     bool flat = false;
 };
 
@@ -185,13 +154,14 @@ public:
 
     // Allocates and fills the storage of every matrix declared so far (call once).
     void build() {
-        for (sMatrix& m : m_Matrices)
+        for (sMatrix& m : m_Matrices) {
             m.isFlat = m.desc.rows == 1 && m.desc.cols >= 1 &&
                        (m.desc.flat || m_Layout == eHostLayout::Flat);
+            m.rowPointers.assign(static_cast<std::size_t>(std::max(m.desc.rows, 0)), nullptr);
+        }
         if (m_Layout == eHostLayout::Interleaved) placeInterleaved();
         if (m_Layout == eHostLayout::Scattered) placeScattered();
-        for (sMatrix& m : m_Matrices)
-            if (m.rowPointers.empty()) placeOwnRows(m);
+        for (sMatrix& m : m_Matrices) placeOwnRows(m);
         for (sMatrix& m : m_Matrices) fill(m);
     }
 
@@ -204,7 +174,7 @@ public:
                 using T = std::remove_pointer_t<decltype(tag)>;
                 CQXVariable* v = qx.addReferenceVar(m.desc.name, m.isFlat ? 1 : m.desc.rows,
                                                     m.isFlat ? 1 : m.desc.cols, rowArray<T>(m));
-                if (v != nullptr && m.isFlat && !v->changeReference(m.desc.cols, elements<T>(m)))
+                if (v != nullptr && m.isFlat && !v->changeReference(m.desc.cols, rowArray<T>(m)[0]))
                     return static_cast<CQXVariable*>(nullptr);
                 return v;
             }));
@@ -228,7 +198,7 @@ public:
         sMatrix& m = m_Matrices[i];
         return withElementType(m.desc.type, [&](auto tag) {
             using T = std::remove_pointer_t<decltype(tag)>;
-            if (m.isFlat) return v->changeReference(m.desc.cols, elements<T>(m));
+            if (m.isFlat) return v->changeReference(m.desc.cols, rowArray<T>(m)[0]);
             return v->changeReference(m.desc.rows, m.desc.cols, rowArray<T>(m));
         });
     }
@@ -244,9 +214,8 @@ public:
             T** rows = static_cast<T**>(m.rowArray.get());
             for (std::size_t r = 0; r < m.rowPointers.size(); ++r)
                 if (rows[r] != m.rowPointers[r]) return false;
-            T** seen = rowsOf(v, tag);
-            if (m.isFlat) return seen != nullptr && seen[0] == rows[0];
-            return seen == rows;
+            T** seen = rowsOf<T>(v);
+            return m.isFlat ? seen != nullptr && seen[0] == rows[0] : seen == rows;
         });
     }
 
@@ -263,66 +232,58 @@ private:
     };
 
     static std::size_t rowBytes(const sMatrix& m) {
-        return static_cast<std::size_t>(m.desc.cols) * elementSize(m.desc.type);
+        return static_cast<std::size_t>(m.desc.cols) *
+               withElementType(m.desc.type, [](auto tag) { return sizeof(*tag); });
     }
-    static bool hasRows(const sMatrix& m) { return !m.isFlat && m.desc.rows > 0; }
+    // Rows placed in a shared buffer (interleaved and scattered layouts).
+    static bool sharesRows(const sMatrix& m) { return !m.isFlat && m.desc.rows > 0; }
 
-    unsigned char* heapRow(sMatrix& m) {
-        m.blocks.emplace_back(new unsigned char[rowBytes(m)]);
-        return m.blocks.back().get();
-    }
-
-    // Block, Descending, PerRow (also for the matrices of several rows in the flat layout) and
-    // flat matrices: storage of the matrix's own.
+    // Rows still without storage get storage of the matrix's own: one block in the block and
+    // descending layouts and for flat matrices, else one allocation per row.
     void placeOwnRows(sMatrix& m) {
         const std::size_t bytes = rowBytes(m);
-        const std::size_t rows = static_cast<std::size_t>(std::max(m.desc.rows, 0));
-        const bool perRow =
-            !m.isFlat && (m_Layout == eHostLayout::PerRow || m_Layout == eHostLayout::Flat);
-        if (perRow) {
-            for (std::size_t r = 0; r < rows; ++r) m.rowPointers.push_back(heapRow(m));
-            return;
+        const std::size_t rows = m.rowPointers.size();
+        const bool descending = m_Layout == eHostLayout::Descending;
+        if (rows > 0 && (m.isFlat || m_Layout == eHostLayout::Block || descending)) {
+            m.blocks.emplace_back(new unsigned char[bytes * rows]);
+            for (std::size_t r = 0; r < rows; ++r)
+                m.rowPointers[r] = m.blocks.back().get() + (descending ? rows - 1 - r : r) * bytes;
         }
-        m.blocks.emplace_back(new unsigned char[bytes * rows]);
-        for (std::size_t r = 0; r < rows; ++r) {
-            const std::size_t slot = m_Layout == eHostLayout::Descending ? rows - 1 - r : r;
-            m.rowPointers.push_back(m.blocks.back().get() + slot * bytes);
+        for (void*& row : m.rowPointers) {
+            if (row != nullptr) continue;
+            m.blocks.emplace_back(new unsigned char[bytes]);
+            row = m.blocks.back().get();
         }
     }
 
     // Row k of every matrix, then row k + 1 of every matrix, in one buffer.
     void placeInterleaved() {
-        int mostRows = 0;
-        std::size_t size = 0;
+        std::size_t size = CGuardedBuffer::kGuard;
+        std::size_t mostRows = 0;
         for (const sMatrix& m : m_Matrices) {
-            if (!hasRows(m)) continue;
-            mostRows = std::max(mostRows, m.desc.rows);
-            size += m.desc.rows * CGuardedBuffer::footprint(rowBytes(m));
+            if (!sharesRows(m)) continue;
+            mostRows = std::max(mostRows, m.rowPointers.size());
+            size += m.rowPointers.size() * CGuardedBuffer::footprint(rowBytes(m));
         }
-        if (mostRows == 0) return;
-        m_ArenaBytes.reset(new unsigned char[size + CGuardedBuffer::kGuard]);
-        m_Arena = CGuardedBuffer(m_ArenaBytes.get(), size + CGuardedBuffer::kGuard);
-        for (int r = 0; r < mostRows; ++r)
+        m_ArenaBytes.reset(new unsigned char[size]);
+        m_Arena = CGuardedBuffer(m_ArenaBytes.get(), size);
+        for (std::size_t r = 0; r < mostRows; ++r)
             for (sMatrix& m : m_Matrices)
-                if (hasRows(m) && r < m.desc.rows)
-                    m.rowPointers.push_back(m_Arena.take(rowBytes(m)));
+                if (sharesRows(m) && r < m.rowPointers.size())
+                    m.rowPointers[r] = m_Arena.take(rowBytes(m));
     }
 
-    // The first row of each matrix in static storage, the last one in m_LocalBytes, the rows
-    // between (and those that find no room) on the heap.
+    // The first row of each matrix in static storage, the last one in m_LocalBytes; the rows
+    // between, and those that find no room, go on the heap.
     void placeScattered() {
         sStaticPool& pool = staticPool();
         m_PoolFrom = pool.top;
         m_Pool = CGuardedBuffer(pool.bytes + pool.top, sizeof(pool.bytes) - pool.top);
         m_Local = CGuardedBuffer(m_LocalBytes, sizeof(m_LocalBytes));
         for (sMatrix& m : m_Matrices) {
-            if (!hasRows(m)) continue;
-            for (int r = 0; r < m.desc.rows; ++r) {
-                unsigned char* row = nullptr;
-                if (r == 0) row = m_Pool.take(rowBytes(m));
-                if (r > 0 && r == m.desc.rows - 1) row = m_Local.take(rowBytes(m));
-                m.rowPointers.push_back(row != nullptr ? row : heapRow(m));
-            }
+            if (!sharesRows(m)) continue;
+            m.rowPointers.front() = m_Pool.take(rowBytes(m));
+            if (m.rowPointers.size() > 1) m.rowPointers.back() = m_Local.take(rowBytes(m));
         }
         m_PoolTaken = m_Pool.extent();
         pool.top += m_PoolTaken;
@@ -353,12 +314,6 @@ private:
         const bool same = withElementType(
             m.desc.type, [](auto tag) { return std::is_same<decltype(tag), T*>::value; });
         return same ? static_cast<T**>(m.rowArray.get()) : nullptr;
-    }
-    // The first element of the first row: what a flat reference points to.
-    template <class T>
-    static T* elements(sMatrix& m) {
-        T** rows = rowArray<T>(m);
-        return rows != nullptr ? rows[0] : nullptr;
     }
 
     eHostLayout m_Layout;

@@ -1,0 +1,217 @@
+// The interpreter where no script reaches it: instructions built by hand with operands that have
+// no variable or no storage, results that cannot take their shape, opcodes outside the set, and
+// host functions that return stray states. What scripts reach is pinned by the golden scripts.
+#include "qx/vm/interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "qx/core/shared_parameter.h"
+#include "qx/functions/function.h"
+#include "qx/values/variable.h"
+
+namespace {
+
+using Values = std::vector<double>;
+
+// A host function that returns the state it was made with and [first argument, argument
+// count] as its value, or fails with a text of its own.
+class HostFunction : public CQXFunction {
+public:
+    HostFunction(CQXSharedParameter* shared, int state, bool hasValue = true)
+        : CQXFunction("host", shared), m_State(state) {
+        setReturnType(hasValue);
+    }
+    eInterpreterState Call(const std::vector<CQXVariable*>* args) override {
+        if (m_State == isEXCEPTION) return raise("Host failed");
+        resizeReturnVar(1, 2);
+        m_ReturnValue.setData_intern(0, 0, args->empty() ? 0.0 : args->front()->getData(0, 0));
+        m_ReturnValue.setData_intern(0, 1, static_cast<double>(args->size()));
+        if (m_State != isOK && m_State != isRETURN) m_Error.setException("stray", -1, -1, "");
+        return static_cast<eInterpreterState>(m_State);
+    }
+
+private:
+    int m_State;
+};
+
+class VmTest : public ::testing::Test {
+protected:
+    // A variable of the given shape filled row by row; a host reference without rows when
+    // `hollow` is set.
+    CQXVariable* var(const std::string& name, int rows, int cols, const Values& values,
+                     eVariableState state = vsOWNED, bool hollow = false) {
+        m_Vars.push_back(std::make_unique<CQXVariable>(&m_Shared));
+        CQXVariable* v = m_Vars.back().get();
+        if (hollow) v->setDouble(name, rows, cols, nullptr);
+        if (hollow) return v;
+        v->initialize(name, rows, cols, edtDOUBLE);
+        v->setVarState(state);
+        for (std::size_t k = 0; k < values.size(); ++k)
+            v->setData_intern(static_cast<int>(k) / cols, static_cast<int>(k) % cols, values[k]);
+        return v;
+    }
+    CQXVariable* num(double value) { return var("", 1, 1, {value}); }
+    CQXVariable* temp() { return var("", 1, 1, {}, vsRESIZABLE); }
+    sByteCodeVar elem(CQXVariable* v, double row, double col) {
+        sByteCodeVar operand(v);
+        operand.m_pRow = num(row);
+        operand.m_pCol = num(col);
+        operand.m_bSingle = true;
+        return operand;
+    }
+    sByteCodeVar range(CQXVariable* v, double r0, double nr, double c0, double nc) {
+        sByteCodeVar operand(v);
+        operand.m_pRowFrom = num(r0);
+        operand.m_pRowCount = num(nr);
+        operand.m_pColFrom = num(c0);
+        operand.m_pColCount = num(nc);
+        operand.m_bRange = true;
+        return operand;
+    }
+    CQXInterpreter* block() {
+        m_Blocks.push_back(std::make_unique<CQXInterpreter>(&m_Shared));
+        return m_Blocks.back().get();
+    }
+    // Runs the instruction in a block of its own; its error text in lastError.
+    eInterpreterState run(int op, const sByteCodeVar& a, const sByteCodeVar& b,
+                          CQXVariable* r = nullptr, CQXFunction* func = nullptr,
+                          std::vector<CQXVariable*> params = {}) {
+        CQXInterpreter* b0 = block();
+        sByteCode code(static_cast<eOptType>(op), a, b, r);
+        code.m_pFunc = func;
+        code.m_Params = std::move(params);
+        b0->addByteCode(code, 1, 1);
+        const eInterpreterState state = b0->Interprete();
+        lastError = b0->getError().getText();
+        return state;
+    }
+    static Values values(const CQXVariable* v) {
+        Values out;
+        for (int r = 0; r < v->getRows(); ++r)
+            for (int c = 0; c < v->getCols(); ++c) out.push_back(v->getData(r, c));
+        return out;
+    }
+
+    CQXSharedParameter m_Shared;
+    std::vector<std::unique_ptr<CQXVariable>> m_Vars;
+    std::vector<std::unique_ptr<CQXInterpreter>> m_Blocks;
+    std::string lastError;
+};
+
+// A result whose resize would free what an operand reads, and a result that cannot be resized,
+// cannot take the shape: the run stops and names the operand (or the result) at fault. A
+// return value that cannot be resized is filled from a single or copied from a matrix that
+// covers it.
+TEST_F(VmTest, ResultsThatCannotTakeTheirShapeStopTheRun) {
+    CQXVariable* t = var("t", 2, 2, {1, 2, 3, 4}, vsRESIZABLE);
+    EXPECT_EQ(run(otADD, range(t, 0, 1, 0, 2), num(1), t), isEXCEPTION);
+    EXPECT_EQ(lastError, "Operand shares storage with the result accessing Variable t");
+    EXPECT_EQ(run(otMUL, num(2), range(t, 1, 1, 0, 2), t), isEXCEPTION);
+    EXPECT_EQ(lastError, "Operand shares storage with the result accessing Variable t");
+    EXPECT_EQ(values(t), (Values{1, 2, 3, 4}));
+    EXPECT_EQ(run(otADD, t, num(1), t), isOK);  // no resize: computed in place
+    EXPECT_EQ(values(t), (Values{2, 3, 4, 5}));
+
+    CQXVariable* fixed = var("fixed", 1, 1, {5});
+    EXPECT_EQ(run(otADD, t, num(1), fixed), isEXCEPTION);
+    EXPECT_EQ(lastError, "LValue Size mismatch accessing Variable fixed");
+    EXPECT_EQ(run(otRESIZE, num(2), num(3), fixed), isEXCEPTION);
+    EXPECT_EQ(lastError, "Can't change size of non resizeable Variable accessing Variable fixed");
+    EXPECT_EQ(values(fixed), (Values{5}));
+
+    CQXVariable* ret = var("f", 2, 2, {});
+    EXPECT_EQ(run(otRETURN, ret, num(2)), isRETURN);
+    EXPECT_EQ(values(ret), Values(4, 2));
+    EXPECT_EQ(run(otRETURN, ret, var("m", 2, 3, {1, 2, 3, 4, 5, 6})), isRETURN);
+    EXPECT_EQ(values(ret), (Values{1, 2, 4, 5}));
+    EXPECT_EQ(run(otRETURN, ret, var("m", 1, 3, {1, 2, 3})), isEXCEPTION);
+    EXPECT_EQ(lastError, "LValue Size mismatch accessing Variable f");
+}
+
+// Operands without storage read 0 and are never written; an instruction that lacks an operand
+// its opcode needs, and an opcode outside the set, do nothing; a condition without a value is
+// false. A reference binds only a reference variable, and never to itself.
+TEST_F(VmTest, MissingOperandsAndUnknownOpcodesDoNothing) {
+    CQXVariable* h = var("h", 2, 2, {}, vsREFERENCE, true);
+    CQXVariable* r = temp();
+    for (int op : {otASSIGN, otADD, otAND, otOR, otNOT, otPOWER, otEQUAL, otINC, otMEDIAN, otSUM,
+                   otELEMXOR, otCOLCONCAT}) {
+        EXPECT_NE(run(op, elem(h, 1, 1), elem(h, 0, 0), r), isEXCEPTION) << opcodeName(op);
+        run(op, range(h, 0, 2, 0, 2), range(h, 1, 1, 1, 1), r);
+        run(op, h, h, r);
+    }
+    EXPECT_EQ(run(otOR, elem(h, 1, 1), num(0), r), isOK);
+    EXPECT_EQ(r->getData(0, 0), 0.0);
+
+    CQXVariable* a = var("a", 1, 1, {1});
+    EXPECT_EQ(run(otASSIGN, elem(nullptr, 9, 9), elem(a, 9, 9)), isOK);
+    EXPECT_EQ(run(otADD, a, sByteCodeVar(), r), isOK);
+    // A condition holds when it has a value that is not 0: its then-block breaks.
+    CQXInterpreter* breaking = block();
+    breaking->addByteCode(sByteCode(otBREAK, {}, {}, nullptr), 1, 1);
+    CQXVariable unshaped(&m_Shared);
+    CQXVariable* holds = num(-0.5);
+    for (CQXVariable* cond : {holds, num(0), &unshaped, static_cast<CQXVariable*>(nullptr)}) {
+        CQXInterpreter* b = block();
+        sByteCode condition(otCONDITION, cond, {}, nullptr);
+        condition.m_pBlock = breaking;
+        b->addByteCode(condition, 1, 1);
+        EXPECT_EQ(b->Interprete(), cond == holds ? isBREAK : isOK);
+    }
+    sByteCodeVar noRow = elem(a, 0, 0);
+    noRow.m_pRow = nullptr;
+    EXPECT_EQ(run(otNOT, noRow, {}, r), isEXCEPTION);
+    EXPECT_EQ(lastError, "Row-Index must be SINGLE accessing Variable a");
+    for (int op : {otELEMXOR + 1, 63, -1}) EXPECT_EQ(run(op, elem(a, 0, 0), num(5), r), isOK);
+    EXPECT_EQ(run(otREFERENCE, a, var("b", 2, 2, {})), isOK);
+    EXPECT_EQ(run(otREFERENCE, h, h), isOK);
+    EXPECT_EQ(values(a), (Values{1}));
+    EXPECT_EQ(h->getRows(), 2);
+    EXPECT_STREQ(opcodeName(otADD), "otADD");
+    EXPECT_STREQ(opcodeName(otELEMXOR), "otELEMXOR");
+    EXPECT_STREQ(opcodeName(otELEMXOR + 1), "?");
+    EXPECT_STREQ(opcodeName(-1), "?");
+}
+
+// A call copies the value unless the function has none; a failing state ends the block with
+// the function's record, break and continue travel on as they are, and any other state fails.
+TEST_F(VmTest, CallsCopyTheValueAndPassFailingStatesOn) {
+    CQXVariable* arg = var("arg", 1, 1, {7});
+    for (int state : {isOK, isRETURN}) {
+        HostFunction f(&m_Shared, state);
+        CQXVariable* r = temp();
+        EXPECT_EQ(run(otCALL, {}, {}, r, &f, {arg, arg}), isOK);
+        EXPECT_EQ(values(r), (Values{7, 2}));
+    }
+    HostFunction noValue(&m_Shared, isOK, false);
+    CQXVariable* untouched = var("", 1, 1, {3}, vsRESIZABLE);
+    EXPECT_EQ(run(otCALL, {}, {}, untouched, &noValue), isOK);
+    EXPECT_EQ(values(untouched), (Values{3}));
+    const struct {
+        int state;
+        eInterpreterState expected;
+        const char* text;
+    } cases[] = {{isEXCEPTION, isEXCEPTION, "Host failed"},
+                 {isBREAK, isBREAK, "stray"},
+                 {isCONTINUE, isCONTINUE, "stray"},
+                 {7, isEXCEPTION, "stray"}};
+    for (const auto& c : cases) {
+        HostFunction f(&m_Shared, c.state);
+        CQXInterpreter* failing = block();
+        sByteCode call(otCALL, {}, {}, temp());
+        call.m_pFunc = &f;
+        call.m_Params = {arg, arg};
+        failing->addByteCode(call, 6, 4);
+        failing->addByteCode(sByteCode(otINC, arg, {}, nullptr), 7, 1);
+        EXPECT_EQ(failing->Interprete(), c.expected) << c.state;
+        EXPECT_EQ(failing->getError().getText(), c.text);
+    }
+    EXPECT_EQ(values(arg), (Values{7}));
+}
+
+}  // namespace
