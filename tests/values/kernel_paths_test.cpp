@@ -252,6 +252,16 @@ TEST_F(KernelPathTest, AbsentRowsAreSkippedAsInTheSimpleKernel) {
     expected->mulmatrix(zeroed, b);
     r->mulmatrix(holed, b);
     EXPECT_EQ(qxtest::elements(*r), qxtest::elements(*expected));
+    // An absent row of the result is left out; the others hold the product.
+    CQXVariable* out = make(20, 20, qxtest::Values(400, 7.0));
+    std::vector<double*> outRows(out->getDoublePtr(), out->getDoublePtr() + 20);
+    outRows[9] = nullptr;
+    viewOf(outRows, 20)->mulmatrix(b, zeroed);
+    expected->mulmatrix(b, zeroed);
+    for (int j = 0; j < 20; ++j) {
+        EXPECT_EQ(out->getData_intern(9, j), 7.0);
+        EXPECT_EQ(out->getData_intern(8, j), expected->getData_intern(8, j));
+    }
 }
 
 }  // namespace
