@@ -28,7 +28,7 @@ TEST(CompilerObjectTest, FreshStateVariablesAndClear) {
     std::string text;
     EXPECT_EQ(qx.getException(line, pos, text), etINTERPRETER);
     EXPECT_EQ(text, "Interpreter Error:  Nothing to Interprete");
-    EXPECT_EQ(line + pos, -2);
+    EXPECT_TRUE(line == -1 && pos == -1);
 
     CQXVariable* a = qx.addDoubleVar("a", 2, 2);
     a->setData(1, 1, 7.0);

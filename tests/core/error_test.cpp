@@ -37,13 +37,14 @@ TEST(ErrorRecordTest, RendersTypeLocationOneLessAndDetail) {
         {17, 0, 1, "", "Can't refere to Expression or resizable Variable on line 0, position 0. "},
         {20, -1, 0, "", "Can't change size of non resizeable Variable "},
         {21, -1, 0, "d", "No Error d"},
-        {-1, -1, 0, "d", "No Error d"},
-        {INT_MIN, -1, 0, "d", "No Error d"},
+        {31, -1, 0, "d", "No Error d"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(e.setError(static_cast<eErrorType>(c.type), c.line, c.pos, c.detail));
         EXPECT_EQ(c.expected, e.getError());
     }
+    EXPECT_STREQ("No Error", CQXError::typeText(-1));
+    EXPECT_STREQ("No Error", CQXError::typeText(INT_MIN));
     int line = 0, pos = 0;
     std::string text;
     e.setError(etINDEX, 12, 30, "");

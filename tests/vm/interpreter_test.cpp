@@ -47,8 +47,10 @@ protected:
                      eVariableState state = vsOWNED, bool hollow = false) {
         m_Vars.push_back(std::make_unique<CQXVariable>(&m_Shared));
         CQXVariable* v = m_Vars.back().get();
-        if (hollow) v->setDouble(name, rows, cols, nullptr);
-        if (hollow) return v;
+        if (hollow) {
+            v->setDouble(name, rows, cols, nullptr);
+            return v;
+        }
         v->initialize(name, rows, cols, edtDOUBLE);
         v->setVarState(state);
         for (std::size_t k = 0; k < values.size(); ++k)
