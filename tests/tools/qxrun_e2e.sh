@@ -132,9 +132,9 @@ group_usage() {
     for n in -3 ''; do u "--max-instructions: '$n' is not a number of instructions" --max-instructions="$n"; done
     u "--var: unknown type 'long' (byte, short, int, float or double)" --var x=long[2][2]
     for name in '' 2m for; do u "--var: '$name' is not a variable name" --var "$name=double"; done
-    for spec in 'm=double[2]' 'm=double[0][1]' 'm=double[1][-1]' 'm=double[a][1]' 'm=double[1][1]x' \
+    for bad in 'm=double[2]' 'm=double[0][1]' 'm=double[1][-1]' 'm=double[a][1]' 'm=double[1][1]x' \
         'm=double[ 1][1]' 'm=double[99999999999999999999][1]' 'm=byte[8193][8192]'; do
-        u "--var: bad size in '$spec' (expected [ROWS][COLS] from 1 to 67108864 values, or [])" --var "$spec"
+        u "--var: bad size in '$bad' (expected [ROWS][COLS] from 1 to 67108864 values, or [])" --var "$bad"
     done
     # Found while setting up the run.
     printf '1,2\n3\n' >ragged.csv
