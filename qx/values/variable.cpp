@@ -417,16 +417,8 @@ void CQXVariable::initialize(const std::string& name, int rows, int cols, eDataT
     adoptRows(rows, cols, type, block);
 }
 
-// An owned block is counted as if it had been allocated also where it is held inline, so the
-// storage limits see the same sizes either way.
-void* CQXVariable::ownedBlock(eDataType type, int rows, int cols, const std::string& name,
-                              long long* counted) {
-    if (rows != 1 || cols != 1) return allocateOwned(m_pShared, type, rows, cols, name, counted);
-    *counted = admitBlock(m_pShared, ownedBytes(type, rows, cols), name);
-    return withType(type,
-                    [&](auto tag) -> void* { return inlineBlock<typename decltype(tag)::type>(); });
-}
-
+// A 1x1 value's element held inside the variable (defined before its use, so every compiler
+// instantiates it here).
 template <class T>
 T** CQXVariable::inlineBlock() {
     if constexpr (std::is_same_v<T, unsigned char>) {
@@ -450,6 +442,16 @@ T** CQXVariable::inlineBlock() {
         m_InlineRow.m_pDouble = &m_InlineCell.m_Double;
         return &m_InlineRow.m_pDouble;
     }
+}
+
+// An owned block is counted as if it had been allocated also where it is held inline, so the
+// storage limits see the same sizes either way.
+void* CQXVariable::ownedBlock(eDataType type, int rows, int cols, const std::string& name,
+                              long long* counted) {
+    if (rows != 1 || cols != 1) return allocateOwned(m_pShared, type, rows, cols, name, counted);
+    *counted = admitBlock(m_pShared, ownedBytes(type, rows, cols), name);
+    return withType(type,
+                    [&](auto tag) -> void* { return inlineBlock<typename decltype(tag)::type>(); });
 }
 
 void CQXVariable::clear() {
