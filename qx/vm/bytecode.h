@@ -110,25 +110,6 @@ constexpr unsigned char opcodeUses(int opcode) {
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
 QX_API const char* opcodeName(int opcode);
 
-// One operand as the compiler builds it: a whole variable, one element of it, or a range of it.
-struct QX_API sByteCodeVar {
-    sByteCodeVar() = default;
-    sByteCodeVar(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
-
-    CQXVariable* m_pVar = nullptr;
-    CQXVariable* m_pRow = nullptr;       // element: row index variable
-    CQXVariable* m_pCol = nullptr;       // element: column index variable
-    CQXVariable* m_pRowFrom = nullptr;   // range: first row
-    CQXVariable* m_pColFrom = nullptr;   // range: first column
-    CQXVariable* m_pRowCount = nullptr;  // range: number of rows
-    CQXVariable* m_pColCount = nullptr;  // range: number of columns
-    bool m_bSingle = false;
-    bool m_bRange = false;
-    eTokenType m_Token = ttUNKNOWN;  // the expression compiler's waiting operator
-
-    bool isIndexed() const { return m_bSingle || m_bRange; }
-};
-
 // The index variables of an element or range operand, and which of the two it is.
 struct QX_API sByteCodeIndex {
     CQXVariable* m_pRow = nullptr;       // element: row index variable
@@ -139,6 +120,18 @@ struct QX_API sByteCodeIndex {
     CQXVariable* m_pColCount = nullptr;  // range: number of columns
     bool m_bSingle = false;
     bool m_bRange = false;
+};
+
+// One operand as the compiler builds it: a whole variable, one element of it, or a range of it
+// (the index record inline).
+struct QX_API sByteCodeVar : sByteCodeIndex {
+    sByteCodeVar() = default;
+    sByteCodeVar(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
+
+    CQXVariable* m_pVar = nullptr;
+    eTokenType m_Token = ttUNKNOWN;  // the expression compiler's waiting operator
+
+    bool isIndexed() const { return m_bSingle || m_bRange; }
 };
 
 // One operand as an instruction holds it. Most operands are whole variables, so the index

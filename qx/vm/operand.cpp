@@ -16,9 +16,7 @@ bool hasIndex(const sByteCodeVar& var) {
 
 sByteCodeOperand::sByteCodeOperand(const sByteCodeVar& var) : m_pVar(var.m_pVar) {
     if (hasIndex(var)) {
-        m_pIndex.reset(new sByteCodeIndex{var.m_pRow, var.m_pCol, var.m_pRowFrom, var.m_pColFrom,
-                                          var.m_pRowCount, var.m_pColCount, var.m_bSingle,
-                                          var.m_bRange});
+        m_pIndex.reset(new sByteCodeIndex(static_cast<const sByteCodeIndex&>(var)));
     }
 }
 
