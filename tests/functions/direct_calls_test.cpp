@@ -1,18 +1,24 @@
-// The standard functions called directly through the base class, as a host may call them, with
-// what only a host can hand them: their own result as an argument, arguments without elements or
-// missing, a result it wrote to between calls. Scripts' calls are golden scripts.
+// The standard functions, the routines on variables beneath them and the dense-matrix layer,
+// called directly as a host may call them, with what only a host can hand them: their own result
+// as an argument, arguments without elements or missing, results without storage, of another
+// type or written to between calls. Scripts' calls are golden scripts.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <new>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "qx/core/compiler.h"
 #include "qx/functions/by_name.h"
+#include "qx/functions/calculation_routines.h"
 #include "qx/functions/constructors.h"
 #include "qx/functions/editing.h"
 #include "qx/functions/linalg_functions.h"
+#include "qx/functions/linalg_numeric_internal.h"
 #include "qx/functions/math_functions.h"
 #include "qx/functions/statistics.h"
 #include "tests/support/matrix.h"
@@ -23,6 +29,7 @@ using qxtest::Values;
 
 class DirectCallTest : public ::testing::Test, protected qxtest::CMatrices {
 protected:
+    CQXCalculation calc{&m_Shared};
     CQXVariable* scalar(double x) { return make(1, 1, {x}); }
     // The text of the error f reports, or "" when the call succeeds.
     static std::string failure(CQXFunction& f, std::vector<CQXVariable*> args) {
@@ -32,6 +39,12 @@ protected:
     static Values result(CQXFunction& f, std::vector<CQXVariable*> args) {
         EXPECT_EQ(f.Call(&args), isOK) << f.getError().getText();
         return qxtest::elements(*f.getReturnValue());
+    }
+    // The error a new function of class F reports for the arguments.
+    template <class F>
+    std::string refused(std::vector<CQXVariable*> args) {
+        F f("f", &m_Shared);
+        return failure(f, std::move(args));
     }
 };
 
@@ -56,8 +69,6 @@ TEST_F(DirectCallTest, ArgumentsSharingTheResultAreReadBeforeItIsWritten) {
     result(transpose, {make(2, 3, {1, 2, 3, 4, 5, 6}, edtSHORT)});
     EXPECT_EQ(result(transpose, {transpose.getReturnValue()}), (Values{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(transpose.getReturnValue()->getRows(), 2);
-    result(transpose, {make(2, 2, {1, 2, 3, 4})});
-    EXPECT_EQ(result(transpose, {transpose.getReturnValue()}), (Values{1, 2, 3, 4}));
 
     CRowInsert rowins("rowins", &m_Shared);
     result(rowins, {make(1, 2, {1, 2}), make(1, 2, {3, 4}), scalar(1)});
@@ -75,30 +86,22 @@ TEST_F(DirectCallTest, ArgumentsWithoutElementsOrMissingAreRefused) {
     CQXVariable* none = make(0, 3);
     CQXVariable* zero = scalar(0);
     const std::string empty = "Parameters must not be empty";
-    CSin sin("sin", &m_Shared);
-    CPow pow("pow", &m_Shared);
-    CTranspose transpose("transpose", &m_Shared);
-    CSort sort("sort", &m_Shared);
-    CRowInsert rowins("rowins", &m_Shared);
-    CMinimum min("min", &m_Shared);
-    EXPECT_EQ(failure(sin, {none}), empty);
-    EXPECT_EQ(failure(pow, {none, none}), empty);
-    EXPECT_EQ(failure(transpose, {none}), empty);
-    EXPECT_EQ(failure(sort, {none, zero}), empty);
-    EXPECT_EQ(failure(rowins, {none, none, zero}), empty);
-    EXPECT_EQ(failure(min, {none, none}), empty);
-    CInverse inverse("inverse", &m_Shared);
-    EXPECT_EQ(failure(inverse, {none}), "Size of Parameter must be NxN in Function inverse");
-    CWhere where("where", &m_Shared);
-    EXPECT_EQ(result(where, {none, zero}), (Values{-1, -1}));
+    EXPECT_EQ(refused<CSin>({none}), empty);
+    EXPECT_EQ(refused<CPow>({none, none}), empty);
+    EXPECT_EQ(refused<CTranspose>({none}), empty);
+    EXPECT_EQ(refused<CSort>({none, zero}), empty);
+    EXPECT_EQ(refused<CRowInsert>({none, none, zero}), empty);
+    EXPECT_EQ(refused<CMinimum>({none, none}), empty);
     CQXCompiler compiler;
     ASSERT_NE(compiler.addDoubleVar("hollow", 0, 2), nullptr);
     CGetVarByName get("getVarByName", compiler.getSharedParameter(), &compiler);
     EXPECT_EQ(failure(get, {make(1, 6, {104, 111, 108, 108, 111, 119})}), empty);
-
-    EXPECT_EQ(failure(sin, {nullptr}), "Wrong number of Parameters");
-    CMedian median("median", &m_Shared);
-    EXPECT_EQ(failure(median, {zero, zero}), "Wrong number of Parameters");
+    CInverse inverse("inverse", &m_Shared);
+    EXPECT_EQ(failure(inverse, {none}), "Size of Parameter must be NxN in Function inverse");
+    CWhere where("where", &m_Shared);
+    EXPECT_EQ(result(where, {none, zero}), (Values{-1, -1}));
+    EXPECT_EQ(refused<CSin>({nullptr}), "Wrong number of Parameters");
+    EXPECT_EQ(refused<CMedian>({zero, zero}), "Wrong number of Parameters");
 }
 
 TEST_F(DirectCallTest, RefusedCallsLeaveTheResultAndResultsWrittenByTheHostAreRefilled) {
@@ -106,20 +109,10 @@ TEST_F(DirectCallTest, RefusedCallsLeaveTheResultAndResultsWrittenByTheHostAreRe
     result(pow, {make(1, 2, {3, 4}), make(1, 2, {2, 2})});
     EXPECT_EQ(failure(pow, {make(1, 2), scalar(2)}), "Size of argument matrices must be equal");
     EXPECT_EQ(qxtest::elements(*pow.getReturnValue()), (Values{9, 16}));
-    // A domain error keeps the elements before the failing one.
-    m_Shared.m_bSmartError = false;
-    CLn ln("log", &m_Shared);
-    EXPECT_EQ(failure(ln, {make(1, 2, {1, -1})}), "Logarithm <= 0 undefined");
-    EXPECT_EQ(ln.getReturnValue()->getData(0, 0), 0.0);
-
     CZeros zeros("zeros", &m_Shared);
     result(zeros, {scalar(2), scalar(3)});
     zeros.getReturnValue()->setData(1, 1, 9);
     EXPECT_EQ(result(zeros, {scalar(2.5), scalar(3)}), Values(6, 0.0));
-    CIdentity identity("identity", &m_Shared);
-    result(identity, {scalar(2)});
-    identity.getReturnValue()->setData(0, 1, 9);
-    EXPECT_EQ(result(identity, {scalar(2)}), (Values{1, 0, 0, 1}));
 }
 
 TEST_F(DirectCallTest, EachThreadHasItsOwnGeneratorStartingAtSeedOne) {
@@ -135,4 +128,74 @@ TEST_F(DirectCallTest, EachThreadHasItsOwnGeneratorStartingAtSeedOne) {
     });
     worker.join();
     EXPECT_EQ(fresh, seedOne);
+}
+
+// Results go only into double storage that is there and has the shape.
+TEST_F(DirectCallTest, RoutineResultsGoOnlyIntoStorageThatIsThere) {
+    CQXVariable* a = make(1, 3, {1, 2, 4});
+    CQXVariable* none = fresh();
+    calc.median(a, none);
+    calc.std(a, none);
+    calc.variance(a, none);
+    EXPECT_TRUE(calc.determinant(make(1, 1, {3}), none));
+    EXPECT_TRUE(calc.rank(make(1, 1, {3}), none));
+    EXPECT_FALSE(none->isInitialized());
+    // The median writes only double storage; std and variance store their value into any type.
+    CQXVariable* asInt = make(1, 1, {9}, edtINT);
+    calc.median(a, asInt);
+    EXPECT_EQ(asInt->getData(0, 0), 9.0);
+    calc.std(make(1, 2, {0, 6}), asInt);
+    EXPECT_EQ(asInt->getData(0, 0), 3.0);
+    // Nothing has a middle or a spread.
+    CQXVariable* r = make(1, 1);
+    calc.median(fresh(), r);
+    EXPECT_TRUE(std::isnan(r->getData(0, 0)));
+    // A byte result, or one of the wrong shape, is left alone.
+    CQXVariable* bytes = make(2, 2, {1, 2, 3, 4}, edtBYTE);
+    calc.identity(bytes);
+    CQXVariable* t = make(2, 2, {1, 2, 3, 4});
+    calc.transpose(make(2, 3), t);
+    calc.transpose(make(3, 1), t);
+    EXPECT_EQ(qxtest::elements(*bytes), (Values{1, 2, 3, 4}));
+    EXPECT_EQ(qxtest::elements(*t), (Values{1, 2, 3, 4}));
+}
+
+TEST_F(DirectCallTest, FailuresAndResultsThatCannotHoldTheValuesWriteNothing) {
+    CQXVariable* r = make(2, 2, {9, 9, 9, 9});
+    for (CQXVariable* a : {make(2, 3), make(3, 2), fresh()}) {
+        EXPECT_FALSE(calc.determinant(a, r));
+        EXPECT_FALSE(calc.rank(a, r));
+        EXPECT_EQ(calc.inverse(a, r), isEXCEPTION);
+        EXPECT_EQ(calc.eigens(a, r, r), isEXCEPTION);
+    }
+    CQXVariable* regular = make(2, 2, {2, 0, 0, 4});
+    EXPECT_EQ(calc.inverse(make(2, 2, {1, 2, 2, 4}), r), isEXCEPTION);
+    EXPECT_EQ(calc.inverse(regular, make(1, 2)), isEXCEPTION);
+    EXPECT_EQ(calc.inverse(regular, make(2, 2, {}, edtINT)), isEXCEPTION);
+    EXPECT_EQ(calc.eigens(regular, r, make(1, 2)), isEXCEPTION);
+    EXPECT_EQ(calc.eigens(regular, make(2, 1), r), isEXCEPTION);
+    EXPECT_EQ(calc.eigena(regular, make(3, 3), r, r), isEXCEPTION);
+    EXPECT_EQ(calc.eigena(regular, make(2, 3), r, r), isEXCEPTION);
+    EXPECT_EQ(calc.eigena(make(2, 1), regular, r, r), isEXCEPTION);
+    EXPECT_EQ(calc.eigena(regular, regular, r, make(2, 1)), isEXCEPTION);
+    EXPECT_EQ(qxtest::elements(*r), (Values{9, 9, 9, 9}));
+    // Results larger than needed take the values in their top left corner.
+    CQXVariable* big = make(3, 3);
+    ASSERT_EQ(calc.eigena(regular, make(2, 2, {1, 0, 0, 1}), big, big), isOK);
+    EXPECT_EQ(qxtest::elements(*big), (Values{2, 0, 0, 0, 4, 0, 0, 0, 0}));
+}
+
+TEST(DenseMatrixTest, StorageAndRoutinesRefuseWhatTheyCannotHold) {
+    qxla::TMatrix m(2, 2);
+    m.m_ppData[1][1] = 1e-6;
+    qxla::TMatrix copy(m);
+    m.m_ppData[1][1] = 5.0;
+    EXPECT_EQ(copy.m_ppData[1][1], 1e-6);
+    // Reordering the row table (as a pivoting routine may) must not disturb the release.
+    std::swap(copy.m_ppData[0], copy.m_ppData[1]);
+    EXPECT_THROW(qxla::TMatrix(INT_MAX, INT_MAX), std::bad_alloc);
+    EXPECT_EQ(qxla::TMatrix(0, 5).m_ppData, nullptr);
+    EXPECT_EQ(qxla::Rang(qxla::TMatrix(), 0.0), -1);
+    double* rows[2] = {nullptr, nullptr};
+    EXPECT_TRUE(std::isnan(qxla::det(2, rows)));
 }

@@ -1,12 +1,13 @@
-// Function objects and the function registry: the parameter list, copies, and the registry's
-// ownership, lookup and deletion order.
+// Function objects and the function registry: the parameter list, copies, the registry's
+// ownership, lookup and deletion order, and the standard library as a compiler object installs
+// it (loaded again, it replaces the registry; its constants leave a host variable alone).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "qx/core/shared_parameter.h"
-#include "qx/functions/function.h"
+#include "qx/core/compiler.h"
+#include "qx/functions/math_functions.h"
 
 namespace {
 
@@ -23,14 +24,11 @@ public:
         if (m_pLog != nullptr) m_pLog->push_back(m_Name);
     }
     eInterpreterState Call(const std::vector<CQXVariable*>*) override { return isOK; }
-    using CQXFunction::getBlock;
     using CQXFunction::getVarlist;
     using CQXFunction::raise;
-    using CQXFunction::setIntern;
     using CQXFunction::setParamCount;
     using CQXFunction::setParamType;
     using CQXFunction::setReturnMatrix;
-    using CQXFunction::setReturnType;
 
 private:
     std::vector<std::string>* m_pLog;
@@ -48,7 +46,7 @@ std::vector<std::string> names(const CQXFuncManager& registry) {
 }  // namespace
 
 // The parameter list follows its count and ignores indices outside it; a copy takes the result
-// (as a copy of its own), the error and the parameters, but no compiled body or own variables.
+// (as a copy of its own), the error and the parameters, but no own variables.
 TEST(FunctionObjectTest, ParameterListAndCopies) {
     CQXSharedParameter shared;
     CProbe original("probe", &shared);
@@ -57,14 +55,8 @@ TEST(FunctionObjectTest, ParameterListAndCopies) {
     original.setParamCount(1);
     original.setParamCount(2);
     EXPECT_EQ(original.getParamType(1), ptVALUE);
-    original.setParamType(1, ptREFERENCE);
-    original.setParamType(2, ptREFERENCE);
-    original.setParamType(-1, ptREFERENCE);
-    EXPECT_EQ(original.getParamType(0), ptVALUE);
-    EXPECT_EQ(original.getParamType(2), ptVALUE);
-    EXPECT_EQ(original.getParamType(-1), ptVALUE);
-    original.setReturnType(false);
-    original.setIntern(true);
+    for (int i : {-1, 1, 2}) original.setParamType(i, ptREFERENCE);
+    for (int i : {-1, 0, 2}) EXPECT_EQ(original.getParamType(i), ptVALUE) << i;
     ASSERT_TRUE(original.setReturnMatrix(1, 2, {5, 6}));
     EXPECT_FALSE(original.setReturnMatrix(1, 3, {1, 2}));  // count does not match the shape
     original.raise("earlier failure");
@@ -72,17 +64,14 @@ TEST(FunctionObjectTest, ParameterListAndCopies) {
 
     CProbe copy(original);
     EXPECT_EQ(copy.getParamType(1), ptREFERENCE);
-    EXPECT_FALSE(copy.getReturnType());
     EXPECT_EQ(copy.getError().getText(), "earlier failure");
     EXPECT_EQ(copy.getVarlist()->getVarCount(), 0);
-    EXPECT_EQ(copy.getBlock()->getByteCodeCount(), 0);
     original.getReturnValue()->setData(0, 0, 99);
     EXPECT_EQ(copy.getReturnValue()->getData(0, 0), 5.0);
     // Assignment empties the target's own variables and takes the source's state.
     CProbe target("other", &shared);
     ASSERT_NE(target.getVarlist()->addVar("mine", 1, 1, edtDOUBLE), nullptr);
     target = original;
-    EXPECT_EQ(target.getName(), "probe");
     EXPECT_EQ(target.getVarlist()->getVarCount(), 0);
     EXPECT_EQ(target.getReturnValue()->getData(0, 0), 99.0);
     original.setParamCount(-4);
@@ -110,7 +99,6 @@ TEST(FuncManagerTest, OwnsWhatItAcceptsFindsExactNamesAndDeletesTheLastRegistere
         EXPECT_TRUE(registry.addFunc(new CProbe("b", &shared, &log)));
         EXPECT_EQ(names(registry), (std::vector<std::string>{"a", "c", "b"}));
         registry.clear();
-        EXPECT_EQ(registry.getFuncCount(), 0);
         EXPECT_EQ(registry.getFunc("a"), nullptr);
         EXPECT_EQ(log, (std::vector<std::string>{"b", "b", "c", "a"}));
         log.clear();
@@ -118,4 +106,39 @@ TEST(FuncManagerTest, OwnsWhatItAcceptsFindsExactNamesAndDeletesTheLastRegistere
         registry.addFunc(new CProbe("y", &shared, &log));
     }
     EXPECT_EQ(log, (std::vector<std::string>{"b", "y", "x"}));
+}
+
+TEST(RegistrationTest, LoadingFunctionsAgainReplacesTheRegistryAndDropsTheProgram) {
+    CQXCompiler compiler;
+    compiler.loadStdFunctions();
+    ASSERT_EQ(compiler.getFuncCount(), 41);
+    ASSERT_TRUE(compiler.addFunc(new CSqrt("host", compiler.getSharedParameter())));
+    CQXVariable* x = compiler.addDoubleVar("x", 1, 1);
+    ASSERT_TRUE(compiler.runCompiler("x = sqrt(16);")) << compiler.getError();
+    compiler.loadStdFunctions();
+    EXPECT_EQ(compiler.getFuncCount(), 41);
+    EXPECT_EQ(compiler.getFunc("host"), nullptr);
+    // The compiled code pointed at the deleted sqrt: it must not run.
+    EXPECT_FALSE(compiler.runInterpreter());
+    EXPECT_EQ(compiler.getException(), "Interpreter Error:  Nothing to Interprete");
+    EXPECT_EQ(x->getData(0, 0), 0);
+    ASSERT_TRUE(compiler.runCompiler("x = sqrt(25);")) << compiler.getError();
+    ASSERT_TRUE(compiler.runInterpreter()) << compiler.getException();
+    EXPECT_EQ(x->getData(0, 0), 5);
+}
+
+TEST(RegistrationTest, LoadStdVarsDeclaresConstantsOnceAndKeepsHostVariables) {
+    CQXCompiler compiler;
+    compiler.loadStdVars();
+    compiler.loadStdVars();
+    ASSERT_EQ(compiler.getVarCount(), 12);
+    EXPECT_TRUE(compiler.getVar("euler")->getConst());
+    // A host variable of a constant's name keeps its value and stays assignable.
+    CQXCompiler host;
+    CQXVariable* pi = host.addIntVar("pi", 1, 1);
+    pi->setData(0, 0, 3);
+    host.loadStdVars();
+    EXPECT_EQ(host.getVar("pi"), pi);
+    EXPECT_EQ(pi->getData(0, 0), 3);
+    EXPECT_FALSE(pi->getConst());
 }

@@ -6,17 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "qx/core/shared_parameter.h"
 #include "qx/functions/function.h"
-#include "qx/values/variable.h"
+#include "tests/support/matrix.h"
 
 namespace {
 
-using Values = std::vector<double>;
+using qxtest::elements;
+using qxtest::Values;
 
 // A host function that returns the state it was made with and [first argument, argument
 // count] as its value, or fails with a text of its own.
@@ -39,41 +38,28 @@ private:
     int m_State;
 };
 
-class VmTest : public ::testing::Test {
+class VmTest : public ::testing::Test, protected qxtest::CMatrices {
 protected:
-    // A variable of the given shape filled row by row; a host reference without rows when
-    // `hollow` is set.
-    CQXVariable* var(const std::string& name, int rows, int cols, const Values& values,
-                     eVariableState state = vsOWNED, bool hollow = false) {
-        m_Vars.push_back(std::make_unique<CQXVariable>(&m_Shared));
-        CQXVariable* v = m_Vars.back().get();
-        if (hollow) {
-            v->setDouble(name, rows, cols, nullptr);
-            return v;
-        }
-        v->initialize(name, rows, cols, edtDOUBLE);
+    CQXVariable* var(const std::string& name, int rows, int cols, const Values& values = {},
+                     eVariableState state = vsOWNED) {
+        CQXVariable* v = make(rows, cols, values);
+        v->setName_intern(name);
         v->setVarState(state);
-        for (std::size_t k = 0; k < values.size(); ++k)
-            v->setData_intern(static_cast<int>(k) / cols, static_cast<int>(k) % cols, values[k]);
         return v;
     }
-    CQXVariable* num(double value) { return var("", 1, 1, {value}); }
+    CQXVariable* num(double value) { return make(1, 1, {value}); }
     CQXVariable* temp() { return var("", 1, 1, {}, vsRESIZABLE); }
-    sByteCodeVar elem(CQXVariable* v, double row, double col) {
-        sByteCodeVar operand(v);
-        operand.m_pRow = num(row);
-        operand.m_pCol = num(col);
-        operand.m_bSingle = true;
-        return operand;
-    }
-    sByteCodeVar range(CQXVariable* v, double r0, double nr, double c0, double nc) {
-        sByteCodeVar operand(v);
-        operand.m_pRowFrom = num(r0);
-        operand.m_pRowCount = num(nr);
-        operand.m_pColFrom = num(c0);
-        operand.m_pColCount = num(nc);
-        operand.m_bRange = true;
-        return operand;
+    // An element operand of v given its two indices, or a range operand given its first row, row
+    // count, first column and column count.
+    sByteCodeVar at(CQXVariable* v, const Values& indices) {
+        sByteCodeVar o(v);
+        o.m_bSingle = indices.size() == 2;
+        o.m_bRange = !o.m_bSingle;
+        CQXVariable** slots[] = {&o.m_pRow,      &o.m_pCol,     &o.m_pRowFrom,
+                                 &o.m_pRowCount, &o.m_pColFrom, &o.m_pColCount};
+        for (std::size_t k = 0; k < indices.size(); ++k)
+            *slots[k + (o.m_bRange ? 2 : 0)] = num(indices[k]);
+        return o;
     }
     CQXInterpreter* block() {
         m_Blocks.push_back(std::make_unique<CQXInterpreter>(&m_Shared));
@@ -92,15 +78,7 @@ protected:
         lastError = b0->getError().getText();
         return state;
     }
-    static Values values(const CQXVariable* v) {
-        Values out;
-        for (int r = 0; r < v->getRows(); ++r)
-            for (int c = 0; c < v->getCols(); ++c) out.push_back(v->getData(r, c));
-        return out;
-    }
 
-    CQXSharedParameter m_Shared;
-    std::vector<std::unique_ptr<CQXVariable>> m_Vars;
     std::vector<std::unique_ptr<CQXInterpreter>> m_Blocks;
     std::string lastError;
 };
@@ -111,26 +89,26 @@ protected:
 // covers it.
 TEST_F(VmTest, ResultsThatCannotTakeTheirShapeStopTheRun) {
     CQXVariable* t = var("t", 2, 2, {1, 2, 3, 4}, vsRESIZABLE);
-    EXPECT_EQ(run(otADD, range(t, 0, 1, 0, 2), num(1), t), isEXCEPTION);
+    EXPECT_EQ(run(otADD, at(t, {0, 1, 0, 2}), num(1), t), isEXCEPTION);
     EXPECT_EQ(lastError, "Operand shares storage with the result accessing Variable t");
-    EXPECT_EQ(run(otMUL, num(2), range(t, 1, 1, 0, 2), t), isEXCEPTION);
+    EXPECT_EQ(run(otMUL, num(2), at(t, {1, 1, 0, 2}), t), isEXCEPTION);
     EXPECT_EQ(lastError, "Operand shares storage with the result accessing Variable t");
-    EXPECT_EQ(values(t), (Values{1, 2, 3, 4}));
+    EXPECT_EQ(elements(*t), (Values{1, 2, 3, 4}));
     EXPECT_EQ(run(otADD, t, num(1), t), isOK);  // no resize: computed in place
-    EXPECT_EQ(values(t), (Values{2, 3, 4, 5}));
+    EXPECT_EQ(elements(*t), (Values{2, 3, 4, 5}));
 
     CQXVariable* fixed = var("fixed", 1, 1, {5});
     EXPECT_EQ(run(otADD, t, num(1), fixed), isEXCEPTION);
     EXPECT_EQ(lastError, "LValue Size mismatch accessing Variable fixed");
     EXPECT_EQ(run(otRESIZE, num(2), num(3), fixed), isEXCEPTION);
     EXPECT_EQ(lastError, "Can't change size of non resizeable Variable accessing Variable fixed");
-    EXPECT_EQ(values(fixed), (Values{5}));
+    EXPECT_EQ(elements(*fixed), (Values{5}));
 
-    CQXVariable* ret = var("f", 2, 2, {});
+    CQXVariable* ret = var("f", 2, 2);
     EXPECT_EQ(run(otRETURN, ret, num(2)), isRETURN);
-    EXPECT_EQ(values(ret), Values(4, 2));
+    EXPECT_EQ(elements(*ret), Values(4, 2));
     EXPECT_EQ(run(otRETURN, ret, var("m", 2, 3, {1, 2, 3, 4, 5, 6})), isRETURN);
-    EXPECT_EQ(values(ret), (Values{1, 2, 4, 5}));
+    EXPECT_EQ(elements(*ret), (Values{1, 2, 4, 5}));
     EXPECT_EQ(run(otRETURN, ret, var("m", 1, 3, {1, 2, 3})), isEXCEPTION);
     EXPECT_EQ(lastError, "LValue Size mismatch accessing Variable f");
 }
@@ -139,19 +117,20 @@ TEST_F(VmTest, ResultsThatCannotTakeTheirShapeStopTheRun) {
 // its opcode needs, and an opcode outside the set, do nothing; a condition without a value is
 // false. A reference binds only a reference variable, and never to itself.
 TEST_F(VmTest, MissingOperandsAndUnknownOpcodesDoNothing) {
-    CQXVariable* h = var("h", 2, 2, {}, vsREFERENCE, true);
+    CQXVariable* h = fresh();
+    h->setDouble("h", 2, 2, nullptr);  // a host reference without rows
     CQXVariable* r = temp();
     for (int op : {otASSIGN, otADD, otAND, otOR, otNOT, otPOWER, otEQUAL, otINC, otMEDIAN, otSUM,
                    otELEMXOR, otCOLCONCAT}) {
-        EXPECT_NE(run(op, elem(h, 1, 1), elem(h, 0, 0), r), isEXCEPTION) << opcodeName(op);
-        run(op, range(h, 0, 2, 0, 2), range(h, 1, 1, 1, 1), r);
+        EXPECT_NE(run(op, at(h, {1, 1}), at(h, {0, 0}), r), isEXCEPTION) << opcodeName(op);
+        run(op, at(h, {0, 2, 0, 2}), at(h, {1, 1, 1, 1}), r);
         run(op, h, h, r);
     }
-    EXPECT_EQ(run(otOR, elem(h, 1, 1), num(0), r), isOK);
+    EXPECT_EQ(run(otOR, at(h, {1, 1}), num(0), r), isOK);
     EXPECT_EQ(r->getData(0, 0), 0.0);
 
     CQXVariable* a = var("a", 1, 1, {1});
-    EXPECT_EQ(run(otASSIGN, elem(nullptr, 9, 9), elem(a, 9, 9)), isOK);
+    EXPECT_EQ(run(otASSIGN, at(nullptr, {9, 9}), at(a, {9, 9})), isOK);
     EXPECT_EQ(run(otADD, a, sByteCodeVar(), r), isOK);
     // A condition holds when it has a value that is not 0: its then-block breaks.
     CQXInterpreter* breaking = block();
@@ -165,19 +144,15 @@ TEST_F(VmTest, MissingOperandsAndUnknownOpcodesDoNothing) {
         b->addByteCode(condition, 1, 1);
         EXPECT_EQ(b->Interprete(), cond == holds ? isBREAK : isOK);
     }
-    sByteCodeVar noRow = elem(a, 0, 0);
+    sByteCodeVar noRow = at(a, {0, 0});
     noRow.m_pRow = nullptr;
     EXPECT_EQ(run(otNOT, noRow, {}, r), isEXCEPTION);
     EXPECT_EQ(lastError, "Row-Index must be SINGLE accessing Variable a");
-    for (int op : {otELEMXOR + 1, 63, -1}) EXPECT_EQ(run(op, elem(a, 0, 0), num(5), r), isOK);
-    EXPECT_EQ(run(otREFERENCE, a, var("b", 2, 2, {})), isOK);
+    for (int op : {otELEMXOR + 1, 63, -1}) EXPECT_EQ(run(op, at(a, {0, 0}), num(5), r), isOK);
+    EXPECT_EQ(run(otREFERENCE, a, var("b", 2, 2)), isOK);
     EXPECT_EQ(run(otREFERENCE, h, h), isOK);
-    EXPECT_EQ(values(a), (Values{1}));
+    EXPECT_EQ(elements(*a), (Values{1}));
     EXPECT_EQ(h->getRows(), 2);
-    EXPECT_STREQ(opcodeName(otADD), "otADD");
-    EXPECT_STREQ(opcodeName(otELEMXOR), "otELEMXOR");
-    EXPECT_STREQ(opcodeName(otELEMXOR + 1), "?");
-    EXPECT_STREQ(opcodeName(-1), "?");
 }
 
 // A call copies the value unless the function has none; a failing state ends the block with
@@ -188,12 +163,12 @@ TEST_F(VmTest, CallsCopyTheValueAndPassFailingStatesOn) {
         HostFunction f(&m_Shared, state);
         CQXVariable* r = temp();
         EXPECT_EQ(run(otCALL, {}, {}, r, &f, {arg, arg}), isOK);
-        EXPECT_EQ(values(r), (Values{7, 2}));
+        EXPECT_EQ(elements(*r), (Values{7, 2}));
     }
     HostFunction noValue(&m_Shared, isOK, false);
     CQXVariable* untouched = var("", 1, 1, {3}, vsRESIZABLE);
     EXPECT_EQ(run(otCALL, {}, {}, untouched, &noValue), isOK);
-    EXPECT_EQ(values(untouched), (Values{3}));
+    EXPECT_EQ(elements(*untouched), (Values{3}));
     const struct {
         int state;
         eInterpreterState expected;
@@ -213,7 +188,7 @@ TEST_F(VmTest, CallsCopyTheValueAndPassFailingStatesOn) {
         EXPECT_EQ(failing->Interprete(), c.expected) << c.state;
         EXPECT_EQ(failing->getError().getText(), c.text);
     }
-    EXPECT_EQ(values(arg), (Values{7}));
+    EXPECT_EQ(elements(*arg), (Values{7}));
 }
 
 }  // namespace
