@@ -4,7 +4,6 @@
 // instruction limit are pinned by the golden scripts and the limits tests.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -19,9 +18,10 @@ const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 // As indices of a 4x2 matrix these are in range, truncated, negative, past the end or on its
 // absent last row.
-const double kValues[] = {0.0,   -0.0, 1.0,    -1.0,         2.5,           -7.0,        3.0,
-                          1e308, kInf, -kInf,  kNaN,         DBL_MAX,       1.75,        -0.5,
-                          2.0,   4.0,  -1e308, 2147483647.0, -2147483648.0, 4294967296.5};
+const double kValues[] = {0.0,           -0.0,        1.0,  -1.0,  2.5,    -7.0,
+                          3.0,           1e308,       kInf, -kInf, kNaN,   1.7976931348623157e308,
+                          1.75,          -0.5,        2.0,  4.0,   -1e308, 2147483647.0,
+                          -2147483648.0, 4294967296.5};
 
 std::string bitsOf(double v) {
     std::uint64_t bits;
@@ -51,8 +51,7 @@ public:
         std::memcpy(m_Data, init, sizeof init);
         const double values[] = {x, y, -99, 0, 0, x, y, 0};
         for (int k = 0; k < 8; ++k) m_V[k]->setData(0, 0, values[k]);
-        m_V[3]->setData(0, 0, m_V[5]->getData(0, 0));
-        m_V[4]->setData(0, 0, m_V[6]->getData(0, 0));
+        for (int k = 3; k < 5; ++k) m_V[k]->setData(0, 0, m_V[k + 2]->getData(0, 0));
         std::string s = m_C.runInterpreter() ? "" : m_C.getException();
         s.erase(0, s.find(". "));
         for (int k = 0; k < 3; ++k) s += " " + bitsOf(m_V[k]->getData(0, 0));
