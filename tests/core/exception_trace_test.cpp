@@ -9,10 +9,8 @@
 #include "qx/qx.h"
 #include "tests/core/host_function.h"
 
-namespace {
-
 // "Function:line:pos" per entry, innermost first.
-std::string traceText(CQXCompiler& c) {
+static std::string traceText(CQXCompiler& c) {
     std::string text;
     for (const sCallSite& site : c.getExceptionTrace())
         text += (text.empty() ? "" : " ") + site.m_Function + ":" + std::to_string(site.m_Line) +
@@ -48,39 +46,34 @@ TEST(ExceptionTrace, NamesEveryCallOnTheWayOut) {
                       "if (k == 4) { check(1); s = [1, 2] + [1, 2, 3]; }\n"))
         << c.getError();
 
+    // Sets k, runs, and gives the trace, after "ran " when the run succeeded.
+    const auto traceOfRun = [&](double value) {
+        k->setData(0, 0, value);
+        const bool ran = c.runInterpreter();
+        return (ran ? "ran " : "") + traceText(c);
+    };
     // A standard function's error: the record keeps line -1, the trace has the call sites.
-    ASSERT_FALSE(c.runInterpreter());
+    EXPECT_EQ(traceOfRun(0), "inverse:1:37 inv:2:53 outer:6:27");
     EXPECT_EQ(c.getException(),
               "Interpreter Error:  Size of Parameter must be NxN in Function inverse");
-    EXPECT_EQ(traceText(c), "inverse:1:37 inv:2:53 outer:6:27");
     // An instruction's error inside nested script functions: first its own line and position.
-    k->setData(0, 0, 1);
-    ASSERT_FALSE(c.runInterpreter());
+    const std::string nested = traceOfRun(1);
     int line = 0, pos = 0;
     std::string text;
     c.getException(line, pos, text);
-    EXPECT_EQ(traceText(c), ":3:" + std::to_string(pos) + " idx:7:29");
+    EXPECT_EQ(nested, ":" + std::to_string(line) + ":" + std::to_string(pos) + " idx:7:29");
     EXPECT_EQ(line, 3);
     // A host function's error, and one in the main block alone; the failure that check
     // ignored leaves no call sites in either.
-    k->setData(0, 0, 2);
-    ASSERT_FALSE(c.runInterpreter());
-    EXPECT_EQ(c.getException() + " " + traceText(c),
-              "Interpreter Error:  check failed check:4:27 guarded:8:33");
-    k->setData(0, 0, 4);
-    ASSERT_FALSE(c.runInterpreter());
-    EXPECT_EQ(traceText(c), ":11:47");
-    k->setData(0, 0, 3);
-    ASSERT_FALSE(c.runInterpreter());
-    EXPECT_EQ(traceText(c), ":9:37");
+    EXPECT_EQ(traceOfRun(2), "check:4:27 guarded:8:33");
+    EXPECT_EQ(c.getException(), "Interpreter Error:  check failed");
+    EXPECT_EQ(traceOfRun(4), ":11:47");
+    EXPECT_EQ(traceOfRun(3), ":9:37");
     // A successful run keeps the last trace, as it keeps the record; a run that cannot start
     // has none.
-    k->setData(0, 0, 9);
-    ASSERT_TRUE(c.runInterpreter());
-    EXPECT_EQ(traceText(c), ":9:37");
+    EXPECT_EQ(traceOfRun(9), "ran :9:37");
     c.clear(false);
-    ASSERT_FALSE(c.runInterpreter());
-    EXPECT_EQ(traceText(c), "");
+    EXPECT_EQ(traceOfRun(9), "");
 
     // A host call's trace ends with the function the host called; a call refused before
     // anything ran changes neither record nor trace.
@@ -91,5 +84,3 @@ TEST(ExceptionTrace, NamesEveryCallOnTheWayOut) {
     EXPECT_FALSE(c.callFuncByName("outer", 0));
     EXPECT_EQ(traceText(c), "inverse:-1:-1");
 }
-
-}  // namespace

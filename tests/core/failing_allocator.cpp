@@ -26,18 +26,6 @@ void* allocate(std::size_t size) {
     throw std::bad_alloc();
 }
 
-// Arms the n-th allocation from now on to fail.
-void failAllocation(long n) {
-    g_Failed = false;
-    g_Countdown = n;
-}
-
-// Disarms; true when the armed allocation was reached.
-bool failed() {
-    g_Countdown = -1;
-    return g_Failed;
-}
-
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -59,8 +47,6 @@ void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }
 
-namespace {
-
 TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails) {
     CQXCompiler qx;
     qx.loadStdFunctions();
@@ -76,12 +62,13 @@ TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails
     // Each operation fails at its first, second, ... allocation until it no longer reaches one.
     const auto everyFailure = [&](const char* what, const std::function<bool()>& operation) {
         long n = 0;
-        for (bool reached = true; reached; ++n) {
-            failAllocation(n);
+        for (g_Failed = true; g_Failed; ++n) {
+            g_Failed = false;
+            g_Countdown = n;
             bool ok = true;
             EXPECT_NO_THROW(ok = operation()) << what << " " << n;
-            reached = failed();
-            EXPECT_EQ(ok, !reached) << what << " " << n;
+            g_Countdown = -1;
+            EXPECT_EQ(ok, !g_Failed) << what << " " << n;
             // The compiler is not left running: it compiles again.
             ASSERT_TRUE(qx.runCompiler(program)) << what << " " << n << ": " << qx.getError();
         }
@@ -91,5 +78,3 @@ TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails
     everyFailure("run", [&] { return qx.runInterpreter(); });
     ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
 }
-
-}  // namespace

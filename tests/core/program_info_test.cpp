@@ -8,9 +8,7 @@
 
 #include "qx/qx.h"
 
-namespace {
-
-std::string names(const std::vector<CQXVariable*>& vars) {
+static std::string names(const std::vector<CQXVariable*>& vars) {
     std::string text;
     for (const CQXVariable* v : vars) text += (text.empty() ? "" : " ") + v->getName();
     return text;
@@ -64,5 +62,3 @@ TEST(FunctionSignatures, GiveParameterKindsAndReturnKind) {
     EXPECT_EQ(c.getFunc(c.getFuncCount() - 1), c.getFunc("f"));
     EXPECT_TRUE(c.getFunc(c.getFuncCount()) == nullptr && c.getFunc(-1) == nullptr);
 }
-
-}  // namespace
