@@ -3,9 +3,6 @@
 // that a trace never carries call sites of an earlier failure.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "qx/qx.h"
 #include "tests/core/host_function.h"
 
@@ -41,7 +38,6 @@ TEST(ExceptionTrace, NamesEveryCallOnTheWayOut) {
                       "if (k == 0) { r = outer(m); }\n"
                       "if (k == 1) { s = idx(k + 4) + 1; }\n"
                       "if (k == 2) { s = guarded(0 - 1); }\n"
-                      "if (k == 3) { s = 1 / 0 + 2 ^ [1, 2]; }\n"
                       "func bad() { double q[1][1]; q[5][0] = 1; }\n"
                       "if (k == 4) { check(1); s = [1, 2] + [1, 2, 3]; }\n"))
         << c.getError();
@@ -67,11 +63,10 @@ TEST(ExceptionTrace, NamesEveryCallOnTheWayOut) {
     // ignored leaves no call sites in either.
     EXPECT_EQ(traceOfRun(2), "check:4:27 guarded:8:33");
     EXPECT_EQ(c.getException(), "Interpreter Error:  check failed");
-    EXPECT_EQ(traceOfRun(4), ":11:47");
-    EXPECT_EQ(traceOfRun(3), ":9:37");
+    EXPECT_EQ(traceOfRun(4), ":10:47");
     // A successful run keeps the last trace, as it keeps the record; a run that cannot start
     // has none.
-    EXPECT_EQ(traceOfRun(9), "ran :9:37");
+    EXPECT_EQ(traceOfRun(9), "ran :10:47");
     c.clear(false);
     EXPECT_EQ(traceOfRun(9), "");
 

@@ -12,40 +12,26 @@
 
 namespace {
 
-long g_Countdown = -1;  // allocations to let through before one fails; -1: none fails
+long g_Countdown = -1;  // allocations to let through before one fails; below 0: none fails
 bool g_Failed = false;  // the armed allocation was reached
 
 void* allocate(std::size_t size) {
-    if (g_Countdown == 0) {
-        g_Countdown = -1;
-        g_Failed = true;
-        throw std::bad_alloc();
-    }
-    if (g_Countdown > 0) --g_Countdown;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
+    g_Failed = g_Failed || g_Countdown == 0;
+    void* block = g_Countdown-- == 0 ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
 }
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
+// clang-format off
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+// clang-format on
 
 TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails) {
     CQXCompiler qx;

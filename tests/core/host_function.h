@@ -4,9 +4,7 @@
 #pragma once
 
 #include <functional>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "qx/qx.h"
 

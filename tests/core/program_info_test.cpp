@@ -3,9 +3,6 @@
 // is pinned by the golden scripts.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "qx/qx.h"
 
 static std::string names(const std::vector<CQXVariable*>& vars) {
@@ -14,7 +11,7 @@ static std::string names(const std::vector<CQXVariable*>& vars) {
     return text;
 }
 
-TEST(ProgramAccess, ListsTheGlobalsAProgramReadsAndWrites) {
+TEST(ProgramInfo, GlobalsAProgramReadsAndWritesAndFunctionSignatures) {
     CQXCompiler c;
     c.loadStdFunctions();
     for (const char* name : {"a", "b", "idx", "vec", "val", "out", "unused"})
@@ -37,11 +34,8 @@ TEST(ProgramAccess, ListsTheGlobalsAProgramReadsAndWrites) {
     EXPECT_EQ(names(reads) + "|" + names(writes), "a|");
     EXPECT_FALSE(c.getVarAccess(reads, writes, c.getFunc("eigens")));
     EXPECT_TRUE(reads.empty() && writes.empty());
-}
 
-TEST(FunctionSignatures, GiveParameterKindsAndReturnKind) {
-    CQXCompiler c;
-    c.loadStdFunctions();
+    // The signatures of a library and a script function.
     ASSERT_TRUE(c.runCompiler("func f(a, m[2][3], &r) { r = a; }\n")) << c.getError();
     std::string all;
     for (const char* name : {"eigens", "f"}) {

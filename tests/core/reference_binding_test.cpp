@@ -4,9 +4,6 @@
 // that can go away while it is bound.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "qx/qx.h"
 #include "tests/core/host_function.h"
 
@@ -31,7 +28,6 @@ TEST(ReferenceBindingTest, ABoundArgumentCannotBeRepointedOrResizedDuringTheCall
     // The host's re-point is refused, and the call that attempted it fails.
     EXPECT_FALSE(qx.runInterpreter() || repointed);
     EXPECT_EQ(qx.getException(), "Interpreter Error:  on line 1, position 21. " + kInUse + "v");
-    EXPECT_EQ(first[0], 1.0);
     // Between runs nothing is bound: the host re-points freely and the next call binds anew.
     active = false;
     ASSERT_TRUE(v->changeReference(4, other) && qx.runInterpreter()) << qx.getException();
