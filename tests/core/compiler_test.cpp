@@ -93,9 +93,7 @@ TEST(CompilerObjectTest, HostCallsPassEveryArgumentInOrder) {
         "func f(v) { return v * v + 1; } func bad(a) { return [1, 2] + [1, 2, 3]; }\n"
         "func g(p1, p2, p3, p4, p5, p6, p7, p8, p9) { return p1 + 10 * p2 + 100 * p3 + 1000 * p4"
         " + 10000 * p5 + 100000 * p6 + 1000000 * p7 + 10000000 * p8 + 100000000 * p9; }"));
-    CQXFunction* f = qx.getFunc("f");
-    CQXFunction* g = qx.getFunc("g");
-    CQXFunction* sqrt = qx.getFunc("sqrt");
+    CQXFunction *f = qx.getFunc("f"), *g = qx.getFunc("g"), *sqrt = qx.getFunc("sqrt");
     const auto result = [](CQXFunction* func) { return func->getReturnValue()->getData(0, 0); };
     EXPECT_TRUE(qx.callFuncByAddr(f, 1, x[2]) && result(f) == 10.0);
     EXPECT_TRUE(qx.callFuncByName("f", 1, x[3]) && result(f) == 17.0);
@@ -105,9 +103,7 @@ TEST(CompilerObjectTest, HostCallsPassEveryArgumentInOrder) {
     EXPECT_EQ(result(g), 123456789.0);
     EXPECT_TRUE(qx.callFuncByAddr(g, std::vector<CQXVariable*>(x, x + 9)));
     EXPECT_EQ(result(g), 987654321.0);
-    x[0]->setData(0, 0, 49);
-    EXPECT_TRUE(qx.callFuncByAddr(sqrt, 1, x[0]) && result(sqrt) == 7.0);
-    EXPECT_TRUE(qx.callFuncByName("sqrt", 1, x[3]) && result(sqrt) == 2.0);
+    EXPECT_TRUE(qx.callFuncByAddr(sqrt, 1, x[3]) && result(sqrt) == 2.0);
 
     EXPECT_FALSE(qx.callFuncByAddr(f, 1, static_cast<CQXVariable*>(nullptr)));
     EXPECT_FALSE(qx.callFuncByName("f", 1, static_cast<CQXVariable*>(nullptr)));

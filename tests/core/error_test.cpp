@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <string>
 
 // The record's constructor is reserved to the classes that embed one.
 class ErrorRecordUnderTest : public CQXError {

@@ -7,7 +7,6 @@
 #include "qx/qx.h"
 #include "tests/core/host_function.h"
 
-using Args = std::vector<CQXVariable*>;
 using qxtest::CHostFunc;
 
 const std::string kInUse = "Variable in use by a reference parameter accessing Variable ";
@@ -18,9 +17,8 @@ TEST(ReferenceBindingTest, ABoundArgumentCannotBeRepointedOrResizedDuringTheCall
     double other[4] = {};
     CQXVariable* v = qx.addReferenceVar("v", 1, 1, static_cast<double**>(nullptr));
     ASSERT_TRUE(v->changeReference(4, first));  // a flat reference: its row array is its own
-    bool active = true;
-    bool repointed = true;
-    ASSERT_TRUE(qx.addFunc(new CHostFunc(qx, "repoint", 0, [&](const Args&) {
+    bool active = true, repointed = true;
+    ASSERT_TRUE(qx.addFunc(new CHostFunc(qx, "repoint", 0, [&](auto&) {
         if (active) repointed = v->changeReference(4, other);
         return true;
     })));
@@ -37,7 +35,7 @@ TEST(ReferenceBindingTest, ABoundArgumentCannotBeRepointedOrResizedDuringTheCall
     CQXVariable* r = qx.addResizeDoubleVar("r");
     bool nestedChange = true;
     std::string nestedError;
-    ASSERT_TRUE(qx.addFunc(new CHostFunc(qx, "poke", 1, [&](const Args& args) {
+    ASSERT_TRUE(qx.addFunc(new CHostFunc(qx, "poke", 1, [&](auto& args) {
         nestedChange = qx.callFuncByName("grow", 0);
         nestedError = qx.getException();
         nestedChange = nestedChange || qx.callFuncByName("swap", 0) || r->resizeVar(6, 6);
@@ -69,13 +67,12 @@ TEST(ReferenceBindingTest, AFunctionRunningWithBoundParametersCannotBeEnteredAga
     ten->setData(0, 0, 10);
     w->setData(0, 0, 1);
     int depth = 0;
-    bool entered = false;
-    std::string errors;
-    ASSERT_TRUE(qx.addFunc(new CHostFunc(qx, "hostg", 1, [&](const Args& args) {
+    std::string errors;  // a call that were entered would leave an earlier text
+    ASSERT_TRUE(qx.addFunc(new CHostFunc(qx, "hostg", 1, [&](auto& args) {
         if (depth++ == 0) {
-            entered = qx.callFuncByName("f", 2, w, ten);
+            qx.callFuncByName("f", 2, w, ten);
             errors = qx.getException() + "|";
-            entered = entered || qx.runInterpreter();
+            qx.runInterpreter();
             errors += qx.getException();
         }
         args[0]->setData(0, 0, 5);
@@ -86,7 +83,6 @@ TEST(ReferenceBindingTest, AFunctionRunningWithBoundParametersCannotBeEnteredAga
     ASSERT_TRUE(
         qx.runCompiler("func f(&x, y) { if (x == 0) { hostg(x); } x = x + y; }\nf(w, ten);"));
     ASSERT_TRUE(qx.callFuncByName("f", 2, v, w)) << qx.getException();
-    EXPECT_FALSE(entered);
     EXPECT_EQ(errors,
               "Interpreter Error:  Reference parameter already in use accessing Variable x|"
               "Interpreter Error:  on line 2, position 8. Reference parameter already in use "
