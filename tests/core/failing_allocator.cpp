@@ -12,54 +12,26 @@
 
 namespace {
 
-long g_Countdown = -1;  // allocations to let through before one fails; -1: none fails
+long g_Countdown = -1;  // allocations to let through before one fails; below 0: none fails
 bool g_Failed = false;  // the armed allocation was reached
 
 void* allocate(std::size_t size) {
-    if (g_Countdown == 0) {
-        g_Countdown = -1;
-        g_Failed = true;
-        throw std::bad_alloc();
-    }
-    if (g_Countdown > 0) --g_Countdown;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
-
-// Arms the n-th allocation from now on to fail.
-void failAllocation(long n) {
-    g_Failed = false;
-    g_Countdown = n;
-}
-
-// Disarms; true when the armed allocation was reached.
-bool failed() {
-    g_Countdown = -1;
-    return g_Failed;
+    g_Failed = g_Failed || g_Countdown == 0;
+    void* block = g_Countdown-- == 0 ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
 }
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-
-namespace {
+// clang-format off
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+// clang-format on
 
 TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails) {
     CQXCompiler qx;
@@ -68,20 +40,19 @@ TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails
     CQXVariable* v = qx.addDoubleVar("v", 1, 3);
     v->setData(0, 2, 1);
     const char* const program = "t = f(m, v) + max(m, m).sum;";
-    ASSERT_TRUE(
-        qx.runCompiler("double t;\n"
-                       "func f(&x, y[1][3]) { x = x * 2 + [y; y; y]; return x.sum; }"))
-        << qx.getError();
+    qx.addDoubleVar("t", 1, 1);
+    ASSERT_TRUE(qx.runCompiler("func f(&x, y[1][3]) { x = x * 2 + [y; y; y]; return x.sum; }"));
     ASSERT_TRUE(qx.runCompiler(program)) << qx.getError();
     // Each operation fails at its first, second, ... allocation until it no longer reaches one.
     const auto everyFailure = [&](const char* what, const std::function<bool()>& operation) {
         long n = 0;
-        for (bool reached = true; reached; ++n) {
-            failAllocation(n);
+        for (g_Failed = true; g_Failed; ++n) {
+            g_Failed = false;
+            g_Countdown = n;
             bool ok = true;
             EXPECT_NO_THROW(ok = operation()) << what << " " << n;
-            reached = failed();
-            EXPECT_EQ(ok, !reached) << what << " " << n;
+            g_Countdown = -1;
+            EXPECT_EQ(ok, !g_Failed) << what << " " << n;
             // The compiler is not left running: it compiles again.
             ASSERT_TRUE(qx.runCompiler(program)) << what << " " << n << ": " << qx.getError();
         }
@@ -91,5 +62,3 @@ TEST(AllocationFailureTest, HostCallsAndRunsFailCleanlyWhereverAnAllocationFails
     everyFailure("run", [&] { return qx.runInterpreter(); });
     ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
 }
-
-}  // namespace

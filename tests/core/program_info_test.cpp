@@ -3,26 +3,20 @@
 // is pinned by the golden scripts.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "qx/qx.h"
 
-namespace {
-
-std::string names(const std::vector<CQXVariable*>& vars) {
+static std::string names(const std::vector<CQXVariable*>& vars) {
     std::string text;
     for (const CQXVariable* v : vars) text += (text.empty() ? "" : " ") + v->getName();
     return text;
 }
 
-TEST(ProgramAccess, ListsTheGlobalsAProgramReadsAndWrites) {
+TEST(ProgramInfo, GlobalsAProgramReadsAndWritesAndFunctionSignatures) {
     CQXCompiler c;
     c.loadStdFunctions();
     for (const char* name : {"a", "b", "idx", "vec", "val", "out", "unused"})
         ASSERT_NE(c.addDoubleVar(name, 2, 2), nullptr);
-    std::vector<CQXVariable*> reads;
-    std::vector<CQXVariable*> writes;
+    std::vector<CQXVariable*> reads, writes;
     EXPECT_FALSE(c.getVarAccess(reads, writes));  // nothing compiled yet
     ASSERT_TRUE(
         c.runCompiler("func fill(&r, x) { r[0][*] = x; }\n"  // writes through a reference parameter
@@ -34,37 +28,31 @@ TEST(ProgramAccess, ListsTheGlobalsAProgramReadsAndWrites) {
         << c.getError();
     ASSERT_TRUE(c.getVarAccess(reads, writes));
     // fill reads the column count of r for r[0][*]: out is read as well.
-    EXPECT_EQ(names(reads), "a b idx out");
-    EXPECT_EQ(names(writes), "b vec val out");
+    EXPECT_EQ(names(reads) + "|" + names(writes), "a b idx out|b vec val out");
     // One script function alone; a function that is not a script function has no body.
     ASSERT_TRUE(c.getVarAccess(reads, writes, c.getFunc("peek")));
-    EXPECT_EQ(names(reads), "a");
-    EXPECT_EQ(names(writes), "");
+    EXPECT_EQ(names(reads) + "|" + names(writes), "a|");
     EXPECT_FALSE(c.getVarAccess(reads, writes, c.getFunc("eigens")));
     EXPECT_TRUE(reads.empty() && writes.empty());
-}
 
-TEST(FunctionSignatures, GiveParameterKindsAndReturnKind) {
-    CQXCompiler c;
-    c.loadStdFunctions();
+    // The signatures of a library and a script function.
     ASSERT_TRUE(c.runCompiler("func f(a, m[2][3], &r) { r = a; }\n")) << c.getError();
     std::string all;
-    for (int i = 0; i < c.getFuncCount(); ++i) {
-        const CQXFunction* func = c.getFunc(i);
-        if (func->getName() != "eigens" && func->getName() != "f") continue;
+    for (const char* name : {"eigens", "f"}) {
+        const CQXFunction* func = c.getFunc(name);
         all += func->getName() + (func->isScriptFunction() ? " script" : " library") +
                (func->getReturnType() ? " value:" : " none:");
-        for (int p = 0; p < func->getParamCount(); ++p) {
+        for (int p = 0; p <= func->getParamCount(); ++p) {
             const sParameterInfo info = func->getParamInfo(p);
             all += " " + info.m_Name + "/" + std::to_string(info.m_Kind) + "/" +
                    std::to_string(info.m_Rows) + "x" + std::to_string(info.m_Cols);
         }
         all += ";";
     }
+    // The entry past the last parameter is an unnamed value.
     EXPECT_EQ(all,
-              "eigens library value: /0/0x0 /2/0x0 /2/0x0;f script none: a/1/1x1 m/1/2x3 r/2/0x0;");
-    EXPECT_EQ(c.getFunc(c.getFuncCount()), nullptr);
-    EXPECT_EQ(c.getFunc(-1), nullptr);
+              "eigens library value: /0/0x0 /2/0x0 /2/0x0 /0/0x0;"
+              "f script none: a/1/1x1 m/1/2x3 r/2/0x0 /0/0x0;");
+    EXPECT_EQ(c.getFunc(c.getFuncCount() - 1), c.getFunc("f"));
+    EXPECT_TRUE(c.getFunc(c.getFuncCount()) == nullptr && c.getFunc(-1) == nullptr);
 }
-
-}  // namespace
