@@ -137,8 +137,8 @@ Script loadScript(const std::string& param) {
     return script;
 }
 
-// Every script and case; only those that compile when `failingCompiles` is false.
-std::vector<std::string> scriptParams(bool failingCompiles) {
+// Every script and case.
+std::vector<std::string> scriptParams() {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(QX_TEST_SCRIPTS_DIR))
         if (entry.path().extension() == ".qx") files.push_back(entry.path().filename());
@@ -150,32 +150,7 @@ std::vector<std::string> scriptParams(bool failingCompiles) {
         if (cases == 0) params.push_back(file);
         for (int k = 1; k <= cases; ++k) params.push_back(file + "#" + std::to_string(k));
     }
-    if (!failingCompiles) {
-        const auto fails = [](const std::string& p) { return loadScript(p).hasCompileError; };
-        params.erase(std::remove_if(params.begin(), params.end(), fails), params.end());
-    }
     return params;
-}
-
-bool sameValue(double actual, double expected, bool approximate) {
-    if (std::isnan(expected)) return std::isnan(actual);
-    if (actual == expected) return true;
-    return approximate && std::fabs(actual - expected) <= 1e-9 * std::max(1.0, std::fabs(expected));
-}
-
-void checkExpectation(CQXCompiler& qx, const Expectation& e) {
-    CQXVariable* var = qx.getVar(e.name);
-    ASSERT_NE(var, nullptr) << "no global variable " << e.name;
-    ASSERT_EQ(var->getRows(), static_cast<int>(e.rows.size())) << e.name << " rows";
-    for (size_t r = 0; r < e.rows.size(); ++r) {
-        ASSERT_EQ(var->getCols(), static_cast<int>(e.rows[r].size())) << e.name << " cols";
-        for (size_t c = 0; c < e.rows[r].size(); ++c) {
-            const double actual = var->getData(static_cast<int>(r), static_cast<int>(c));
-            EXPECT_TRUE(sameValue(actual, e.rows[r][c], e.approximate))
-                << e.name << "[" << r << "][" << c << "] = " << actual << ", expected "
-                << e.rows[r][c];
-        }
-    }
 }
 
 void prepare(CQXCompiler& qx, const Script& script) {
@@ -183,29 +158,6 @@ void prepare(CQXCompiler& qx, const Script& script) {
     qx.loadStdVars();
     if (script.noClipping) qx.setClipping(false);
     if (script.noSmartError) qx.setSmartError(false);
-}
-
-class ScriptTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(ScriptTest, RunsAsItsCommentsExpect) {
-    const Script script = loadScript(GetParam());
-    CQXCompiler qx;
-    prepare(qx, script);
-    const bool compiled = qx.runCompiler(script.text);
-    if (script.hasCompileError) {
-        EXPECT_FALSE(compiled);
-        EXPECT_EQ(errorText(qx.getError()), script.compileError);
-        EXPECT_FALSE(qx.runInterpreter()) << "a failed compile leaves nothing to run";
-        return;
-    }
-    ASSERT_TRUE(compiled) << qx.getError();
-    EXPECT_EQ(script.listing.empty() ? "" : qx.getListing(), script.listing);
-    for (int run = 0; run < script.runs; ++run) {
-        const bool ran = qx.runInterpreter();
-        ASSERT_EQ(ran, script.runtimeError.empty()) << qx.getException();
-        EXPECT_EQ(ran ? "" : errorText(qx.getException()), script.runtimeError);
-    }
-    for (const Expectation& e : script.expectations) checkExpectation(qx, e);
 }
 
 // ---- The same scripts over host variables laid out as real hosts lay them out ----
@@ -245,15 +197,6 @@ std::vector<qxtest::sHostMatrixDesc> takeDeclarations(
     return fixed;
 }
 
-// What a host sees of one script: the compile and every run.
-std::string describeRuns(CQXCompiler& qx, const Script& script, const std::string& text) {
-    if (!qx.runCompiler(text)) return "compile: " + qx.getError() + "\n";
-    std::string out;
-    for (int run = 0; run < script.runs; ++run)
-        out += "run: " + (qx.runInterpreter() ? std::string("ok") : qx.getException()) + "\n";
-    return out;
-}
-
 // The named globals' element types, shapes and values (any NaN reads "nan").
 std::string describeGlobals(CQXCompiler& qx, const std::vector<std::string>& names) {
     std::ostringstream out;
@@ -274,25 +217,48 @@ std::string describeGlobals(CQXCompiler& qx, const std::vector<std::string>& nam
     return out.str();
 }
 
+bool sameValue(double actual, double expected, bool approximate) {
+    if (std::isnan(expected)) return std::isnan(actual);
+    if (actual == expected) return true;
+    return approximate && std::fabs(actual - expected) <= 1e-9 * std::max(1.0, std::fabs(expected));
+}
+
+void checkExpectation(CQXCompiler& qx, const Expectation& e) {
+    const CQXVariable* var = qx.getVar(e.name);
+    bool same = var != nullptr && var->getRows() == static_cast<int>(e.rows.size());
+    for (size_t r = 0; same && r < e.rows.size(); ++r) {
+        same = var->getCols() == static_cast<int>(e.rows[r].size());
+        for (size_t c = 0; same && c < e.rows[r].size(); ++c)
+            same = sameValue(var->getData(r, c), e.rows[r][c], e.approximate);
+    }
+    EXPECT_TRUE(same) << describeGlobals(qx, {e.name});
+}
+
+// What a host sees of one script: the compile and every run.
+std::string describeRuns(CQXCompiler& qx, const Script& script, const std::string& text) {
+    if (!qx.runCompiler(text)) return "compile: " + errorText(qx.getError()) + "\n";
+    std::string out;
+    for (int run = 0; run < script.runs; ++run)
+        out += "run: " + (qx.runInterpreter() ? "ok" : errorText(qx.getException())) + "\n";
+    return out;
+}
+
+// What the directives of a script expect describeRuns to give.
+std::string expectedRuns(const Script& script) {
+    if (script.hasCompileError) return "compile: " + script.compileError + "\n";
+    std::string out;
+    for (int run = 0; run < script.runs; ++run)
+        out += "run: " + (script.runtimeError.empty() ? "ok" : script.runtimeError) + "\n";
+    return out;
+}
+
 // Every global a script declares at its top level becomes a host variable. Host variables the
 // script does not name lie among them: a matrix whose rows lie between the script's rows in the
 // interleaved layout, and matrices without rows or columns. The compile, every run and every
-// global the script sees must come out exactly as with the script's own declarations, and
-// afterwards the host's storage must be where the host put it.
-class ScriptLayoutTest : public ScriptTest {};
-
-TEST_P(ScriptLayoutTest, RunsTheSameOverHostVariablesInEveryLayout) {
-    const Script script = loadScript(GetParam());
-    std::vector<std::string> names;
-    std::string expected;
-    {
-        CQXCompiler qx;
-        prepare(qx, script);
-        expected = describeRuns(qx, script, script.text);
-        for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
-        std::sort(names.begin(), names.end());
-        expected += describeGlobals(qx, names);
-    }
+// global the script sees must come out exactly as with the script's own declarations
+// (`expected`), and afterwards the host's storage must be where the host put it.
+void expectTheSameOverHostVariables(const Script& script, const std::vector<std::string>& names,
+                                    const std::string& expected) {
     std::string text = script.text;
     std::vector<qxtest::sHostMatrixDesc> resizable;
     const std::vector<qxtest::sHostMatrixDesc> fixed = takeDeclarations(text, resizable);
@@ -302,7 +268,7 @@ TEST_P(ScriptLayoutTest, RunsTheSameOverHostVariablesInEveryLayout) {
         &CQXCompiler::addResizeIntVar, &CQXCompiler::addResizeFloatVar,
         &CQXCompiler::addResizeDoubleVar};
     for (qxtest::eHostLayout layout : qxtest::kHostLayouts) {
-        SCOPED_TRACE(qxtest::layoutName(layout));
+        SCOPED_TRACE("layout " + std::to_string(static_cast<int>(layout)));
         qxtest::CHostMatrices host(layout);
         for (const qxtest::sHostMatrixDesc& d : fixed) host.add(d);
         host.add({"hostNeighbour", edtDOUBLE, 3, 2, {1, 2, 3, 4, 5, 6}});
@@ -323,6 +289,26 @@ TEST_P(ScriptLayoutTest, RunsTheSameOverHostVariablesInEveryLayout) {
     }
 }
 
+class ScriptTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ScriptTest, RunsAsItsCommentsExpectAlsoOverHostVariables) {
+    const Script script = loadScript(GetParam());
+    CQXCompiler qx;
+    prepare(qx, script);
+    const std::string runs = describeRuns(qx, script, script.text);
+    EXPECT_EQ(runs, expectedRuns(script));
+    if (script.hasCompileError) {
+        EXPECT_FALSE(qx.runInterpreter()) << "a failed compile leaves nothing to run";
+        return;
+    }
+    EXPECT_EQ(script.listing.empty() ? "" : qx.getListing(), script.listing);
+    for (const Expectation& e : script.expectations) checkExpectation(qx, e);
+    std::vector<std::string> names;
+    for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
+    std::sort(names.begin(), names.end());
+    expectTheSameOverHostVariables(script, names, runs + describeGlobals(qx, names));
+}
+
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
     std::string name = std::regex_replace(info.param, std::regex("\\.qx"), "");
     std::replace_if(
@@ -330,8 +316,6 @@ std::string testName(const ::testing::TestParamInfo<std::string>& info) {
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptParams(true)), testName);
-INSTANTIATE_TEST_SUITE_P(Scripts, ScriptLayoutTest, ::testing::ValuesIn(scriptParams(false)),
-                         testName);
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptParams()), testName);
 
 }  // namespace

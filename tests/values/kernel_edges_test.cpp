@@ -65,15 +65,11 @@ TEST_F(KernelEdgeTest, ResultsWithoutDoubleStorageAndMissingOperandsAreLeftAlone
     ints->negate(small);
     tiny->negate(nullptr);
     tiny->negate(none);
-    EXPECT_TRUE(ints->divsingle(0, small));
-    EXPECT_TRUE(ints->divsingle(2, small));
-    EXPECT_TRUE(tiny->divsingle(2, nullptr));
-    EXPECT_TRUE(ints->elementdiv(small, small));
-    EXPECT_TRUE(tiny->elementdiv(nullptr, small));
-    EXPECT_TRUE(tiny->elementdiv(small, nullptr));
-    EXPECT_TRUE(ints->modulosingle(3, small));
-    EXPECT_TRUE(ints->modulosingle(0, small));
-    EXPECT_TRUE(tiny->modulosingle(3, nullptr));
+    EXPECT_TRUE(ints->divsingle(0, small) && ints->divsingle(2, small) &&
+                tiny->divsingle(2, nullptr) && ints->elementdiv(small, small) &&
+                tiny->elementdiv(nullptr, small) && tiny->elementdiv(small, nullptr) &&
+                ints->modulosingle(3, small) && ints->modulosingle(0, small) &&
+                tiny->modulosingle(3, nullptr));
     EXPECT_EQ(elements(*ints), (Values{5, 6}));
     EXPECT_EQ(elements(*tiny), Values{10});
     none->inc();
@@ -87,13 +83,9 @@ TEST_F(KernelEdgeTest, ResultsWithoutDoubleStorageAndMissingOperandsAreLeftAlone
 // storage or missing, hold none; rows that a view leaves absent are passed over.
 TEST_F(KernelEdgeTest, ComparisonsReadNothingOutsideEitherOperand) {
     CQXVariable* other = make(2, 2, {1, 2, 3, 4});
-    for (CQXVariable* m : {fresh(), make(0, 3)}) {
-        EXPECT_TRUE(m->equalsingle(std::nan("")));
-        EXPECT_TRUE(m->lesssingle(0));
-        EXPECT_TRUE(m->moresingle(0));
-        EXPECT_TRUE(m->equalmatrix(other));
-        EXPECT_TRUE(m->lessmatrix(nullptr));
-    }
+    for (CQXVariable* m : {fresh(), make(0, 3)})
+        EXPECT_TRUE(m->equalsingle(std::nan("")) && m->lesssingle(0) && m->moresingle(0) &&
+                    m->equalmatrix(other) && m->lessmatrix(nullptr));
     CQXVariable* row = make(1, 2, {1, 2});
     CQXVariable* unbound = fresh();
     unbound->setInt("u", 1, 2, nullptr);

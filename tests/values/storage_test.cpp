@@ -30,19 +30,6 @@ protected:
     CQXSharedParameter& shared = m_Shared;
 };
 
-TEST_F(VariableStorageTest, InitializeDerivesTheShapeClassAndZeroesEveryElement) {
-    CQXVariable v(&shared);
-    EXPECT_FALSE(v.isInitialized());
-    v.initialize("x", 1, 5, edtINT);
-    EXPECT_EQ(v.getVarType(), vtROW);
-    EXPECT_EQ(v.getDoublePtr(), nullptr);
-    for (int c = 0; c < 5; ++c) EXPECT_EQ(v.getIntPtr()[0][c], 0);
-    v.initialize("x", 5, 1, edtBYTE);
-    EXPECT_EQ(v.getVarType(), vtCOLUMN);
-    v.initialize("x", 2, 3, edtDOUBLE);
-    EXPECT_EQ(v.getVarType(), vtMATRIX);
-}
-
 TEST_F(VariableStorageTest, NoElementOutsideTheMatrixIsEverTouched) {
     CQXVariable v(&shared);
     v.initialize("e", 0, 4, edtDOUBLE);
