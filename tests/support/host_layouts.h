@@ -1,7 +1,7 @@
 // Host matrices laid out the ways real hosts lay them out, for tests and fuzz targets: rows of
 // any element type in one ascending block, one allocation per row, descending addresses,
-// interleaved with other matrices' rows in one shared buffer, scattered over static storage,
-// the heap and the host object, or a flat array; any shape, also zero rows or columns. Only
+// interleaved with other matrices' rows in one shared buffer, scattered over the heap and the
+// host object, or a flat array; any shape, also zero rows or columns. Only
 // the public interface of qx is used, as a host would.
 #pragma once
 
@@ -25,9 +25,9 @@ enum class eHostLayout {
     Descending,   // one allocation per matrix, the last row first
     Interleaved,  // one buffer for all matrices: row k of every matrix, then row k + 1 of every
                   // matrix, so that other matrices' rows lie between two rows of one matrix
-    Scattered,    // the first row in static storage, the last one inside the host object (on
-                  // the stack where the host keeps it there), the others on the heap: every
-                  // heap block lies between a matrix's first and last row
+    Scattered,    // the first and the last row inside the host object (on the stack where the
+                  // host keeps it there), the others on the heap: far apart, with the heap
+                  // blocks of other matrices between them
     Flat,         // matrices of one row are flat references; the others one allocation per row
 };
 
@@ -120,9 +120,6 @@ public:
     explicit CHostMatrices(eHostLayout layout) : m_Layout(layout) {}
     CHostMatrices(const CHostMatrices&) = delete;
     CHostMatrices& operator=(const CHostMatrices&) = delete;
-    ~CHostMatrices() {
-        if (poolOwner() == this) poolOwner() = nullptr;
-    }
 
     std::size_t add(sHostMatrixDesc desc) {
         m_Matrices.push_back(sMatrix{std::move(desc), {}, {}, {}, false});
@@ -142,11 +139,6 @@ public:
         if (m_Layout == eHostLayout::Interleaved) {
             m_SharedBytes.resize(shared);
             m_Shared.reset(m_SharedBytes.data(), shared);
-        }
-        if (m_Layout == eHostLayout::Scattered && poolOwner() == nullptr) {
-            alignas(alignof(double)) static unsigned char pool[1 << 15];
-            poolOwner() = this;
-            m_Pool.reset(pool, sizeof(pool));
         }
         m_Local.reset(m_LocalBytes, sizeof(m_LocalBytes));
         // Row r of every matrix, then row r + 1 of every matrix.
@@ -209,7 +201,7 @@ public:
     }
 
     // True when no guard byte around a row in a shared buffer has changed.
-    bool guardsIntact() const { return m_Shared.intact() && m_Pool.intact() && m_Local.intact(); }
+    bool guardsIntact() const { return m_Shared.intact() && m_Local.intact(); }
 
 private:
     struct sMatrix {
@@ -225,14 +217,8 @@ private:
                withElementType(m.desc.type, [](auto tag) { return sizeof(*tag); });
     }
 
-    // The host whose scattered rows lie in the static pool; any other uses the heap instead.
-    static const CHostMatrices*& poolOwner() {
-        static const CHostMatrices* owner = nullptr;
-        return owner;
-    }
-
-    // Where row r of m goes: in the shared buffer (interleaved layout), the static pool or this
-    // object (first and last row, scattered layout), else in a block of the matrix's own (block
+    // Where row r of m goes: in the shared buffer (interleaved layout) or this object (first and
+    // last row, scattered layout), else in a block of the matrix's own (block
     // and descending layouts and flat matrices) or an allocation of its own; rows that find no
     // room in a buffer go on the heap as well.
     unsigned char* place(sMatrix& m, std::size_t r) {
@@ -241,7 +227,7 @@ private:
         unsigned char* row = nullptr;
         if (!m.isFlat && m_Layout == eHostLayout::Interleaved) row = m_Shared.take(bytes);
         if (!m.isFlat && m_Layout == eHostLayout::Scattered && (r == 0 || r + 1 == rows))
-            row = (r == 0 ? m_Pool : m_Local).take(bytes);
+            row = m_Local.take(bytes);
         if (row != nullptr) return row;
         const bool descending = m_Layout == eHostLayout::Descending;
         if (m.isFlat || m_Layout == eHostLayout::Block || descending) {
@@ -276,9 +262,8 @@ private:
     std::vector<sMatrix> m_Matrices;
     std::vector<unsigned char> m_SharedBytes;  // the shared buffer of the interleaved layout
     CGuardedBuffer m_Shared;
-    CGuardedBuffer m_Pool;   // the static pool, when this host holds it (scattered layout)
     CGuardedBuffer m_Local;  // rows kept inside this object (scattered layout)
-    alignas(alignof(double)) unsigned char m_LocalBytes[1024];
+    alignas(alignof(double)) unsigned char m_LocalBytes[4096];
 };
 
 }  // namespace qxtest

@@ -20,22 +20,16 @@ protected:
 TEST_F(VarManagerTest, NamesAreUniqueAndLookedUpExactlyButTemporariesShareTheEmptyName) {
     CQXVariable* a = manager.addVar("a", 2, 2, edtINT);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(manager.addResizeVar("a", edtDOUBLE), nullptr);
-    EXPECT_EQ(manager.addByteVar("a", 1, 1, nullptr), nullptr);
+    EXPECT_TRUE(manager.addResizeVar("a", edtDOUBLE) == nullptr &&
+                manager.addByteVar("a", 1, 1, nullptr) == nullptr);
     CQXVariable* t1 = manager.addResizeVar("", edtDOUBLE);
     CQXVariable* t2 = manager.addResizeVar("", edtDOUBLE);
     CQXVariable* b = manager.addVar("alpha", 1, 1, edtDOUBLE);
-    ASSERT_NE(t2, nullptr);
-    EXPECT_NE(t1, t2);
-    EXPECT_EQ(manager.getVarCount(), 4);
-    EXPECT_EQ(manager.getVar(1), t1);
-    EXPECT_EQ(manager.getVar(3), b);
-    EXPECT_EQ(manager.getVar(4), nullptr);
-    EXPECT_EQ(manager.getVar(-1), nullptr);
-    EXPECT_EQ(manager.getVar("a"), a);
-    EXPECT_EQ(manager.getVar("A"), nullptr);
-    EXPECT_EQ(manager.getVar("al"), nullptr);
-    EXPECT_EQ(manager.getVar(std::string()), t1);
+    EXPECT_TRUE(t2 != nullptr && t1 != t2 && manager.getVarCount() == 4);
+    EXPECT_TRUE(manager.getVar(1) == t1 && manager.getVar(3) == b);
+    EXPECT_TRUE(manager.getVar(4) == nullptr && manager.getVar(-1) == nullptr);
+    EXPECT_TRUE(manager.getVar("a") == a && manager.getVar(std::string()) == t1);
+    EXPECT_TRUE(manager.getVar("A") == nullptr && manager.getVar("al") == nullptr);
 }
 
 // Clearing deletes the variables, never the host's memory, and frees their names; release hands
@@ -46,14 +40,12 @@ TEST_F(VarManagerTest, ClearAndReleaseLeaveEveryVariableWithExactlyOneOwner) {
     ASSERT_NE(manager.addIntVar("i", 1, 2, &row), nullptr);
     ASSERT_NE(manager.addVar("o", 2, 3, edtSHORT), nullptr);
     manager.clear();
-    EXPECT_EQ(manager.getVar("o"), nullptr);
-    EXPECT_EQ(values[1], 6);
+    EXPECT_TRUE(manager.getVar("o") == nullptr && values[1] == 6);
     CQXVariable* a = manager.addVar("o", 1, 1, edtINT);
     CQXVariable* t = manager.addResizeVar("", edtDOUBLE);
     std::vector<CQXVariable*> released = manager.release_intern();
     EXPECT_EQ(released, (std::vector<CQXVariable*>{a, t}));
-    EXPECT_EQ(manager.getVarCount(), 0);
-    EXPECT_EQ(manager.getVar("o"), nullptr);
+    EXPECT_TRUE(manager.getVarCount() == 0 && manager.getVar("o") == nullptr);
     for (CQXVariable* v : released) delete v;
 }
 
