@@ -33,82 +33,17 @@
 
 namespace {
 
-struct Expectation {
-    std::string name;
-    bool approximate;
-    std::vector<std::vector<double>> rows;
-};
+using Lines = std::vector<std::string>;
 
-struct Script {
-    std::string text;
-    std::string compileError;  // expected, when hasCompileError
-    std::string runtimeError;  // expected, when not empty
-    std::string listing;       // expected, when not empty
-    bool hasCompileError = false;
-    bool noClipping = false;
-    bool noSmartError = false;
-    int runs = 1;
-    std::vector<Expectation> expectations;
-};
-
-std::vector<std::string> linesOf(const std::string& text) {
+Lines linesOf(const std::string& text) {
     std::istringstream in(text);
-    std::vector<std::string> lines;
+    Lines lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
 bool isCaseTitle(const std::string& line) {
     return line.compare(0, 7, "// ====") == 0;
-}
-
-// "[1, 2; 3, 4]" or a single number; strtod reads nan and inf as well.
-std::vector<std::vector<double>> parseMatrix(std::string text) {
-    std::replace(text.begin(), text.end(), '[', ' ');
-    std::replace(text.begin(), text.end(), ']', ' ');
-    std::vector<std::vector<double>> rows;
-    std::istringstream in(text);
-    for (std::string row; std::getline(in, row, ';');) {
-        std::istringstream cells(row);
-        rows.emplace_back();
-        for (std::string cell; std::getline(cells, cell, ',');)
-            rows.back().push_back(std::strtod(cell.c_str(), nullptr));
-    }
-    return rows;
-}
-
-// An error text as a directive gives it: "\n" for a line break, no blanks at the end (those of
-// a message without detail are pinned by the error record's own test).
-std::string errorText(std::string text) {
-    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
-        text.replace(at, 2, "\n");
-    return text.erase(text.find_last_not_of(' ') + 1);
-}
-
-void parseDirective(Script& script, const std::string& line) {
-    static const std::regex kDirective(
-        R"(^.*?//\s*(expect compile error|expect run-time error|expect|option|runs|listing): ?(.*)$)");
-    std::smatch m;
-    if (!std::regex_match(line, m, kDirective)) return;
-    const std::string kind = m[1];
-    const std::string rest = m[2];
-    if (kind == "expect compile error") {
-        script.hasCompileError = true;
-        script.compileError = errorText(rest);
-    } else if (kind == "expect run-time error") {
-        script.runtimeError = errorText(rest);
-    } else if (kind == "expect") {
-        const size_t op = rest.find_first_of("=~");
-        const std::string name = rest.substr(0, rest.find_last_not_of(' ', op - 1) + 1);
-        script.expectations.push_back({name, rest[op] == '~', parseMatrix(rest.substr(op + 1))});
-    } else if (kind == "option") {
-        script.noClipping |= rest.find("no-clipping") != std::string::npos;
-        script.noSmartError |= rest.find("no-smart-error") != std::string::npos;
-    } else if (kind == "listing") {
-        script.listing += rest + "\n";
-    } else {
-        script.runs = std::atoi(rest.c_str());
-    }
 }
 
 std::string readScript(const std::string& file) {
@@ -119,22 +54,19 @@ std::string readScript(const std::string& file) {
 }
 
 // A test parameter is "file.qx" or "file.qx#K" for case K (from 1) of a file with cases.
-Script loadScript(const std::string& param) {
+std::string scriptText(const std::string& param) {
     const size_t hash = param.find('#');
-    Script script;
-    script.text = readScript(param.substr(0, hash));
-    if (hash != std::string::npos) {
-        const int which = std::atoi(param.c_str() + hash + 1);
-        const std::vector<std::string> lines = linesOf(script.text);
-        script.text.clear();
-        int current = 0;
-        for (size_t k = 0; k < lines.size() && current + isCaseTitle(lines[k]) <= which; ++k) {
-            current += isCaseTitle(lines[k]);
-            script.text += (k > 0 ? "\n" : "") + (current == 0 || current == which ? lines[k] : "");
-        }
+    const std::string whole = readScript(param.substr(0, hash));
+    if (hash == std::string::npos) return whole;
+    const int which = std::atoi(param.c_str() + hash + 1);
+    const Lines lines = linesOf(whole);
+    std::string text;
+    int current = 0;
+    for (size_t k = 0; k < lines.size() && current + isCaseTitle(lines[k]) <= which; ++k) {
+        current += isCaseTitle(lines[k]);
+        text += (k > 0 ? "\n" : "") + (current == 0 || current == which ? lines[k] : "");
     }
-    for (const std::string& line : linesOf(script.text)) parseDirective(script, line);
-    return script;
+    return text;
 }
 
 // Every script and case.
@@ -145,7 +77,7 @@ std::vector<std::string> scriptParams() {
     std::sort(files.begin(), files.end());
     std::vector<std::string> params;
     for (const std::string& file : files) {
-        const std::vector<std::string> lines = linesOf(readScript(file));
+        const Lines lines = linesOf(readScript(file));
         const auto cases = std::count_if(lines.begin(), lines.end(), isCaseTitle);
         if (cases == 0) params.push_back(file);
         for (int k = 1; k <= cases; ++k) params.push_back(file + "#" + std::to_string(k));
@@ -153,11 +85,104 @@ std::vector<std::string> scriptParams() {
     return params;
 }
 
-void prepare(CQXCompiler& qx, const Script& script) {
+// The texts of the directives "// KIND: TEXT" in the script, in order.
+Lines directives(const std::string& text, const std::string& kind) {
+    const std::regex directive("//\\s*" + kind + ": ?(.*)$");
+    Lines found;
+    std::smatch m;
+    for (const std::string& line : linesOf(text))
+        if (std::regex_search(line, m, directive)) found.push_back(m[1]);
+    return found;
+}
+
+int runsOf(const std::string& text) {
+    const Lines runs = directives(text, "runs");
+    return runs.empty() ? 1 : std::atoi(runs[0].c_str());
+}
+
+// An error text as a directive gives it: "\n" for a line break, no blanks at the end (those of
+// a message without detail are pinned by the error record's own test).
+std::string errorText(std::string text) {
+    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
+        text.replace(at, 2, "\n");
+    return text.erase(text.find_last_not_of(' ') + 1);
+}
+
+void prepare(CQXCompiler& qx, const std::string& text) {
     qx.loadStdFunctions();
     qx.loadStdVars();
-    if (script.noClipping) qx.setClipping(false);
-    if (script.noSmartError) qx.setSmartError(false);
+    std::string options;
+    for (const std::string& option : directives(text, "option")) options += option;
+    qx.setClipping(options.find("no-clipping") == std::string::npos);
+    qx.setSmartError(options.find("no-smart-error") == std::string::npos);
+}
+
+// What a host sees of one script: the compile and every run.
+std::string describeRuns(CQXCompiler& qx, const std::string& text, int runs) {
+    if (!qx.runCompiler(text)) return "compile: " + errorText(qx.getError()) + "\n";
+    std::string out;
+    for (int run = 0; run < runs; ++run)
+        out += "run: " + (qx.runInterpreter() ? "ok" : errorText(qx.getException())) + "\n";
+    return out;
+}
+
+// What the directives of a script expect describeRuns to give.
+std::string expectedRuns(const std::string& text) {
+    const Lines compile = directives(text, "expect compile error");
+    if (!compile.empty()) return "compile: " + errorText(compile[0]) + "\n";
+    const Lines error = directives(text, "expect run-time error");
+    std::string out;
+    for (int run = 0; run < runsOf(text); ++run)
+        out += "run: " + (error.empty() ? "ok" : errorText(error[0])) + "\n";
+    return out;
+}
+
+// The named globals' element types, shapes and values (any NaN reads "nan").
+std::string describeGlobals(CQXCompiler& qx, const std::vector<std::string>& names) {
+    std::ostringstream out;
+    out.precision(17);
+    for (const std::string& name : names) {
+        const CQXVariable* v = qx.getVar(name);
+        out << name << " type " << (v ? v->getDataType() : 0) << " " << (v ? v->getRows() : 0)
+            << "x" << (v ? v->getCols() : 0) << " [";
+        for (int r = 0; v != nullptr && r < v->getRows(); ++r) {
+            for (int c = 0; c < v->getCols(); ++c) {
+                const double value = v->getData(r, c);
+                out << (c > 0 ? ", " : r > 0 ? "; " : "");
+                std::isnan(value) ? out << "nan" : out << value;
+            }
+        }
+        out << "]\n";
+    }
+    return out.str();
+}
+
+// "NAME = VALUE", VALUE a number or a matrix "[1, 2; 3, 4]" (strtod reads nan and inf as well),
+// or "NAME ~ VALUE" for the same within a relative 1e-9.
+void checkExpectation(CQXCompiler& qx, std::string expectation) {
+    const size_t op = expectation.find_first_of("=~");
+    const std::string name = expectation.substr(0, expectation.find_last_not_of(' ', op - 1) + 1);
+    const bool approximate = expectation[op] == '~';
+    std::string value = expectation.substr(op + 1);
+    std::replace_if(
+        value.begin(), value.end(), [](char c) { return c == '[' || c == ']'; }, ' ');
+    const CQXVariable* var = qx.getVar(name);
+    std::istringstream rows(value);
+    bool same = var != nullptr;
+    int r = 0;
+    for (std::string row; same && std::getline(rows, row, ';'); ++r) {
+        std::istringstream cells(row);
+        int c = 0;
+        for (std::string cell; same && std::getline(cells, cell, ','); ++c) {
+            const double actual = var->getData(r, c), expected = std::strtod(cell.c_str(), nullptr);
+            const double tolerance = approximate ? 1e-9 * std::max(1.0, std::fabs(expected)) : 0;
+            same = std::isnan(expected)
+                       ? std::isnan(actual)
+                       : actual == expected || std::fabs(actual - expected) <= tolerance;
+        }
+        same = same && c == var->getCols();
+    }
+    EXPECT_TRUE(same && r == var->getRows()) << expectation << "\n" << describeGlobals(qx, {name});
 }
 
 // ---- The same scripts over host variables laid out as real hosts lay them out ----
@@ -197,69 +222,15 @@ std::vector<qxtest::sHostMatrixDesc> takeDeclarations(
     return fixed;
 }
 
-// The named globals' element types, shapes and values (any NaN reads "nan").
-std::string describeGlobals(CQXCompiler& qx, const std::vector<std::string>& names) {
-    std::ostringstream out;
-    out.precision(17);
-    for (const std::string& name : names) {
-        const CQXVariable* v = qx.getVar(name);
-        out << name << " type " << (v ? v->getDataType() : 0) << " " << (v ? v->getRows() : 0)
-            << "x" << (v ? v->getCols() : 0) << " [";
-        for (int r = 0; v != nullptr && r < v->getRows(); ++r) {
-            for (int c = 0; c < v->getCols(); ++c) {
-                const double value = v->getData(r, c);
-                out << (c > 0 ? ", " : r > 0 ? "; " : "");
-                std::isnan(value) ? out << "nan" : out << value;
-            }
-        }
-        out << "]\n";
-    }
-    return out.str();
-}
-
-bool sameValue(double actual, double expected, bool approximate) {
-    if (std::isnan(expected)) return std::isnan(actual);
-    if (actual == expected) return true;
-    return approximate && std::fabs(actual - expected) <= 1e-9 * std::max(1.0, std::fabs(expected));
-}
-
-void checkExpectation(CQXCompiler& qx, const Expectation& e) {
-    const CQXVariable* var = qx.getVar(e.name);
-    bool same = var != nullptr && var->getRows() == static_cast<int>(e.rows.size());
-    for (size_t r = 0; same && r < e.rows.size(); ++r) {
-        same = var->getCols() == static_cast<int>(e.rows[r].size());
-        for (size_t c = 0; same && c < e.rows[r].size(); ++c)
-            same = sameValue(var->getData(r, c), e.rows[r][c], e.approximate);
-    }
-    EXPECT_TRUE(same) << describeGlobals(qx, {e.name});
-}
-
-// What a host sees of one script: the compile and every run.
-std::string describeRuns(CQXCompiler& qx, const Script& script, const std::string& text) {
-    if (!qx.runCompiler(text)) return "compile: " + errorText(qx.getError()) + "\n";
-    std::string out;
-    for (int run = 0; run < script.runs; ++run)
-        out += "run: " + (qx.runInterpreter() ? "ok" : errorText(qx.getException())) + "\n";
-    return out;
-}
-
-// What the directives of a script expect describeRuns to give.
-std::string expectedRuns(const Script& script) {
-    if (script.hasCompileError) return "compile: " + script.compileError + "\n";
-    std::string out;
-    for (int run = 0; run < script.runs; ++run)
-        out += "run: " + (script.runtimeError.empty() ? "ok" : script.runtimeError) + "\n";
-    return out;
-}
-
 // Every global a script declares at its top level becomes a host variable. Host variables the
 // script does not name lie among them: a matrix whose rows lie between the script's rows in the
 // interleaved layout, and matrices without rows or columns. The compile, every run and every
 // global the script sees must come out exactly as with the script's own declarations
 // (`expected`), and afterwards the host's storage must be where the host put it.
-void expectTheSameOverHostVariables(const Script& script, const std::vector<std::string>& names,
+void expectTheSameOverHostVariables(const std::string& script,
+                                    const std::vector<std::string>& names,
                                     const std::string& expected) {
-    std::string text = script.text;
+    std::string text = script;
     std::vector<qxtest::sHostMatrixDesc> resizable;
     const std::vector<qxtest::sHostMatrixDesc> fixed = takeDeclarations(text, resizable);
     using AddResizable = CQXVariable* (CQXCompiler::*)(const std::string&);
@@ -281,7 +252,7 @@ void expectTheSameOverHostVariables(const Script& script, const std::vector<std:
         const std::vector<CQXVariable*> vars = host.addTo(qx);
         for (const qxtest::sHostMatrixDesc& d : resizable)
             (qx.*kAddResizable[d.type - edtBYTE])(d.name);
-        const std::string runs = describeRuns(qx, script, text);
+        const std::string runs = describeRuns(qx, text, runsOf(script));
         EXPECT_EQ(runs + describeGlobals(qx, names), expected);
         for (size_t i = 0; i < vars.size(); ++i)
             EXPECT_TRUE(host.refersTo(i, vars[i])) << host.desc(i).name;
@@ -292,21 +263,23 @@ void expectTheSameOverHostVariables(const Script& script, const std::vector<std:
 class ScriptTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ScriptTest, RunsAsItsCommentsExpectAlsoOverHostVariables) {
-    const Script script = loadScript(GetParam());
+    const std::string text = scriptText(GetParam());
     CQXCompiler qx;
-    prepare(qx, script);
-    const std::string runs = describeRuns(qx, script, script.text);
-    EXPECT_EQ(runs, expectedRuns(script));
-    if (script.hasCompileError) {
+    prepare(qx, text);
+    const std::string runs = describeRuns(qx, text, runsOf(text));
+    EXPECT_EQ(runs, expectedRuns(text));
+    if (runs.compare(0, 8, "compile:") == 0) {
         EXPECT_FALSE(qx.runInterpreter()) << "a failed compile leaves nothing to run";
         return;
     }
-    EXPECT_EQ(script.listing.empty() ? "" : qx.getListing(), script.listing);
-    for (const Expectation& e : script.expectations) checkExpectation(qx, e);
+    std::string listing;
+    for (const std::string& line : directives(text, "listing")) listing += line + "\n";
+    EXPECT_EQ(listing.empty() ? "" : qx.getListing(), listing);
+    for (const std::string& e : directives(text, "expect")) checkExpectation(qx, e);
     std::vector<std::string> names;
     for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
     std::sort(names.begin(), names.end());
-    expectTheSameOverHostVariables(script, names, runs + describeGlobals(qx, names));
+    expectTheSameOverHostVariables(text, names, runs + describeGlobals(qx, names));
 }
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
