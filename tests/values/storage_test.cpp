@@ -1,13 +1,18 @@
-// Storage of CQXVariable: the owned block, shapes, host and flat references, the interpreter's
-// views, copying, and the ownership rules that keep every access inside storage and free every
-// byte exactly once (the sanitized build reports a leak or a double free).
+// CQXVariable and the variable manager: the owned block, shapes, host and flat references, the
+// interpreter's views, copying, and the ownership rules that keep every access inside storage
+// and free every byte exactly once (the sanitized build reports a leak or a double free); unique
+// names and exact lookup in the manager; the text form of every element type, also under a
+// locale with a decimal comma.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 #include <new>
 #include <numeric>
+#include <string>
 #include <vector>
 
+#include "qx/values/var_manager.h"
 #include "tests/support/host_layouts.h"
 #include "tests/support/matrix.h"
 
@@ -26,6 +31,11 @@ struct HostRows : qxtest::CHostMatrices {
 };
 
 class VariableStorageTest : public ::testing::Test, protected qxtest::CMatrices {};
+class VariableTextTest : public VariableStorageTest {};
+class VarManagerTest : public VariableStorageTest {
+protected:
+    CQXVarManager manager{&m_Shared};
+};
 
 TEST_F(VariableStorageTest, NoElementOutsideTheMatrixIsEverTouched) {
     CQXVariable v(&m_Shared);
@@ -197,6 +207,63 @@ TEST_F(VariableStorageTest, StorageIsSharedOnlyWhereRowsIntersect) {
     ASSERT_TRUE(flat.changeReference(4, p + 60));
     EXPECT_TRUE(flat.sharesStorageWith(*view({p + 63}, 1)));
     EXPECT_FALSE(flat.sharesStorageWith(*view({p + 64, p + 58}, 2)));
+}
+
+TEST_F(VariableTextTest, TextFormOfEveryTypeAndOfVariablesWithoutStorage) {
+    CQXVariable* x = make(2, 2, {1, 2.5, -3});
+    EXPECT_EQ(x->toString(), "=1.0000,2.5000,\r\n-3.0000,0.0000,\r\n");
+    EXPECT_EQ(make(1, 3, {-1, 0, 7}, edtINT)->toString(), "=-1,0,7,\r\n");
+    EXPECT_EQ(make(1, 2, {200, 255}, edtBYTE)->toString(), "=200,255,\r\n");
+    EXPECT_EQ(make(1, 1, {65535}, edtSHORT)->toString(), "=65535,\r\n");
+    EXPECT_EQ(make(1, 2, {0.1, -2.25}, edtFLOAT)->toString(), "=0.1000,-2.2500,\r\n");
+    double row[1] = {0};
+    double* rows[2] = {row, row};
+    x->setName_intern("x");
+    x->setView_intern(2, 0, rows);
+    EXPECT_EQ(x->toString(), "x=\r\n\r\n");
+    x->setView_intern(0, 0, rows);
+    EXPECT_EQ(x->toString(), "x=");
+    EXPECT_EQ(fresh()->toString(), "=not initialized\r\n");
+}
+
+TEST_F(VariableTextTest, TextUsesADecimalPointUnderACommaLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8";
+    const std::string text = make(1, 1, {3.14})->toString();
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(text, "=3.1400,\r\n");
+}
+
+TEST_F(VarManagerTest, NamesAreUniqueAndLookedUpExactlyButTemporariesShareTheEmptyName) {
+    CQXVariable* a = manager.addVar("a", 2, 2, edtINT);
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(manager.addResizeVar("a", edtDOUBLE) == nullptr &&
+                manager.addByteVar("a", 1, 1, nullptr) == nullptr);
+    CQXVariable* t1 = manager.addResizeVar("", edtDOUBLE);
+    CQXVariable* t2 = manager.addResizeVar("", edtDOUBLE);
+    CQXVariable* b = manager.addVar("alpha", 1, 1, edtDOUBLE);
+    EXPECT_TRUE(t2 != nullptr && t1 != t2 && manager.getVarCount() == 4);
+    EXPECT_TRUE(manager.getVar(1) == t1 && manager.getVar(3) == b);
+    EXPECT_TRUE(manager.getVar(4) == nullptr && manager.getVar(-1) == nullptr);
+    EXPECT_TRUE(manager.getVar("a") == a && manager.getVar(std::string()) == t1);
+    EXPECT_TRUE(manager.getVar("A") == nullptr && manager.getVar("al") == nullptr);
+}
+
+// Clearing deletes the variables, never the host's memory, and frees their names; release hands
+// every variable over to the caller, who deletes them (the manager must not delete them again).
+TEST_F(VarManagerTest, ClearAndReleaseLeaveEveryVariableWithExactlyOneOwner) {
+    int values[2] = {5, 6};
+    int* row = values;
+    ASSERT_NE(manager.addIntVar("i", 1, 2, &row), nullptr);
+    ASSERT_NE(manager.addVar("o", 2, 3, edtSHORT), nullptr);
+    manager.clear();
+    EXPECT_TRUE(manager.getVar("o") == nullptr && values[1] == 6);
+    CQXVariable* a = manager.addVar("o", 1, 1, edtINT);
+    CQXVariable* t = manager.addResizeVar("", edtDOUBLE);
+    std::vector<CQXVariable*> released = manager.release_intern();
+    EXPECT_EQ(released, (std::vector<CQXVariable*>{a, t}));
+    EXPECT_TRUE(manager.getVarCount() == 0 && manager.getVar("o") == nullptr);
+    for (CQXVariable* v : released) delete v;
 }
 
 }  // namespace
