@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -188,29 +187,20 @@ void checkExpectation(CQXCompiler& qx, std::string expectation) {
 // ---- The same scripts over host variables laid out as real hosts lay them out ----
 
 // Takes the top-level declarations out of text, leaving their lines empty so that every other
-// token keeps its line and position. Fixed shapes become host matrices, `[]` ones (returned in
-// `resizable`) the host's resizable variables.
-std::vector<qxtest::sHostMatrixDesc> takeDeclarations(
-    std::string& text, std::vector<qxtest::sHostMatrixDesc>& resizable) {
+// token keeps its line and position; the names they declare.
+Lines takeDeclarations(std::string& text) {
     static const std::regex kDeclaration(R"(^(byte|short|int|float|double)\s+([^;]*);\s*(//.*)?$)");
-    static const std::regex kItem(R"((\w+)\s*(\[\s*(\d*)\s*\](\s*\[\s*(\d+)\s*\])?)?)");
-    static const std::vector<std::string> kTypes = {"byte", "short", "int", "float", "double"};
-    std::vector<qxtest::sHostMatrixDesc> fixed;
-    std::vector<std::string> lines = linesOf(text);
+    Lines names;
+    Lines lines = linesOf(text);
     text.clear();
     int depth = 0;
     for (std::string& line : lines) {
         std::smatch m;
         if (depth == 0 && std::regex_match(line, m, kDeclaration)) {
-            const auto type = static_cast<eDataType>(
-                edtBYTE + (std::find(kTypes.begin(), kTypes.end(), m[1]) - kTypes.begin()));
-            const std::string items = m[2];
-            for (std::sregex_iterator it(items.begin(), items.end(), kItem), end; it != end; ++it) {
-                const std::smatch& item = *it;
-                if (item[2].matched && !item[4].matched) resizable.push_back({item[1], type});
-                if (item[2].matched && !item[4].matched) continue;
-                const int rows = item[4].matched ? std::stoi(item[3]) : 1;
-                fixed.push_back({item[1], type, rows, item[4].matched ? std::stoi(item[5]) : 1});
+            std::istringstream items(m[2]);
+            for (std::string item; std::getline(items, item, ',');) {
+                item.erase(0, item.find_first_not_of(' '));
+                names.push_back(item.substr(0, item.find_first_of(" [")));
             }
             line.clear();
         }
@@ -219,7 +209,7 @@ std::vector<qxtest::sHostMatrixDesc> takeDeclarations(
             std::count(code.begin(), code.end(), '{') - std::count(code.begin(), code.end(), '}');
         text += line + "\n";
     }
-    return fixed;
+    return names;
 }
 
 // Every global a script declares at its top level becomes a host variable. Host variables the
@@ -227,12 +217,16 @@ std::vector<qxtest::sHostMatrixDesc> takeDeclarations(
 // interleaved layout, and matrices without rows or columns. The compile, every run and every
 // global the script sees must come out exactly as with the script's own declarations
 // (`expected`), and afterwards the host's storage must be where the host put it.
-void expectTheSameOverHostVariables(const std::string& script,
+void expectTheSameOverHostVariables(CQXCompiler& own, const std::string& script,
                                     const std::vector<std::string>& names,
                                     const std::string& expected) {
     std::string text = script;
-    std::vector<qxtest::sHostMatrixDesc> resizable;
-    const std::vector<qxtest::sHostMatrixDesc> fixed = takeDeclarations(text, resizable);
+    std::vector<qxtest::sHostMatrixDesc> fixed, resizable;
+    for (const std::string& name : takeDeclarations(text)) {
+        const CQXVariable* v = own.getVar(name);
+        (v->getVarState(vsRESIZABLE) ? resizable : fixed)
+            .push_back({name, v->getDataType(), v->getRows(), v->getCols()});
+    }
     using AddResizable = CQXVariable* (CQXCompiler::*)(const std::string&);
     static const AddResizable kAddResizable[] = {
         &CQXCompiler::addResizeByteVar, &CQXCompiler::addResizeShortVar,
@@ -279,14 +273,12 @@ TEST_P(ScriptTest, RunsAsItsCommentsExpectAlsoOverHostVariables) {
     std::vector<std::string> names;
     for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
     std::sort(names.begin(), names.end());
-    expectTheSameOverHostVariables(text, names, runs + describeGlobals(qx, names));
+    expectTheSameOverHostVariables(qx, text, names, runs + describeGlobals(qx, names));
 }
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = std::regex_replace(info.param, std::regex("\\.qx"), "");
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-    return name;
+    const std::string name = std::regex_replace(info.param, std::regex("\\.qx"), "");
+    return std::regex_replace(name, std::regex("[^A-Za-z0-9]"), "_");
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptParams()), testName);

@@ -69,7 +69,6 @@ T** rowsOf(CQXVariable* v) {
 class CGuardedBuffer {
 public:
     static constexpr std::size_t kGuard = 16;
-    static constexpr std::size_t kAlign = alignof(double);
 
     void reset(unsigned char* base, std::size_t size) {
         m_pBase = base;
@@ -79,7 +78,7 @@ public:
     }
     // Room for a row of `bytes` bytes between guards, or null when the buffer is full.
     unsigned char* take(std::size_t bytes) {
-        const std::size_t at = (m_Rows.back().second + kGuard + kAlign - 1) / kAlign * kAlign;
+        const std::size_t at = (m_Rows.back().second + kGuard + 7) / 8 * 8;  // aligned for double
         if (m_pBase == nullptr || at + bytes + kGuard > m_Size) return nullptr;
         m_Rows.emplace_back(at, at + bytes);
         return m_pBase + at;
@@ -128,18 +127,16 @@ public:
 
     // Allocates and fills the storage of every matrix declared so far (call once).
     void build() {
-        std::size_t shared = CGuardedBuffer::kGuard, mostRows = 0;
+        std::size_t mostRows = 0;
         for (sMatrix& m : m_Matrices) {
             m.isFlat = m.desc.rows == 1 && m.desc.cols >= 1 &&
                        (m.desc.flat || m_Layout == eHostLayout::Flat);
             m.rowPointers.assign(static_cast<std::size_t>(std::max(m.desc.rows, 0)), nullptr);
-            shared += m.rowPointers.size() * (rowBytes(m) + 2 * CGuardedBuffer::kGuard);
             mostRows = std::max(mostRows, m.rowPointers.size());
         }
-        if (m_Layout == eHostLayout::Interleaved) {
-            m_SharedBytes.resize(shared);
-            m_Shared.reset(m_SharedBytes.data(), shared);
-        }
+        // Rows that find no room in a buffer go on the heap.
+        m_SharedBytes.resize(m_Layout == eHostLayout::Interleaved ? 1 << 17 : 0);
+        m_Shared.reset(m_SharedBytes.data(), m_SharedBytes.size());
         m_Local.reset(m_LocalBytes, sizeof(m_LocalBytes));
         // Row r of every matrix, then row r + 1 of every matrix.
         for (std::size_t r = 0; r < mostRows; ++r)
@@ -245,14 +242,12 @@ private:
             // One entry more than there are rows, so that even a matrix without rows hands the
             // library a row array that is not null.
             auto rows = std::make_shared<std::vector<T*>>(m.rowPointers.size() + 1, nullptr);
+            std::size_t k = 0;
             for (std::size_t r = 0; r < m.rowPointers.size(); ++r) {
-                T* row = static_cast<T*>(m.rowPointers[r]);
-                for (int c = 0; c < m.desc.cols; ++c) {
-                    const std::size_t k = r * static_cast<std::size_t>(m.desc.cols) + c;
-                    new (row + c)
+                (*rows)[r] = static_cast<T*>(m.rowPointers[r]);
+                for (int c = 0; c < m.desc.cols; ++c, ++k)
+                    new ((*rows)[r] + c)
                         T(static_cast<T>(k < m.desc.values.size() ? m.desc.values[k] : 0));
-                }
-                (*rows)[r] = row;
             }
             m.rowArray = std::shared_ptr<void>(rows, rows->data());
         });
