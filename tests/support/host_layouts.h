@@ -1,8 +1,8 @@
 // Host matrices laid out the ways real hosts lay them out, for tests and fuzz targets: rows of
 // any element type in one ascending block, one allocation per row, descending addresses,
 // interleaved with other matrices' rows in one shared buffer, scattered over the heap and the
-// host object, or a flat array; any shape, also zero rows or columns. Only
-// the public interface of qx is used, as a host would.
+// host object, or a flat array; any shape, also zero rows or columns. Only the public interface
+// of qx is used, as a host would.
 #pragma once
 
 #include <algorithm>
