@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -33,82 +32,17 @@
 
 namespace {
 
-struct Expectation {
-    std::string name;
-    bool approximate;
-    std::vector<std::vector<double>> rows;
-};
+using Lines = std::vector<std::string>;
 
-struct Script {
-    std::string text;
-    std::string compileError;  // expected, when hasCompileError
-    std::string runtimeError;  // expected, when not empty
-    std::string listing;       // expected, when not empty
-    bool hasCompileError = false;
-    bool noClipping = false;
-    bool noSmartError = false;
-    int runs = 1;
-    std::vector<Expectation> expectations;
-};
-
-std::vector<std::string> linesOf(const std::string& text) {
+Lines linesOf(const std::string& text) {
     std::istringstream in(text);
-    std::vector<std::string> lines;
+    Lines lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
 bool isCaseTitle(const std::string& line) {
     return line.compare(0, 7, "// ====") == 0;
-}
-
-// "[1, 2; 3, 4]" or a single number; strtod reads nan and inf as well.
-std::vector<std::vector<double>> parseMatrix(std::string text) {
-    std::replace(text.begin(), text.end(), '[', ' ');
-    std::replace(text.begin(), text.end(), ']', ' ');
-    std::vector<std::vector<double>> rows;
-    std::istringstream in(text);
-    for (std::string row; std::getline(in, row, ';');) {
-        std::istringstream cells(row);
-        rows.emplace_back();
-        for (std::string cell; std::getline(cells, cell, ',');)
-            rows.back().push_back(std::strtod(cell.c_str(), nullptr));
-    }
-    return rows;
-}
-
-// An error text as a directive gives it: "\n" for a line break, no blanks at the end (those of
-// a message without detail are pinned by the error record's own test).
-std::string errorText(std::string text) {
-    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
-        text.replace(at, 2, "\n");
-    return text.erase(text.find_last_not_of(' ') + 1);
-}
-
-void parseDirective(Script& script, const std::string& line) {
-    static const std::regex kDirective(
-        R"(^.*?//\s*(expect compile error|expect run-time error|expect|option|runs|listing): ?(.*)$)");
-    std::smatch m;
-    if (!std::regex_match(line, m, kDirective)) return;
-    const std::string kind = m[1];
-    const std::string rest = m[2];
-    if (kind == "expect compile error") {
-        script.hasCompileError = true;
-        script.compileError = errorText(rest);
-    } else if (kind == "expect run-time error") {
-        script.runtimeError = errorText(rest);
-    } else if (kind == "expect") {
-        const size_t op = rest.find_first_of("=~");
-        const std::string name = rest.substr(0, rest.find_last_not_of(' ', op - 1) + 1);
-        script.expectations.push_back({name, rest[op] == '~', parseMatrix(rest.substr(op + 1))});
-    } else if (kind == "option") {
-        script.noClipping |= rest.find("no-clipping") != std::string::npos;
-        script.noSmartError |= rest.find("no-smart-error") != std::string::npos;
-    } else if (kind == "listing") {
-        script.listing += rest + "\n";
-    } else {
-        script.runs = std::atoi(rest.c_str());
-    }
 }
 
 std::string readScript(const std::string& file) {
@@ -119,138 +53,86 @@ std::string readScript(const std::string& file) {
 }
 
 // A test parameter is "file.qx" or "file.qx#K" for case K (from 1) of a file with cases.
-Script loadScript(const std::string& param) {
+std::string scriptText(const std::string& param) {
     const size_t hash = param.find('#');
-    Script script;
-    script.text = readScript(param.substr(0, hash));
-    if (hash != std::string::npos) {
-        const int which = std::atoi(param.c_str() + hash + 1);
-        const std::vector<std::string> lines = linesOf(script.text);
-        script.text.clear();
-        int current = 0;
-        for (size_t k = 0; k < lines.size() && current + isCaseTitle(lines[k]) <= which; ++k) {
-            current += isCaseTitle(lines[k]);
-            script.text += (k > 0 ? "\n" : "") + (current == 0 || current == which ? lines[k] : "");
-        }
+    const std::string whole = readScript(param.substr(0, hash));
+    if (hash == std::string::npos) return whole;
+    const int which = std::atoi(param.c_str() + hash + 1);
+    const Lines lines = linesOf(whole);
+    std::string text;
+    int current = 0;
+    for (size_t k = 0; k < lines.size() && current + isCaseTitle(lines[k]) <= which; ++k) {
+        current += isCaseTitle(lines[k]);
+        text += (k > 0 ? "\n" : "") + (current == 0 || current == which ? lines[k] : "");
     }
-    for (const std::string& line : linesOf(script.text)) parseDirective(script, line);
-    return script;
+    return text;
 }
 
-// Every script and case; only those that compile when `failingCompiles` is false.
-std::vector<std::string> scriptParams(bool failingCompiles) {
+// Every script and case.
+std::vector<std::string> scriptParams() {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(QX_TEST_SCRIPTS_DIR))
         if (entry.path().extension() == ".qx") files.push_back(entry.path().filename());
     std::sort(files.begin(), files.end());
     std::vector<std::string> params;
     for (const std::string& file : files) {
-        const std::vector<std::string> lines = linesOf(readScript(file));
+        const Lines lines = linesOf(readScript(file));
         const auto cases = std::count_if(lines.begin(), lines.end(), isCaseTitle);
         if (cases == 0) params.push_back(file);
         for (int k = 1; k <= cases; ++k) params.push_back(file + "#" + std::to_string(k));
     }
-    if (!failingCompiles) {
-        const auto fails = [](const std::string& p) { return loadScript(p).hasCompileError; };
-        params.erase(std::remove_if(params.begin(), params.end(), fails), params.end());
-    }
     return params;
 }
 
-bool sameValue(double actual, double expected, bool approximate) {
-    if (std::isnan(expected)) return std::isnan(actual);
-    if (actual == expected) return true;
-    return approximate && std::fabs(actual - expected) <= 1e-9 * std::max(1.0, std::fabs(expected));
+// The texts of the directives "// KIND: TEXT" in the script, in order.
+Lines directives(const std::string& text, const std::string& kind) {
+    const std::regex directive("//\\s*" + kind + ": ?(.*)$");
+    Lines found;
+    std::smatch m;
+    for (const std::string& line : linesOf(text))
+        if (std::regex_search(line, m, directive)) found.push_back(m[1]);
+    return found;
 }
 
-void checkExpectation(CQXCompiler& qx, const Expectation& e) {
-    CQXVariable* var = qx.getVar(e.name);
-    ASSERT_NE(var, nullptr) << "no global variable " << e.name;
-    ASSERT_EQ(var->getRows(), static_cast<int>(e.rows.size())) << e.name << " rows";
-    for (size_t r = 0; r < e.rows.size(); ++r) {
-        ASSERT_EQ(var->getCols(), static_cast<int>(e.rows[r].size())) << e.name << " cols";
-        for (size_t c = 0; c < e.rows[r].size(); ++c) {
-            const double actual = var->getData(static_cast<int>(r), static_cast<int>(c));
-            EXPECT_TRUE(sameValue(actual, e.rows[r][c], e.approximate))
-                << e.name << "[" << r << "][" << c << "] = " << actual << ", expected "
-                << e.rows[r][c];
-        }
-    }
+int runsOf(const std::string& text) {
+    const Lines runs = directives(text, "runs");
+    return runs.empty() ? 1 : std::atoi(runs[0].c_str());
 }
 
-void prepare(CQXCompiler& qx, const Script& script) {
+// An error text as a directive gives it: "\n" for a line break, no blanks at the end (those of
+// a message without detail are pinned by the error record's own test).
+std::string errorText(std::string text) {
+    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
+        text.replace(at, 2, "\n");
+    return text.erase(text.find_last_not_of(' ') + 1);
+}
+
+void prepare(CQXCompiler& qx, const std::string& text) {
     qx.loadStdFunctions();
     qx.loadStdVars();
-    if (script.noClipping) qx.setClipping(false);
-    if (script.noSmartError) qx.setSmartError(false);
-}
-
-class ScriptTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(ScriptTest, RunsAsItsCommentsExpect) {
-    const Script script = loadScript(GetParam());
-    CQXCompiler qx;
-    prepare(qx, script);
-    const bool compiled = qx.runCompiler(script.text);
-    if (script.hasCompileError) {
-        EXPECT_FALSE(compiled);
-        EXPECT_EQ(errorText(qx.getError()), script.compileError);
-        EXPECT_FALSE(qx.runInterpreter()) << "a failed compile leaves nothing to run";
-        return;
-    }
-    ASSERT_TRUE(compiled) << qx.getError();
-    EXPECT_EQ(script.listing.empty() ? "" : qx.getListing(), script.listing);
-    for (int run = 0; run < script.runs; ++run) {
-        const bool ran = qx.runInterpreter();
-        ASSERT_EQ(ran, script.runtimeError.empty()) << qx.getException();
-        EXPECT_EQ(ran ? "" : errorText(qx.getException()), script.runtimeError);
-    }
-    for (const Expectation& e : script.expectations) checkExpectation(qx, e);
-}
-
-// ---- The same scripts over host variables laid out as real hosts lay them out ----
-
-// Takes the top-level declarations out of text, leaving their lines empty so that every other
-// token keeps its line and position. Fixed shapes become host matrices, `[]` ones (returned in
-// `resizable`) the host's resizable variables.
-std::vector<qxtest::sHostMatrixDesc> takeDeclarations(
-    std::string& text, std::vector<qxtest::sHostMatrixDesc>& resizable) {
-    static const std::regex kDeclaration(R"(^(byte|short|int|float|double)\s+([^;]*);\s*(//.*)?$)");
-    static const std::regex kItem(R"((\w+)\s*(\[\s*(\d*)\s*\](\s*\[\s*(\d+)\s*\])?)?)");
-    static const std::vector<std::string> kTypes = {"byte", "short", "int", "float", "double"};
-    std::vector<qxtest::sHostMatrixDesc> fixed;
-    std::vector<std::string> lines = linesOf(text);
-    text.clear();
-    int depth = 0;
-    for (std::string& line : lines) {
-        std::smatch m;
-        if (depth == 0 && std::regex_match(line, m, kDeclaration)) {
-            const auto type = static_cast<eDataType>(
-                edtBYTE + (std::find(kTypes.begin(), kTypes.end(), m[1]) - kTypes.begin()));
-            const std::string items = m[2];
-            for (std::sregex_iterator it(items.begin(), items.end(), kItem), end; it != end; ++it) {
-                const std::smatch& item = *it;
-                if (item[2].matched && !item[4].matched) resizable.push_back({item[1], type});
-                if (item[2].matched && !item[4].matched) continue;
-                const int rows = item[4].matched ? std::stoi(item[3]) : 1;
-                fixed.push_back({item[1], type, rows, item[4].matched ? std::stoi(item[5]) : 1});
-            }
-            line.clear();
-        }
-        const std::string code = line.substr(0, line.find("//"));
-        depth +=
-            std::count(code.begin(), code.end(), '{') - std::count(code.begin(), code.end(), '}');
-        text += line + "\n";
-    }
-    return fixed;
+    std::string options;
+    for (const std::string& option : directives(text, "option")) options += option;
+    qx.setClipping(options.find("no-clipping") == std::string::npos);
+    qx.setSmartError(options.find("no-smart-error") == std::string::npos);
 }
 
 // What a host sees of one script: the compile and every run.
-std::string describeRuns(CQXCompiler& qx, const Script& script, const std::string& text) {
-    if (!qx.runCompiler(text)) return "compile: " + qx.getError() + "\n";
+std::string describeRuns(CQXCompiler& qx, const std::string& text, int runs) {
+    if (!qx.runCompiler(text)) return "compile: " + errorText(qx.getError()) + "\n";
     std::string out;
-    for (int run = 0; run < script.runs; ++run)
-        out += "run: " + (qx.runInterpreter() ? std::string("ok") : qx.getException()) + "\n";
+    for (int run = 0; run < runs; ++run)
+        out += "run: " + (qx.runInterpreter() ? "ok" : errorText(qx.getException())) + "\n";
+    return out;
+}
+
+// What the directives of a script expect describeRuns to give.
+std::string expectedRuns(const std::string& text) {
+    const Lines compile = directives(text, "expect compile error");
+    if (!compile.empty()) return "compile: " + errorText(compile[0]) + "\n";
+    const Lines error = directives(text, "expect run-time error");
+    std::string out;
+    for (int run = 0; run < runsOf(text); ++run)
+        out += "run: " + (error.empty() ? "ok" : errorText(error[0])) + "\n";
     return out;
 }
 
@@ -274,35 +156,84 @@ std::string describeGlobals(CQXCompiler& qx, const std::vector<std::string>& nam
     return out.str();
 }
 
+// "NAME = VALUE", VALUE a number or a matrix "[1, 2; 3, 4]" (strtod reads nan and inf as well),
+// or "NAME ~ VALUE" for the same within a relative 1e-9.
+void checkExpectation(CQXCompiler& qx, std::string expectation) {
+    const size_t op = expectation.find_first_of("=~");
+    const std::string name = expectation.substr(0, expectation.find_last_not_of(' ', op - 1) + 1);
+    const bool approximate = expectation[op] == '~';
+    std::string value = expectation.substr(op + 1);
+    std::replace_if(
+        value.begin(), value.end(), [](char c) { return c == '[' || c == ']'; }, ' ');
+    const CQXVariable* var = qx.getVar(name);
+    std::istringstream rows(value);
+    bool same = var != nullptr;
+    int r = 0;
+    for (std::string row; same && std::getline(rows, row, ';'); ++r) {
+        std::istringstream cells(row);
+        int c = 0;
+        for (std::string cell; same && std::getline(cells, cell, ','); ++c) {
+            const double actual = var->getData(r, c), expected = std::strtod(cell.c_str(), nullptr);
+            const double tolerance = approximate ? 1e-9 * std::max(1.0, std::fabs(expected)) : 0;
+            same = std::isnan(expected)
+                       ? std::isnan(actual)
+                       : actual == expected || std::fabs(actual - expected) <= tolerance;
+        }
+        same = same && c == var->getCols();
+    }
+    EXPECT_TRUE(same && r == var->getRows()) << expectation << "\n" << describeGlobals(qx, {name});
+}
+
+// ---- The same scripts over host variables laid out as real hosts lay them out ----
+
+// Takes the top-level declarations out of text, leaving their lines empty so that every other
+// token keeps its line and position; the names they declare.
+Lines takeDeclarations(std::string& text) {
+    static const std::regex kDeclaration(R"(^(byte|short|int|float|double)\s+([^;]*);\s*(//.*)?$)");
+    Lines names;
+    Lines lines = linesOf(text);
+    text.clear();
+    int depth = 0;
+    for (std::string& line : lines) {
+        std::smatch m;
+        if (depth == 0 && std::regex_match(line, m, kDeclaration)) {
+            std::istringstream items(m[2]);
+            for (std::string item; std::getline(items, item, ',');) {
+                item.erase(0, item.find_first_not_of(' '));
+                names.push_back(item.substr(0, item.find_first_of(" [")));
+            }
+            line.clear();
+        }
+        const std::string code = line.substr(0, line.find("//"));
+        depth +=
+            std::count(code.begin(), code.end(), '{') - std::count(code.begin(), code.end(), '}');
+        text += line + "\n";
+    }
+    return names;
+}
+
 // Every global a script declares at its top level becomes a host variable. Host variables the
 // script does not name lie among them: a matrix whose rows lie between the script's rows in the
 // interleaved layout, and matrices without rows or columns. The compile, every run and every
-// global the script sees must come out exactly as with the script's own declarations, and
-// afterwards the host's storage must be where the host put it.
-class ScriptLayoutTest : public ScriptTest {};
-
-TEST_P(ScriptLayoutTest, RunsTheSameOverHostVariablesInEveryLayout) {
-    const Script script = loadScript(GetParam());
-    std::vector<std::string> names;
-    std::string expected;
-    {
-        CQXCompiler qx;
-        prepare(qx, script);
-        expected = describeRuns(qx, script, script.text);
-        for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
-        std::sort(names.begin(), names.end());
-        expected += describeGlobals(qx, names);
+// global the script sees must come out exactly as with the script's own declarations
+// (`expected`), and afterwards the host's storage must be where the host put it.
+void expectTheSameOverHostVariables(CQXCompiler& own, const std::string& script,
+                                    const std::vector<std::string>& names,
+                                    const std::string& expected) {
+    std::string text = script;
+    std::vector<qxtest::sHostMatrixDesc> fixed, resizable;
+    for (const std::string& name : takeDeclarations(text)) {
+        const CQXVariable* v = own.getVar(name);
+        (v->getVarState(vsRESIZABLE) ? resizable : fixed)
+            .push_back({name, v->getDataType(), v->getRows(), v->getCols()});
     }
-    std::string text = script.text;
-    std::vector<qxtest::sHostMatrixDesc> resizable;
-    const std::vector<qxtest::sHostMatrixDesc> fixed = takeDeclarations(text, resizable);
     using AddResizable = CQXVariable* (CQXCompiler::*)(const std::string&);
     static const AddResizable kAddResizable[] = {
         &CQXCompiler::addResizeByteVar, &CQXCompiler::addResizeShortVar,
         &CQXCompiler::addResizeIntVar, &CQXCompiler::addResizeFloatVar,
         &CQXCompiler::addResizeDoubleVar};
     for (qxtest::eHostLayout layout : qxtest::kHostLayouts) {
-        SCOPED_TRACE(qxtest::layoutName(layout));
+        SCOPED_TRACE("layout " + std::to_string(static_cast<int>(layout)));
         qxtest::CHostMatrices host(layout);
         for (const qxtest::sHostMatrixDesc& d : fixed) host.add(d);
         host.add({"hostNeighbour", edtDOUBLE, 3, 2, {1, 2, 3, 4, 5, 6}});
@@ -315,7 +246,7 @@ TEST_P(ScriptLayoutTest, RunsTheSameOverHostVariablesInEveryLayout) {
         const std::vector<CQXVariable*> vars = host.addTo(qx);
         for (const qxtest::sHostMatrixDesc& d : resizable)
             (qx.*kAddResizable[d.type - edtBYTE])(d.name);
-        const std::string runs = describeRuns(qx, script, text);
+        const std::string runs = describeRuns(qx, text, runsOf(script));
         EXPECT_EQ(runs + describeGlobals(qx, names), expected);
         for (size_t i = 0; i < vars.size(); ++i)
             EXPECT_TRUE(host.refersTo(i, vars[i])) << host.desc(i).name;
@@ -323,15 +254,33 @@ TEST_P(ScriptLayoutTest, RunsTheSameOverHostVariablesInEveryLayout) {
     }
 }
 
-std::string testName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = std::regex_replace(info.param, std::regex("\\.qx"), "");
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-    return name;
+class ScriptTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ScriptTest, RunsAsItsCommentsExpectAlsoOverHostVariables) {
+    const std::string text = scriptText(GetParam());
+    CQXCompiler qx;
+    prepare(qx, text);
+    const std::string runs = describeRuns(qx, text, runsOf(text));
+    EXPECT_EQ(runs, expectedRuns(text));
+    if (runs.compare(0, 8, "compile:") == 0) {
+        EXPECT_FALSE(qx.runInterpreter()) << "a failed compile leaves nothing to run";
+        return;
+    }
+    std::string listing;
+    for (const std::string& line : directives(text, "listing")) listing += line + "\n";
+    EXPECT_EQ(listing.empty() ? "" : qx.getListing(), listing);
+    for (const std::string& e : directives(text, "expect")) checkExpectation(qx, e);
+    std::vector<std::string> names;
+    for (int i = 0; i < qx.getVarCount(); ++i) names.push_back(qx.getVar(i)->getName());
+    std::sort(names.begin(), names.end());
+    expectTheSameOverHostVariables(qx, text, names, runs + describeGlobals(qx, names));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptParams(true)), testName);
-INSTANTIATE_TEST_SUITE_P(Scripts, ScriptLayoutTest, ::testing::ValuesIn(scriptParams(false)),
-                         testName);
+std::string testName(const ::testing::TestParamInfo<std::string>& info) {
+    const std::string name = std::regex_replace(info.param, std::regex("\\.qx"), "");
+    return std::regex_replace(name, std::regex("[^A-Za-z0-9]"), "_");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptParams()), testName);
 
 }  // namespace
