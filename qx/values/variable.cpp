@@ -810,6 +810,8 @@ bool CQXVariable::compareVar(const CQXVariable* other) const {
 // other. Host rows may be separate allocations in any order, with other variables' storage
 // between them, so the span from the lowest to the highest row is only a quick first test.
 bool CQXVariable::sharesStorageWith(const CQXVariable& other) const {
+    // Blocks (and inline elements) of two variables that own them are never the same memory.
+    if (this != &other && ownsBlock() && other.ownsBlock()) return false;
     const AddressSpan a = spanOf(*this);
     const AddressSpan b = spanOf(other);
     if (!(a.lo < b.hi && b.lo < a.hi)) return false;
