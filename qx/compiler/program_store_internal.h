@@ -3,8 +3,8 @@
 // one to go deletes the store.
 #pragma once
 
-#include <list>
 #include <memory>
+#include <vector>
 
 #include "qx/values/var_pool_internal.h"
 
@@ -12,12 +12,12 @@ class CQXInterpreter;
 
 class CQXProgramStore {
 public:
-    CQXProgramStore(std::unique_ptr<CQXVarPool> vars, std::list<CQXInterpreter*> blocks);
+    CQXProgramStore(std::unique_ptr<CQXVarPool> vars, std::vector<CQXInterpreter*> blocks);
     CQXProgramStore(const CQXProgramStore&) = delete;
     CQXProgramStore& operator=(const CQXProgramStore&) = delete;
     ~CQXProgramStore();
 
 private:
     std::unique_ptr<CQXVarPool> m_Vars;
-    std::list<CQXInterpreter*> m_Blocks;
+    std::vector<CQXInterpreter*> m_Blocks;
 };

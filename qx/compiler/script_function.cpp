@@ -58,7 +58,7 @@ eInterpreterState CDummyFunc::Call(const std::vector<CQXVariable*>* /*args*/) {
 }
 
 CQXProgramStore::CQXProgramStore(std::unique_ptr<CQXVarPool> vars,
-                                 std::list<CQXInterpreter*> blocks)
+                                 std::vector<CQXInterpreter*> blocks)
     : m_Vars(std::move(vars)), m_Blocks(std::move(blocks)) {}
 
 CQXProgramStore::~CQXProgramStore() {

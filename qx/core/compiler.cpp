@@ -297,9 +297,15 @@ bool CQXCompiler::runCompiler(const std::string& text) {
     }
     if (m_OpenBrackets != 0 || m_OpenBlocks != 0)
         return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
-    // The main block holds most of a long script's instructions; the room its list grew into
-    // beyond them would stay with the program for as long as it lives.
-    m_MainBlock.m_ByteCode.shrink_to_fit();
+    // The room the lists grew into beyond their contents would stay with the program for as
+    // long as it lives.
+    m_MainBlock.trim_intern();
+    m_BlockManager.trim_intern();
+    m_TmpVars.trim_intern();
+    // Nothing reads the text once it is compiled.
+    std::string().swap(m_Source);
+    m_Parser.setBuffer(m_Source);
+    m_Parser.clear();
     m_bCompiled = true;
     return true;
 }

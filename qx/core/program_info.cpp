@@ -47,7 +47,7 @@ void forEachInstruction(const CQXInterpreter* block,
     for (const sByteCode& code : block->getByteCode()) {
         f(code);
         forEachInstruction(code.m_pBlock, f);
-        forEachInstruction(code.m_pElseBlock, f);
+        if (code.m_Opt == otCONDITION) forEachInstruction(code.m_pElseBlock, f);
     }
 }
 

@@ -95,10 +95,16 @@ double determinantOf(const CQXVariable* A) {
             return a(0, 0);
         case 2:
             return a(0, 0) * a(1, 1) - a(0, 1) * a(1, 0);
-        case 3:
-            return a(0, 0) * a(1, 1) * a(2, 2) + a(0, 1) * a(1, 2) * a(2, 0) +
-                   a(0, 2) * a(1, 0) * a(2, 1) - a(0, 0) * a(1, 2) * a(2, 1) -
-                   a(0, 1) * a(1, 0) * a(2, 2) - a(0, 2) * a(1, 1) * a(2, 0);
+        case 3: {
+            // Each element read once.
+            double m[3][3];
+            for (int r = 0; r < 3; ++r) {
+                for (int c = 0; c < 3; ++c) m[r][c] = a(r, c);
+            }
+            return m[0][0] * m[1][1] * m[2][2] + m[0][1] * m[1][2] * m[2][0] +
+                   m[0][2] * m[1][0] * m[2][1] - m[0][0] * m[1][2] * m[2][1] -
+                   m[0][1] * m[1][0] * m[2][2] - m[0][2] * m[1][1] * m[2][0];
+        }
         default: {
             const TMatrix scratch = toTMatrix(A);
             return qxla::det(scratch.m_Rows, scratch.m_ppData);

@@ -52,6 +52,10 @@ public:
     // Hands every variable to the caller (who then owns them) and empties the manager. Only
     // for a manager without a pool.
     std::vector<CQXVariable*> release_intern();
+    // Gives back the room the list grew into beyond its variables.
+    void trim_intern() {
+        m_List.shrink_to_fit();
+    }
     // Hands the pool with every variable to the caller and empties the manager, which starts
     // a new pool. Only for a manager with a pool.
     std::unique_ptr<CQXVarPool> releasePool_intern();

@@ -1,6 +1,7 @@
 // The chunked pool of a manager's variables.
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "qx/values/var_pool_internal.h"
 
@@ -8,8 +9,9 @@ CQXVariable* CQXVarPool::make(CQXSharedParameter* shared) {
     if (m_Chunks.empty() || m_Chunks.back().used == m_Chunks.back().capacity) {
         const std::size_t capacity =
             m_Chunks.empty() ? kFirstChunk : std::min(kLastChunk, m_Chunks.back().capacity * 2);
-        m_Chunks.reserve(m_Chunks.size() + 1);
-        m_Chunks.push_back(Chunk{std::unique_ptr<Slot[]>(new Slot[capacity]), capacity, 0});
+        // The list grows geometrically; a failed growth frees the new chunk with `fresh`.
+        Chunk fresh{std::unique_ptr<Slot[]>(new Slot[capacity]), capacity, 0};
+        m_Chunks.push_back(std::move(fresh));
     }
     Chunk& chunk = m_Chunks.back();
     CQXVariable* var =

@@ -313,26 +313,32 @@ eOwnership ownershipOf(eVariableState state, bool ownsRowArray) {
 // ---- Construction, copying, destruction ----
 
 CQXVariable::CQXVariable(CQXSharedParameter* shared)
-    : m_ppByte(nullptr),
-      m_ppShort(nullptr),
-      m_ppInt(nullptr),
-      m_ppFloat(nullptr),
+    : m_pNarrowRows(nullptr),
       m_ppDouble(nullptr),
       m_Rows(0),
       m_Cols(0),
       m_VarType(vtUNDEFINED),
       m_DataType(edtDOUBLE),
       m_VarState(vsOWNED),
+      m_bConst(false),
+      m_bOwnsRowArray(false),
+      m_bBindingPinned(false),
+      m_bLiteral(false),
       m_Pins(0),
       m_pShared(shared),
       m_pBoundTo(nullptr),
       m_CountedBytes(0),
       m_InlineRow{nullptr},
-      m_InlineCell{0},
-      m_bConst(false),
-      m_bOwnsRowArray(false),
-      m_bBindingPinned(false),
-      m_bLiteral(false) {}
+      m_InlineCell{0} {}
+
+const std::string& CQXVariable::nameRef() const {
+    static const std::string kNoName;
+    return m_pName ? *m_pName : kNoName;
+}
+
+std::unique_ptr<std::string> CQXVariable::makeName(const std::string& name) {
+    return name.empty() ? nullptr : std::make_unique<std::string>(name);
+}
 
 CQXVariable::CQXVariable(const CQXVariable& other) : CQXVariable(other.m_pShared) {
     copyFrom(other);
@@ -350,13 +356,13 @@ CQXVariable::~CQXVariable() {
 // Everything that can throw happens before this variable is touched, so a failed copy leaves
 // it as it was. A copy of a bound parameter addresses the same elements but is not bound itself.
 void CQXVariable::copyFrom(const CQXVariable& other) {
-    if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, m_Name);
-    std::string name = other.m_Name;
+    if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, nameRef());
+    std::unique_ptr<std::string> name = makeName(other.nameRef());
     long long counted = 0;
     void* storage = duplicateStorage(other, &counted);
     unbindArgument_intern();
     clear();
-    m_Name.swap(name);
+    m_pName.swap(name);
     m_bConst = other.m_bConst;
     m_VarState = other.m_VarState;
     m_pShared = other.m_pShared;
@@ -375,7 +381,7 @@ void* CQXVariable::duplicateStorage(const CQXVariable& src, long long* counted) 
         if (rowArray == nullptr) return;
         if (src.ownsBlock()) {
             *counted = admitBlock(src.m_pShared, ownedBytes(src.m_DataType, src.m_Rows, src.m_Cols),
-                                  src.m_Name);
+                                  src.nameRef());
             try {
                 result = cloneBlock<T>(rowArray, src.m_Rows, src.m_Cols);
             } catch (...) {
@@ -405,14 +411,16 @@ bool CQXVariable::ownsBlock() const {
 // leaves the variable unchanged. A reference variable that is given storage of its own becomes
 // vsOWNED: otherwise nothing would ever free the block.
 void CQXVariable::initialize(const std::string& name, int rows, int cols, eDataType type) {
-    if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, m_Name);
-    std::string newName = name;
+    if (m_Pins > 0) throw CQXStorageFault(kBoundStorageText, nameRef());
+    // Resizing keeps the name it has (name may be that very string).
+    const bool rename = name != nameRef();
+    std::unique_ptr<std::string> newName = rename ? makeName(name) : nullptr;
     long long counted = 0;
     void* block = ownedBlock(type, rows, cols, name, &counted);
     unbindArgument_intern();
     clear();
     if (isReferenceState(m_VarState)) m_VarState = vsOWNED;
-    m_Name.swap(newName);
+    if (rename) m_pName.swap(newName);
     m_CountedBytes = counted;
     adoptRows(rows, cols, type, block);
 }
@@ -456,26 +464,16 @@ void* CQXVariable::ownedBlock(eDataType type, int rows, int cols, const std::str
 
 void CQXVariable::clear() {
     if (ownsRowArrayOnly()) {
-        delete[] m_ppByte;
-        delete[] m_ppShort;
-        delete[] m_ppInt;
-        delete[] m_ppFloat;
-        delete[] m_ppDouble;
+        withRowArray(*this, [](auto rowArray) { delete[] rowArray; });
     } else if (ownsBlock()) {
         // The row array is the start of the block allocated as bytes, unless it is held inline.
         const auto release = [this](void* rows) {
             if (!isInline(rows)) delete[] static_cast<unsigned char*>(rows);
         };
-        release(m_ppByte);
-        release(m_ppShort);
-        release(m_ppInt);
-        release(m_ppFloat);
+        release(m_pNarrowRows);
         release(m_ppDouble);
     }
-    m_ppByte = nullptr;
-    m_ppShort = nullptr;
-    m_ppInt = nullptr;
-    m_ppFloat = nullptr;
+    m_pNarrowRows = nullptr;
     m_ppDouble = nullptr;
     m_bOwnsRowArray = false;
     uncount(m_pShared, m_CountedBytes);
@@ -483,21 +481,12 @@ void CQXVariable::clear() {
     noteStorageChange(m_pShared);
 }
 
-template <class T>
-T**& CQXVariable::rowSlot() {
-    if constexpr (std::is_same_v<T, unsigned char>) return m_ppByte;
-    if constexpr (std::is_same_v<T, unsigned short>) return m_ppShort;
-    if constexpr (std::is_same_v<T, int>) return m_ppInt;
-    if constexpr (std::is_same_v<T, float>) return m_ppFloat;
-    if constexpr (std::is_same_v<T, double>) return m_ppDouble;
-}
-
 void CQXVariable::adoptRows(int rows, int cols, eDataType type, void* rowArray) {
     m_DataType = type;
-    withType(type, [&](auto tag) {
-        using T = typename decltype(tag)::type;
-        rowSlot<T>() = static_cast<T**>(rowArray);
-    });
+    if (type == edtDOUBLE)
+        m_ppDouble = static_cast<double**>(rowArray);
+    else
+        m_pNarrowRows = rowArray;
     m_Rows = rows;
     m_Cols = cols;
     examineVarType();
@@ -512,27 +501,27 @@ void CQXVariable::bindRows(int rows, int cols, T** data, eVariableState state) {
 }
 
 void CQXVariable::setDouble(const std::string& name, int rows, int cols, double** data) {
-    m_Name = name;
+    m_pName = makeName(name);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 
 void CQXVariable::setFloat(const std::string& name, int rows, int cols, float** data) {
-    m_Name = name;
+    m_pName = makeName(name);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 
 void CQXVariable::setInt(const std::string& name, int rows, int cols, int** data) {
-    m_Name = name;
+    m_pName = makeName(name);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 
 void CQXVariable::setShort(const std::string& name, int rows, int cols, unsigned short** data) {
-    m_Name = name;
+    m_pName = makeName(name);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 
 void CQXVariable::setByte(const std::string& name, int rows, int cols, unsigned char** data) {
-    m_Name = name;
+    m_pName = makeName(name);
     bindRows(rows, cols, data, vsREFERENCE);
 }
 
@@ -559,7 +548,7 @@ bool CQXVariable::refuseChange() const {
 
 bool CQXVariable::resizeVar_intern(int rows, int cols) {
     if (m_VarState != vsRESIZABLE || rows < 1 || cols < 1) return false;
-    initialize(m_Name, rows, cols, m_DataType);
+    initialize(nameRef(), rows, cols, m_DataType);
     return true;
 }
 
@@ -752,51 +741,51 @@ double** CQXVariable::getDoublePtr() {
 
 float** CQXVariable::getFloatPtr() {
     CQXCriticalSectionLock lock(lockOf(m_pShared));
-    return m_ppFloat;
+    return getFloatPtr_intern();
 }
 
 int** CQXVariable::getIntPtr() {
     CQXCriticalSectionLock lock(lockOf(m_pShared));
-    return m_ppInt;
+    return getIntPtr_intern();
 }
 
 unsigned short** CQXVariable::getShortPtr() {
     CQXCriticalSectionLock lock(lockOf(m_pShared));
-    return m_ppShort;
+    return getShortPtr_intern();
 }
 
 unsigned char** CQXVariable::getBytePtr() {
     CQXCriticalSectionLock lock(lockOf(m_pShared));
-    return m_ppByte;
+    return getBytePtr_intern();
 }
 
 void CQXVariable::getSinglePtr(int row, int col, unsigned char** out) const {
-    *out = elementPtr(m_ppByte, row, col, m_Rows, m_Cols);
+    *out = elementPtr(getBytePtr_intern(), row, col, m_Rows, m_Cols);
 }
 void CQXVariable::getSinglePtr(int row, int col, unsigned short** out) const {
-    *out = elementPtr(m_ppShort, row, col, m_Rows, m_Cols);
+    *out = elementPtr(getShortPtr_intern(), row, col, m_Rows, m_Cols);
 }
 void CQXVariable::getSinglePtr(int row, int col, int** out) const {
-    *out = elementPtr(m_ppInt, row, col, m_Rows, m_Cols);
+    *out = elementPtr(getIntPtr_intern(), row, col, m_Rows, m_Cols);
 }
 void CQXVariable::getSinglePtr(int row, int col, float** out) const {
-    *out = elementPtr(m_ppFloat, row, col, m_Rows, m_Cols);
+    *out = elementPtr(getFloatPtr_intern(), row, col, m_Rows, m_Cols);
 }
 void CQXVariable::getSinglePtr(int row, int col, double** out) const {
     *out = elementPtr(m_ppDouble, row, col, m_Rows, m_Cols);
 }
 
 void CQXVariable::getRangePtr(int row, int count, int col, unsigned char** out) const {
-    rangePtr(m_ppByte, row, count, col, m_Rows, m_Cols, out);
+    rangePtr(getBytePtr_intern(), row, count, col, m_Rows, m_Cols, out);
 }
 void CQXVariable::getRangePtr(int row, int count, int col, unsigned short** out) const {
-    rangePtr(m_ppShort, row, count, col, m_Rows, m_Cols, out);
+    rangePtr(getShortPtr_intern(), row, count, col, m_Rows, m_Cols, out);
 }
 void CQXVariable::getRangePtr(int row, int count, int col, int** out) const {
-    rangePtr(m_ppInt, row, count, col, m_Rows, m_Cols, out);
+    rangePtr(getIntPtr_intern(), row, count, col, m_Rows, m_Cols, out);
 }
 void CQXVariable::getRangePtr(int row, int count, int col, float** out) const {
-    rangePtr(m_ppFloat, row, count, col, m_Rows, m_Cols, out);
+    rangePtr(getFloatPtr_intern(), row, count, col, m_Rows, m_Cols, out);
 }
 void CQXVariable::getRangePtr(int row, int count, int col, double** out) const {
     rangePtr(m_ppDouble, row, count, col, m_Rows, m_Cols, out);
@@ -821,6 +810,8 @@ bool CQXVariable::compareVar(const CQXVariable* other) const {
 // other. Host rows may be separate allocations in any order, with other variables' storage
 // between them, so the span from the lowest to the highest row is only a quick first test.
 bool CQXVariable::sharesStorageWith(const CQXVariable& other) const {
+    // Blocks (and inline elements) of two variables that own them are never the same memory.
+    if (this != &other && ownsBlock() && other.ownsBlock()) return false;
     const AddressSpan a = spanOf(*this);
     const AddressSpan b = spanOf(other);
     if (!(a.lo < b.hi && b.lo < a.hi)) return false;

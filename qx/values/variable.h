@@ -3,6 +3,7 @@
 // (bound by reference to the host's row arrays) are all CQXVariable objects.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "qx/export.h"
@@ -46,7 +47,7 @@ public:
     bool getConst() const { return m_bConst; }
     bool getVarState(eVariableState state) const { return m_VarState == state; }
     bool isInitialized() const { return m_VarType != vtUNDEFINED; }
-    std::string getName() const { return m_Name; }
+    std::string getName() const { return nameRef(); }
 
     // Element access converted to and from double; outside the matrix reads 0 and writes
     // nothing. Stores use the plain conversion (no clipping). Not locked.
@@ -145,16 +146,16 @@ public:
         return m_ppDouble;
     }
     float** getFloatPtr_intern() const {
-        return m_ppFloat;
+        return static_cast<float**>(narrowRows(edtFLOAT));
     }
     int** getIntPtr_intern() const {
-        return m_ppInt;
+        return static_cast<int**>(narrowRows(edtINT));
     }
     unsigned short** getShortPtr_intern() const {
-        return m_ppShort;
+        return static_cast<unsigned short**>(narrowRows(edtSHORT));
     }
     unsigned char** getBytePtr_intern() const {
-        return m_ppByte;
+        return static_cast<unsigned char**>(narrowRows(edtBYTE));
     }
 
     void getSinglePtr(int row, int col, unsigned char** out) const;
@@ -177,7 +178,7 @@ public:
     void setView_intern(int rows, int cols, double** data);
     void releaseView_intern();
     void setName_intern(const std::string& name) {
-        m_Name = name;
+        m_pName = makeName(name);
     }
 
     void examineVarType();
@@ -195,7 +196,7 @@ public:
     }
     bool compareVar(const CQXVariable* other) const;
     bool operator==(const std::string& name) const {
-        return m_Name == name;
+        return nameRef() == name;
     }
     // True when some element of one variable occupies memory of an element of the other,
     // judged row by row (O(n log n) in the row counts).
@@ -240,11 +241,12 @@ public:
 #endif
 
 private:
+    // The name, or an empty one; a name is kept out of line, since most variables (temporaries
+    // and literal constants) have none. makeName gives null for the empty name.
+    const std::string& nameRef() const;
+    static std::unique_ptr<std::string> makeName(const std::string& name);
     void copyFrom(const CQXVariable& other);
     void adoptRows(int rows, int cols, eDataType type, void* rowArray);
-    // The row-array member of element type T (defined in variable.cpp).
-    template <class T>
-    T**& rowSlot();
     // Typed bodies shared by the five overloads of each family (defined in variable.cpp).
     template <class T>
     bool changeReferenceFlat(int count, T* data);
@@ -268,17 +270,28 @@ private:
     void* ownedBlock(eDataType type, int rows, int cols, const std::string& name,
                      long long* counted);
 
-    unsigned char** m_ppByte;
-    unsigned short** m_ppShort;
-    int** m_ppInt;
-    float** m_ppFloat;
+    // The row array of a type other than double, when the element type is that type.
+    void* narrowRows(eDataType type) const {
+        return m_DataType == type ? m_pNarrowRows : nullptr;
+    }
+
+    // The row array: m_ppDouble for doubles, m_pNarrowRows (of the element type) for the other
+    // types; the one that does not hold it is null.
+    void* m_pNarrowRows;
     double** m_ppDouble;
     int m_Rows;
     int m_Cols;
-    std::string m_Name;
-    eVariableType m_VarType;
-    eDataType m_DataType;
-    eVariableState m_VarState;
+    std::unique_ptr<std::string> m_pName;  // null: no name
+    // Narrow fields packed together, so that the variable stays small.
+    eVariableType m_VarType : 8;
+    eDataType m_DataType : 8;
+    eVariableState m_VarState : 8;
+    bool m_bConst;
+    // A vsREFERENCE variable bound by bindCopyOf_intern owns its row array (not the elements).
+    bool m_bOwnsRowArray;
+    bool m_bBindingPinned;
+    // A literal constant of a compiled program (a reference argument never binds to one).
+    bool m_bLiteral;
     // Running calls whose reference parameters address this variable's elements.
     int m_Pins;
     CQXSharedParameter* m_pShared;
@@ -301,10 +314,4 @@ private:
         float m_Float;
         double m_Double;
     } m_InlineCell;
-    bool m_bConst;
-    // A vsREFERENCE variable bound by bindCopyOf_intern owns its row array (not the elements).
-    bool m_bOwnsRowArray;
-    bool m_bBindingPinned;
-    // A literal constant of a compiled program (a reference argument never binds to one).
-    bool m_bLiteral;
 };

@@ -36,7 +36,7 @@ std::int64_t elementCount(const CQXVariable& v) {
 
 std::string CQXVariable::toString() {
     CQXCriticalSectionLock lock(m_pShared != nullptr ? &m_pShared->m_Lock : nullptr);
-    std::string text = m_Name + "=";
+    std::string text = nameRef() + "=";
     if (!hasAnyRowArray(*this)) return text + "not initialized\r\n";
     for (int r = 0; r < m_Rows; ++r) {
         for (int c = 0; c < m_Cols; ++c) {

@@ -33,8 +33,8 @@ void CQXBlockManager::clear() {
     }
 }
 
-std::list<CQXInterpreter*> CQXBlockManager::release_intern() {
-    std::list<CQXInterpreter*> blocks;
+std::vector<CQXInterpreter*> CQXBlockManager::release_intern() {
+    std::vector<CQXInterpreter*> blocks;
     blocks.swap(m_Blocks);
     return blocks;
 }

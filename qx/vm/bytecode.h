@@ -184,7 +184,8 @@ private:
     std::unique_ptr<std::vector<CQXVariable*>> m_pList;
 };
 
-// One instruction. Copied by value; it owns only its argument list and index records.
+// One instruction (80 bytes). Copied by value; it owns only its argument list and index
+// records.
 struct QX_API sByteCode {
     sByteCode() = default;
     sByteCode(eOptType opt, const sByteCodeVar& a, const sByteCodeVar& b, CQXVariable* result)
@@ -197,8 +198,12 @@ struct QX_API sByteCode {
     sByteCodeOperand m_Var1;
     sByteCodeOperand m_Var2;
     CQXVariable* m_pResult = nullptr;
-    CQXFunction* m_pFunc = nullptr;
     CQXInterpreter* m_pBlock = nullptr;
-    CQXInterpreter* m_pElseBlock = nullptr;
+    // The called function (otCALL only) or the else branch (otCONDITION only) share one place:
+    // no instruction has both. Read each only for its opcode.
+    union {
+        CQXFunction* m_pFunc = nullptr;
+        CQXInterpreter* m_pElseBlock;
+    };
     sByteCodeArgs m_Params;
 };

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +47,10 @@ public:
 #ifdef QX_INTERNAL_API
     CQXError& error_intern() {
         return m_Error;
+    }
+    // Gives back the room the instruction list grew into beyond its instructions.
+    void trim_intern() {
+        m_ByteCode.shrink_to_fit();
     }
     CQXSharedParameter* getShared_intern() const {
         return m_pShared;
@@ -124,9 +127,14 @@ public:
 
 #ifdef QX_INTERNAL_API
     // Hands every block to the caller (who then owns them) and empties the manager.
-    std::list<CQXInterpreter*> release_intern();
+    std::vector<CQXInterpreter*> release_intern();
+    // Trims the list of blocks and every block's instruction list (a compile has finished).
+    void trim_intern() {
+        m_Blocks.shrink_to_fit();
+        for (CQXInterpreter* block : m_Blocks) block->trim_intern();
+    }
 #endif
 
 private:
-    std::list<CQXInterpreter*> m_Blocks;
+    std::vector<CQXInterpreter*> m_Blocks;
 };

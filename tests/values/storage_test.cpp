@@ -60,6 +60,7 @@ TEST_F(VariableStorageTest, ResizeOnlyResizableVariablesAndNeverAllocateShort) {
     v.setsingle(8);
     EXPECT_TRUE(v.resizeVar(3, 4));
     EXPECT_EQ(v.getSum(), 0.0);
+    EXPECT_EQ(v.getName(), "r");
     EXPECT_FALSE(v.resizeVar(0, 4));
     v.setsingle(7);
     EXPECT_THROW(v.resizeVar(INT_MAX, INT_MAX), std::bad_alloc);
@@ -118,7 +119,9 @@ TEST_F(VariableStorageTest, CopiesDuplicateOwnedStorageAndShareReferencedElement
     c = a;
     c = c;
     EXPECT_EQ(c.getData(1, 1), 5.0);
+    EXPECT_EQ(b.getName() + c.getName(), "aa");
     c = CQXVariable(&m_Shared);
+    EXPECT_TRUE(c.getVarType() == vtUNDEFINED && c.getName().empty());
     HostRows host(1, 1, 3);
     c.setDouble("r", 1, 1, host.get());
     EXPECT_EQ(CQXVariable(c).getDoublePtr(), host.get());
@@ -202,6 +205,13 @@ TEST_F(VariableStorageTest, StorageIsSharedOnlyWhereRowsIntersect) {
     ASSERT_TRUE(flat.changeReference(4, p + 60));
     EXPECT_TRUE(flat.sharesStorageWith(*view({p + 63}, 1)));
     EXPECT_FALSE(flat.sharesStorageWith(*view({p + 64, p + 58}, 2)));
+    // Owned blocks: only the variable itself and views into it.
+    CQXVariable own(&m_Shared), other(&m_Shared);
+    own.initialize("o", 2, 2, edtDOUBLE);
+    other.initialize("q", 1, 1, edtDOUBLE);
+    EXPECT_TRUE(own.sharesStorageWith(own) && other.sharesStorageWith(other));
+    EXPECT_TRUE(view({own.getDoublePtr_intern()[1] + 1}, 1)->sharesStorageWith(own));
+    EXPECT_FALSE(own.sharesStorageWith(other) || other.sharesStorageWith(own));
 }
 
 TEST_F(VariableTextTest, TextFormOfEveryTypeAndOfVariablesWithoutStorage) {
