@@ -18,6 +18,9 @@ class CQXSharedParameter;
 namespace qxcache {
 struct Entry;
 }
+namespace qxfuse {
+struct Chain;
+}
 
 // Blocks are not copyable: a block's instructions and views belong to one program.
 class QX_API CQXInterpreter {
@@ -92,12 +95,17 @@ private:
     // only); origin starts the list afresh at the instruction where the error arose.
     void noteCallSite(const std::string& function, int line, int pos, bool origin);
     eInterpreterState run();
+    void prepareRun();
+    bool runFused(std::size_t pc, std::size_t end, std::size_t& next);
     eInterpreterState stopRun(const sByteCode& code);
 
     std::vector<sByteCode> m_ByteCode;
     // Parallel to m_ByteCode once the block has run: what each instruction's operands resolved to
     // on the direct path.
     std::vector<qxcache::Entry> m_Resolved;
+    // The fused element-wise chains among the instructions, found with the operand cache; an
+    // entry of m_Resolved names the chain that starts at its instruction.
+    std::unique_ptr<std::vector<qxfuse::Chain>> m_pChains;
     std::unique_ptr<sViews> m_pViews;
     CQXError m_Error;
     CQXSharedParameter* m_pShared;
