@@ -197,20 +197,21 @@ namespace {
 
 // ---- Running a chain ----
 
-// What one operand of a step is while the chain runs.
+// What one operand of a step is while the chain runs. Made only for the operands a run uses
+// (no member initialisers: a chain of 1x1 values must cost next to nothing to refuse).
 struct Source {
     enum Kind : unsigned char { kScalar, kMatrix, kLink };
-    Kind kind = kScalar;
-    double value = 0.0;                // kScalar: read before the chain runs
-    int link = -1;                     // kLink: the step whose strip it reads
-    const CQXVariable* var = nullptr;  // kScalar, kMatrix: the operand's own variable
-    eDataType type = edtDOUBLE;        // kMatrix: rows row0 .. row0 + rows - 1 of rowArray,
-    const void* rowArray = nullptr;    // from column col0 on
-    int row0 = 0;
-    int col0 = 0;
-    int rows = 0;
-    int cols = 0;
-    double* buffer = nullptr;  // kMatrix of another element type: its strip read as doubles
+    Kind kind;
+    double value;            // kScalar: read before the chain runs
+    int link;                // kLink: the step whose strip it reads
+    const CQXVariable* var;  // kScalar, kMatrix: the operand's own variable
+    eDataType type;          // kMatrix: rows row0 .. row0 + rows - 1 of rowArray,
+    const void* rowArray;    // from column col0 on
+    int row0;
+    int col0;
+    int rows;
+    int cols;
+    double* buffer;  // kMatrix of another element type: its strip read as doubles
 };
 
 // The element operations of the kernels: with a scalar s (f(x, s), the matrix element first, as
@@ -231,10 +232,10 @@ enum class Op : unsigned char {
 };
 
 struct Plan {
-    Op op = Op::kNeg;
-    const Source* x = nullptr;
-    const Source* y = nullptr;
-    double s = 0.0;
+    Op op;
+    const Source* x;
+    const Source* y;
+    double s;
 };
 
 bool isScalar(const Source& s) {
@@ -410,6 +411,11 @@ bool owned(const CQXVariable* v) {
     return v->getVarState(vsOWNED) || v->getVarState(vsRESIZABLE);
 }
 
+// Two variables that each own their storage share none unless they are one.
+bool mayShare(const CQXVariable* x, const CQXVariable* y) {
+    return x == y || !owned(x) || !owned(y);
+}
+
 bool smartErrorOn(const CQXVariable& v) {
     const CQXSharedParameter* shared = v.getShared_intern();
     return shared == nullptr || shared->m_bSmartError;
@@ -417,6 +423,7 @@ bool smartErrorOn(const CQXVariable& v) {
 
 // An operand read as one value, the value its element view or whole variable gives.
 bool placeScalar(const CQXVariable& var, int row, int col, Source& out) {
+    out = Source{};
     out.kind = Source::kScalar;
     out.var = &var;
     out.value = var.hasStorage() ? var.getData_intern(row, col) : 0.0;
@@ -427,8 +434,8 @@ bool placeScalar(const CQXVariable& var, int row, int col, Source& out) {
 // absent: the kernels skip such a row, leaving stale elements in their result.
 bool place(const CQXVariable& var, int row0, int col0, int rows, int cols, Source& out) {
     if (rows == 1 && cols == 1) return placeScalar(var, row0, col0, out);
-    out =
-        Source{Source::kMatrix, 0.0, -1, &var, var.getDataType(), nullptr, row0, col0, rows, cols};
+    out = Source{Source::kMatrix, 0.0, -1, &var, var.getDataType(), nullptr, row0, col0, rows, cols,
+                 nullptr};
     bool present = rows >= 1 && cols >= 1;
     qxrows::withRowArray(var, [&](auto rowArray) {
         out.rowArray = rowArray;
@@ -558,6 +565,7 @@ bool Fusion::resolveSteps() {
         Source* operands = &m_Sources[2 * k];
         const int links[2] = {step.linkA, step.linkB};
         const sByteCodeOperand* ops[2] = {&code.m_Var1, &code.m_Var2};
+        operands[1] = Source{};
         for (int i = 0; i < (code.m_Opt == otNEGATE ? 1 : 2); ++i) {
             if (links[i] >= 0) {
                 operands[i] = Source{};
@@ -624,7 +632,7 @@ bool Fusion::storageApart() {
             if (meetsTemporaries(v)) return false;
         }
         if (s.kind != Source::kMatrix) continue;
-        if (m_Chain.assign && m_pTarget->sharesStorageWith(*s.var)) {
+        if (m_Chain.assign && mayShare(m_pTarget, s.var) && m_pTarget->sharesStorageWith(*s.var)) {
             if (s.type != edtDOUBLE) return false;
             for (int i = 0; i < m_Rows; ++i) {
                 if (rowAddress(s, i) != reinterpret_cast<std::uintptr_t>(out[i])) return false;

@@ -148,9 +148,10 @@ eInterpreterState CQXInterpreter::Interprete() {
 }
 
 // One instruction. Whole 1x1 double operands, and elements of double matrices addressed by such,
-// take the direct path, which builds no views and throws nothing; everything else takes the
-// general path.
-inline eInterpreterState CQXInterpreter::step(std::size_t pc, Flow& flow) {
+// take the direct path, which builds no views and throws nothing; the first instruction of a
+// fused chain runs the whole chain when it may (Flow::kFused); everything else takes the general
+// path.
+inline eInterpreterState CQXInterpreter::step(std::size_t pc, std::size_t end, Flow& flow) {
     sByteCode& code = m_ByteCode[pc];
     bool holds = false;
     switch (runDirect(code, m_Resolved[pc], m_pShared, holds)) {
@@ -162,6 +163,10 @@ inline eInterpreterState CQXInterpreter::step(std::size_t pc, Flow& flow) {
             return runBranch(code, holds, flow);
         case qxscalar::Outcome::kGeneral:
             break;
+    }
+    if (m_Resolved[pc].chain >= 0 && runFused(pc, end)) {
+        flow = Flow::kFused;
+        return isOK;
     }
     return stepGeneral(code, flow);
 }
@@ -180,16 +185,15 @@ eInterpreterState CQXInterpreter::run() {
             return stopRun(m_ByteCode[pc]);
         }
         if (m_Resolved.size() != m_ByteCode.size()) prepareRun();
-        std::size_t next = 0;
-        if (m_Resolved[pc].chain >= 0 && runFused(pc, count, next)) {
-            pc = next;
-            continue;
-        }
         Flow flow = Flow::kNext;
-        const eInterpreterState state = step(pc, flow);
+        const eInterpreterState state = step(pc, count, flow);
         if (state == isEXCEPTION) unbindPending(pc);
         if (state != isOK) return state;
         if (flow == Flow::kEnd) return isOK;
+        if (flow == Flow::kFused) {
+            pc += chainAt(pc).count();
+            continue;
+        }
         pc = flow == Flow::kRestart ? 0 : pc + 1;
     }
     return isOK;
@@ -211,13 +215,16 @@ void CQXInterpreter::prepareRun() {
     }
 }
 
+const qxfuse::Chain& CQXInterpreter::chainAt(std::size_t pc) const {
+    return (*m_pChains)[static_cast<std::size_t>(m_Resolved[pc].chain)];
+}
+
 // The chain that starts at pc, run fused when it may run so now and lies within the instructions
-// this run of the block executes (end); next is then the instruction after it.
-bool CQXInterpreter::runFused(std::size_t pc, std::size_t end, std::size_t& next) {
-    const qxfuse::Chain& chain = (*m_pChains)[static_cast<std::size_t>(m_Resolved[pc].chain)];
-    if (pc + chain.count() > end || !qxfuse::runChain(chain, m_ByteCode, m_pShared)) return false;
-    next = pc + chain.count();
-    return true;
+// this run of the block executes (end).
+bool CQXInterpreter::runFused(std::size_t pc, std::size_t end) {
+    const qxfuse::Chain& chain = chainAt(pc);
+    return qxfuse::mayFuse(chain, m_ByteCode) && pc + chain.count() <= end &&
+           qxfuse::runChain(chain, m_ByteCode, m_pShared);
 }
 
 // Operand resolution, the opcode, and the release of the range views, which happens on every

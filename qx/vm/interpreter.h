@@ -69,10 +69,11 @@ private:
         CQXVariable* b;
         bool rangeBuilt[2];
     };
-    // Where the loop goes after an instruction that did not end the block with a state.
-    enum class Flow { kNext, kRestart, kEnd };
+    // Where the loop goes after an instruction that did not end the block with a state; kFused:
+    // past the fused chain that the instruction started.
+    enum class Flow { kNext, kRestart, kEnd, kFused };
 
-    eInterpreterState step(std::size_t pc, Flow& flow);
+    eInterpreterState step(std::size_t pc, std::size_t end, Flow& flow);
     eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
     eInterpreterState failCaught(const sByteCode& code);
     void unbindPending(std::size_t pc);
@@ -96,7 +97,8 @@ private:
     void noteCallSite(const std::string& function, int line, int pos, bool origin);
     eInterpreterState run();
     void prepareRun();
-    bool runFused(std::size_t pc, std::size_t end, std::size_t& next);
+    const qxfuse::Chain& chainAt(std::size_t pc) const;
+    bool runFused(std::size_t pc, std::size_t end);
     eInterpreterState stopRun(const sByteCode& code);
 
     std::vector<sByteCode> m_ByteCode;
