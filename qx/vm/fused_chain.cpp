@@ -703,11 +703,7 @@ bool runChain(const Chain& chain, const std::vector<sByteCode>& code, CQXSharedP
     const long long rest = static_cast<long long>(chain.count()) - 1;
     if (shared == nullptr || shared->m_InstructionsLeft < rest || chain.steps.empty()) return false;
     Fusion fusion(chain, code);
-    try {
-        if (!fusion.prepare()) return false;
-    } catch (...) {
-        return false;
-    }
+    if (!fusion.prepare()) return false;
     fusion.run();
     shared->m_InstructionsLeft -= rest;
     return true;

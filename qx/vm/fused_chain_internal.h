@@ -54,7 +54,8 @@ inline bool mayFuse(const Chain& chain, const std::vector<sByteCode>& code) {
 // Runs the chain when it can compute exactly what running its instructions one by one computes,
 // and counts its instructions but the first against the run's instruction budget. False, with
 // nothing changed, whenever an operand, a shape, a divisor or an overlap of storage says
-// otherwise: the instructions then run one by one, and report any error themselves.
+// otherwise: the instructions then run one by one, and report any error themselves. Throws
+// std::bad_alloc, before writing anything, when the memory for the strips cannot be had.
 bool runChain(const Chain& chain, const std::vector<sByteCode>& code, CQXSharedParameter* shared);
 
 }  // namespace qxfuse

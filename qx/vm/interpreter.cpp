@@ -164,9 +164,10 @@ inline eInterpreterState CQXInterpreter::step(std::size_t pc, std::size_t end, F
         case qxscalar::Outcome::kGeneral:
             break;
     }
-    if (m_Resolved[pc].chain >= 0 && runFused(pc, end)) {
+    eInterpreterState state = isOK;
+    if (m_Resolved[pc].chain >= 0 && runFused(pc, end, state)) {
         flow = Flow::kFused;
-        return isOK;
+        return state;
     }
     return stepGeneral(code, flow);
 }
@@ -200,31 +201,35 @@ eInterpreterState CQXInterpreter::run() {
 }
 
 // The operand cache and the fused chains are made on the first run, so a program compiled but
-// never run holds neither; both follow a block that a called function cleared or refilled. A block
-// whose chains cannot be found (no memory for them) runs every instruction one by one.
+// never run holds neither; both follow a block that a called function cleared or refilled. The
+// cache is sized last: should finding the chains fail (no memory), the next run tries again.
 void CQXInterpreter::prepareRun() {
-    m_Resolved.assign(m_ByteCode.size(), qxcache::Entry());
-    m_pChains.reset();
-    try {
-        auto chains = std::make_unique<std::vector<qxfuse::Chain>>(qxfuse::findChains(m_ByteCode));
-        for (std::size_t k = 0; k < chains->size(); ++k)
-            m_Resolved[(*chains)[k].first].chain = static_cast<int>(k);
-        m_pChains = std::move(chains);
-    } catch (...) {
-        for (qxcache::Entry& entry : m_Resolved) entry.chain = -1;
-    }
+    m_Resolved.clear();
+    m_pChains = std::make_unique<std::vector<qxfuse::Chain>>(qxfuse::findChains(m_ByteCode));
+    std::vector<qxcache::Entry> resolved(m_ByteCode.size());
+    for (std::size_t k = 0; k < m_pChains->size(); ++k)
+        resolved[(*m_pChains)[k].first].chain = static_cast<int>(k);
+    m_Resolved.swap(resolved);
 }
 
 const qxfuse::Chain& CQXInterpreter::chainAt(std::size_t pc) const {
     return (*m_pChains)[static_cast<std::size_t>(m_Resolved[pc].chain)];
 }
 
-// The chain that starts at pc, run fused when it may run so now and lies within the instructions
-// this run of the block executes (end).
-bool CQXInterpreter::runFused(std::size_t pc, std::size_t end) {
+// The chain that starts at pc, when it lies within the instructions this run of the block
+// executes (end) and may run fused now: true, with the state of the chain in `state`. A failure
+// to allocate what a fused run needs is an error of the chain's first instruction, as it would be
+// of an instruction run one by one; nothing has been written then.
+bool CQXInterpreter::runFused(std::size_t pc, std::size_t end, eInterpreterState& state) {
     const qxfuse::Chain& chain = chainAt(pc);
-    return qxfuse::mayFuse(chain, m_ByteCode) && pc + chain.count() <= end &&
-           qxfuse::runChain(chain, m_ByteCode, m_pShared);
+    if (!qxfuse::mayFuse(chain, m_ByteCode) || pc + chain.count() > end) return false;
+    try {
+        if (!qxfuse::runChain(chain, m_ByteCode, m_pShared)) return false;
+        state = isOK;
+    } catch (...) {
+        state = failCaught(m_ByteCode[pc]);
+    }
+    return true;
 }
 
 // Operand resolution, the opcode, and the release of the range views, which happens on every

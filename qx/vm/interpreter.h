@@ -98,7 +98,7 @@ private:
     eInterpreterState run();
     void prepareRun();
     const qxfuse::Chain& chainAt(std::size_t pc) const;
-    bool runFused(std::size_t pc, std::size_t end);
+    bool runFused(std::size_t pc, std::size_t end, eInterpreterState& state);
     eInterpreterState stopRun(const sByteCode& code);
 
     std::vector<sByteCode> m_ByteCode;
