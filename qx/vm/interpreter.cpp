@@ -13,6 +13,7 @@
 #include "qx/core/shared_parameter.h"
 #include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
+#include "qx/vm/fused_chain_internal.h"
 #include "qx/vm/operand_cache_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
@@ -24,18 +25,6 @@ using qxrows::scalarOf;
 // An index read from a double and truncated toward zero must lie in 0 .. limit-1.
 bool toIndex(const CQXVariable* v, int limit, int& out) {
     return qxcache::indexIn(scalarOf(v), limit, out);
-}
-
-// A first index and a count, both truncated toward zero, must address a span within 0 .. limit.
-// A negative count is out of range; the end is computed in 64 bits.
-bool toSpan(const CQXVariable* from, const CQXVariable* count, int limit, int& first, int& n) {
-    const double bound = static_cast<double>(limit) + 1.0;
-    const double f = scalarOf(from);
-    const double c = scalarOf(count);
-    if (!(f > -1.0 && f < bound) || !(c > -1.0 && c < bound)) return false;
-    first = static_cast<int>(f);
-    n = static_cast<int>(c);
-    return static_cast<long long>(first) + n <= limit;
 }
 
 // Points an element view at element (row, col) of var through the view's one-entry row array.
@@ -119,7 +108,13 @@ struct CQXInterpreter::sViews {
 };
 
 CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
-    : m_ByteCode(), m_Resolved(), m_pViews(), m_Error(), m_pShared(shared), m_bLoopBlock(false) {}
+    : m_ByteCode(),
+      m_Resolved(),
+      m_pChains(),
+      m_pViews(),
+      m_Error(),
+      m_pShared(shared),
+      m_bLoopBlock(false) {}
 
 CQXInterpreter::~CQXInterpreter() = default;
 
@@ -134,6 +129,7 @@ void CQXInterpreter::addByteCode(sByteCode code, int line, int pos) {
 void CQXInterpreter::clear() {
     m_ByteCode.clear();
     m_Resolved.clear();
+    m_pChains.reset();
 }
 
 // Counts the nesting of running blocks in the shared run state, so a run can never exhaust the
@@ -152,9 +148,10 @@ eInterpreterState CQXInterpreter::Interprete() {
 }
 
 // One instruction. Whole 1x1 double operands, and elements of double matrices addressed by such,
-// take the direct path, which builds no views and throws nothing; everything else takes the
-// general path.
-inline eInterpreterState CQXInterpreter::step(std::size_t pc, Flow& flow) {
+// take the direct path, which builds no views and throws nothing; the first instruction of a
+// fused chain runs the whole chain when it may (Flow::kFused); everything else takes the general
+// path.
+inline eInterpreterState CQXInterpreter::step(std::size_t pc, std::size_t end, Flow& flow) {
     sByteCode& code = m_ByteCode[pc];
     bool holds = false;
     switch (runDirect(code, m_Resolved[pc], m_pShared, holds)) {
@@ -166,6 +163,11 @@ inline eInterpreterState CQXInterpreter::step(std::size_t pc, Flow& flow) {
             return runBranch(code, holds, flow);
         case qxscalar::Outcome::kGeneral:
             break;
+    }
+    eInterpreterState state = isOK;
+    if (m_Resolved[pc].chain >= 0 && runFused(pc, end, state)) {
+        flow = Flow::kFused;
+        return state;
     }
     return stepGeneral(code, flow);
 }
@@ -183,17 +185,51 @@ eInterpreterState CQXInterpreter::run() {
             unbindPending(pc);
             return stopRun(m_ByteCode[pc]);
         }
-        // The operand cache is made on the first run, so a program compiled but never run holds
-        // none of it; it follows a block that a called function cleared or refilled.
-        if (m_Resolved.size() != m_ByteCode.size()) m_Resolved.resize(m_ByteCode.size());
+        if (m_Resolved.size() != m_ByteCode.size()) prepareRun();
         Flow flow = Flow::kNext;
-        const eInterpreterState state = step(pc, flow);
+        const eInterpreterState state = step(pc, count, flow);
         if (state == isEXCEPTION) unbindPending(pc);
         if (state != isOK) return state;
         if (flow == Flow::kEnd) return isOK;
+        if (flow == Flow::kFused) {
+            pc += chainAt(pc).count();
+            continue;
+        }
         pc = flow == Flow::kRestart ? 0 : pc + 1;
     }
     return isOK;
+}
+
+// The operand cache and the fused chains are made on the first run, so a program compiled but
+// never run holds neither; both follow a block that a called function cleared or refilled. The
+// cache is sized last: should finding the chains fail (no memory), the next run tries again.
+void CQXInterpreter::prepareRun() {
+    m_Resolved.clear();
+    m_pChains = std::make_unique<std::vector<qxfuse::Chain>>(qxfuse::findChains(m_ByteCode));
+    std::vector<qxcache::Entry> resolved(m_ByteCode.size());
+    for (std::size_t k = 0; k < m_pChains->size(); ++k)
+        resolved[(*m_pChains)[k].first].chain = static_cast<int>(k);
+    m_Resolved.swap(resolved);
+}
+
+const qxfuse::Chain& CQXInterpreter::chainAt(std::size_t pc) const {
+    return (*m_pChains)[static_cast<std::size_t>(m_Resolved[pc].chain)];
+}
+
+// The chain that starts at pc, when it lies within the instructions this run of the block
+// executes (end) and may run fused now: true, with the state of the chain in `state`. A failure
+// to allocate what a fused run needs is an error of the chain's first instruction, as it would be
+// of an instruction run one by one; nothing has been written then.
+bool CQXInterpreter::runFused(std::size_t pc, std::size_t end, eInterpreterState& state) {
+    const qxfuse::Chain& chain = chainAt(pc);
+    if (!qxfuse::mayFuse(chain, m_ByteCode) || pc + chain.count() > end) return false;
+    try {
+        if (!qxfuse::runChain(chain, m_ByteCode, m_pShared)) return false;
+        state = isOK;
+    } catch (...) {
+        state = failCaught(m_ByteCode[pc]);
+    }
+    return true;
 }
 
 // Operand resolution, the opcode, and the release of the range views, which happens on every
@@ -289,11 +325,11 @@ bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& op
         return false;
     }
     int r0 = 0, nr = 0, c0 = 0, nc = 0;
-    if (!toSpan(index.m_pRowFrom, index.m_pRowCount, var.getRows(), r0, nr)) {
+    if (!qxcache::spanIn(index.m_pRowFrom, index.m_pRowCount, var.getRows(), r0, nr)) {
         fail(code, "Row-Index out of Range", &var);
         return false;
     }
-    if (!toSpan(index.m_pColFrom, index.m_pColCount, var.getCols(), c0, nc)) {
+    if (!qxcache::spanIn(index.m_pColFrom, index.m_pColCount, var.getCols(), c0, nc)) {
         fail(code, "Column-Index out of Range", &var);
         return false;
     }

@@ -17,6 +17,9 @@ class CQXSharedParameter;
 namespace qxcache {
 struct Entry;
 }
+namespace qxfuse {
+struct Chain;
+}
 
 // Blocks are not copyable: a block's instructions and views belong to one program.
 class QX_API CQXInterpreter {
@@ -69,10 +72,11 @@ private:
         CQXVariable* b;
         bool rangeBuilt[2];
     };
-    // Where the loop goes after an instruction that did not end the block with a state.
-    enum class Flow { kNext, kRestart, kEnd };
+    // Where the loop goes after an instruction that did not end the block with a state; kFused:
+    // past the fused chain that the instruction started.
+    enum class Flow { kNext, kRestart, kEnd, kFused };
 
-    eInterpreterState step(std::size_t pc, Flow& flow);
+    eInterpreterState step(std::size_t pc, std::size_t end, Flow& flow);
     eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
     eInterpreterState failCaught(const sByteCode& code);
     void unbindPending(std::size_t pc);
@@ -95,12 +99,18 @@ private:
     // only); origin starts the list afresh at the instruction where the error arose.
     void noteCallSite(const std::string& function, int line, int pos, bool origin);
     eInterpreterState run();
+    void prepareRun();
+    const qxfuse::Chain& chainAt(std::size_t pc) const;
+    bool runFused(std::size_t pc, std::size_t end, eInterpreterState& state);
     eInterpreterState stopRun(const sByteCode& code);
 
     std::vector<sByteCode> m_ByteCode;
     // Parallel to m_ByteCode once the block has run: what each instruction's operands resolved to
     // on the direct path.
     std::vector<qxcache::Entry> m_Resolved;
+    // The fused element-wise chains among the instructions, found with the operand cache; an
+    // entry of m_Resolved names the chain that starts at its instruction.
+    std::unique_ptr<std::vector<qxfuse::Chain>> m_pChains;
     std::unique_ptr<sViews> m_pViews;
     CQXError m_Error;
     CQXSharedParameter* m_pShared;

@@ -18,6 +18,19 @@ inline bool indexIn(double value, int limit, int& out) {
     return true;
 }
 
+// A first index and a count, both truncated toward zero, must address a span within 0 .. limit.
+// A negative count is out of range; the end is computed in 64 bits.
+inline bool spanIn(const CQXVariable* from, const CQXVariable* count, int limit, int& first,
+                   int& n) {
+    const double bound = static_cast<double>(limit) + 1.0;
+    const double f = qxrows::scalarOf(from);
+    const double c = qxrows::scalarOf(count);
+    if (!(f > -1.0 && f < bound) || !(c > -1.0 && c < bound)) return false;
+    first = static_cast<int>(f);
+    n = static_cast<int>(c);
+    return static_cast<long long>(first) + n <= limit;
+}
+
 // One operand: absent, a whole 1x1 double, or an element of a double matrix with storage whose
 // indices are whole 1x1 doubles. Only row arrays are kept, never element addresses: the host may
 // re-point the rows of its own arrays at any time.
@@ -36,6 +49,8 @@ struct Operand {
 struct Entry {
     unsigned long long epoch = 0;
     bool direct = false;
+    // The fused chain that starts at this instruction (fused_chain_internal.h), or -1.
+    int chain = -1;
     Operand a;
     Operand b;
     Operand r;
