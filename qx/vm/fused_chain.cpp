@@ -84,7 +84,10 @@ void countBlock(const std::vector<sByteCode>& code, Counts& counts,
         countOperand(c.m_Var2, counts);
         countVar(c.m_pResult, counts);
         for (const CQXVariable* param : c.m_Params) countVar(param, counts);
-        for (const CQXInterpreter* sub : {c.m_pBlock, c.m_pElseBlock}) {
+        // The else branch shares its place with the called function: only conditions have one.
+        const CQXInterpreter* elseBlock = c.m_Opt == otCONDITION ? c.m_pElseBlock : nullptr;
+        for (const CQXInterpreter* sub :
+             {static_cast<const CQXInterpreter*>(c.m_pBlock), elseBlock}) {
             if (sub != nullptr && seen.insert(sub).second)
                 countBlock(sub->getByteCode(), counts, seen);
         }
