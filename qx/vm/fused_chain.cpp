@@ -393,8 +393,18 @@ QX_STRIP_INLINE void apply(const Plan& p, double* out, const double* x, const do
 
 // The strip loops are also compiled for the wider vectors of processors that have them, chosen
 // when the library is loaded. Additions, products and quotients are rounded alike at any vector
-// width, so both give the same bits.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// width, so both give the same bits. Not in sanitized builds: the choice is made by a resolver
+// that runs while the library is relocated, before a sanitizer's runtime is ready for it.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define QX_SANITIZED_BUILD 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QX_SANITIZED_BUILD 1
+#endif
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(QX_SANITIZED_BUILD)
 #define QX_STRIP_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define QX_STRIP_CLONES
