@@ -121,20 +121,29 @@ std::string describe(CQXVariable& var, bool bound) {
     return text;
 }
 
-// A call argument: what a reference parameter takes is lent in place and writeable; a value
-// is read once, so anything numeric will do.
-sLentArray argumentFor(const CQXFunction& func, int index, const py::handle& value) {
-    const sParameterInfo param = func.getParamInfo(index);
+// A call argument as a temporary variable: what a reference parameter takes is lent in place
+// and writeable; a value is read once, so anything numeric will do, and a Python number goes
+// straight into a 1x1 double.
+CQXVariable* argument(CQXVarManager& temporaries, std::vector<sLentArray>& lent,
+                      const CQXFunction& func, int index, const py::handle& value) {
+    const bool reference = func.getParamInfo(index).m_Kind == pkREFERENCE;
+    if (!reference && (PyFloat_Check(value.ptr()) || PyLong_Check(value.ptr()))) {
+        CQXVariable* number = temporaries.addVar("", 1, 1, edtDOUBLE);
+        number->setData(0, 0, value.cast<double>());
+        return number;
+    }
     const std::string what =
         "argument " + std::to_string(index + 1) + " of " + func.getName() + "()";
-    if (param.m_Kind == pkREFERENCE) {
-        if (!py::isinstance<py::array>(value))
-            throw py::type_error(what +
-                                 " is a reference parameter: pass a writeable numpy "
-                                 "array, which the function may write");
-        return lendArray(py::reinterpret_borrow<py::array>(value), what, eLend::kWrite);
+    if (!reference) {
+        lent.push_back(lendValue(value, what));
+    } else if (py::isinstance<py::array>(value)) {
+        lent.push_back(lendArray(py::reinterpret_borrow<py::array>(value), what, eLend::kWrite));
+    } else {
+        throw py::type_error(what +
+                             " is a reference parameter: pass a writeable numpy array, "
+                             "which the function may write");
     }
-    return lendValue(value, what);
+    return addTemporary(temporaries, lent.back());
 }
 
 }  // namespace
@@ -304,13 +313,13 @@ py::object CPyCompiler::call(const std::string& name, const py::args& args) {
     if (count != func->getParamCount())
         throw py::type_error(name + "() takes " + std::to_string(func->getParamCount()) +
                              " arguments (" + std::to_string(count) + " given)");
+    // The lent arrays outlive the temporary variables over them.
     std::vector<sLentArray> lent;
     lent.reserve(args.size());
-    for (int i = 0; i < count; ++i) lent.push_back(argumentFor(*func, i, args[i]));
-    checkSizedArguments(*func, lent);
     CQXVarManager temporaries(m_pQx->getSharedParameter());
     std::vector<CQXVariable*> vars;
-    for (sLentArray& arg : lent) vars.push_back(addTemporary(temporaries, arg));
+    for (int i = 0; i < count; ++i) vars.push_back(argument(temporaries, lent, *func, i, args[i]));
+    checkSizedArguments(*func, vars);
     bool ok = false;
     sErrorRecord record;
     {

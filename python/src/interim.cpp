@@ -1,6 +1,8 @@
 // Interim pieces of the binding (see interim.h).
 #include "interim.h"
 
+#include <pybind11/pybind11.h>
+
 #include <algorithm>
 
 namespace qxpy {
@@ -36,16 +38,16 @@ std::string formatTrace(const std::string& text, const std::vector<sCallSite>& t
     return out;
 }
 
-void checkSizedArguments(const CQXFunction& func, const std::vector<sLentArray>& args) {
+void checkSizedArguments(const CQXFunction& func, const std::vector<CQXVariable*>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const sParameterInfo param = func.getParamInfo(static_cast<int>(i));
         if (param.m_Kind != pkSIZED) continue;
-        if (param.m_Rows == args[i].m_Rows && param.m_Cols == args[i].m_Cols) continue;
+        if (param.m_Rows == args[i]->getRows() && param.m_Cols == args[i]->getCols()) continue;
         throw pybind11::type_error("argument " + std::to_string(i + 1) + " of " + func.getName() +
                                    "() takes a " + std::to_string(param.m_Rows) + "x" +
                                    std::to_string(param.m_Cols) + " value (" + param.m_Name +
-                                   "), not " + std::to_string(args[i].m_Rows) + "x" +
-                                   std::to_string(args[i].m_Cols));
+                                   "), not " + std::to_string(args[i]->getRows()) + "x" +
+                                   std::to_string(args[i]->getCols()));
     }
 }
 

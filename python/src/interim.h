@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "arrays.h"
-
 namespace qxpy {
 
 // text, then the source line `line` and a caret under the column the stored position pos
@@ -20,6 +18,6 @@ std::string formatWithSource(const std::string& text, const std::string& source,
 std::string formatTrace(const std::string& text, const std::vector<sCallSite>& trace);
 // TypeError unless each argument of a sized parameter of a script function has its shape (the
 // library refuses such a call without saying why).
-void checkSizedArguments(const CQXFunction& func, const std::vector<sLentArray>& args);
+void checkSizedArguments(const CQXFunction& func, const std::vector<CQXVariable*>& args);
 
 }  // namespace qxpy

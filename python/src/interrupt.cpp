@@ -33,17 +33,34 @@ extern "C" void onInterrupt(int signal) {
         g_Previous.sa_handler(signal);
 }
 
-// Installs onInterrupt when Python handles SIGINT with a handler of its own.
-bool install() {
+// Our handler stays installed once it is (changing signal dispositions costs two system calls
+// per run, more than a short run itself): between runs it only passes the signal on. Python's
+// own handler may be replaced through the signal module; then what is in place is looked at
+// again. True when SIGINT reaches onInterrupt.
+PyObject* g_PythonHandler = nullptr;  // signal.getsignal(SIGINT) when last looked at
+bool g_Installed = false;
+
+bool ensureInstalled() {
+    static PyObject* getsignal =
+        py::object(py::module_::import("_signal").attr("getsignal")).release().ptr();
+    py::object handler =
+        py::reinterpret_steal<py::object>(PyObject_CallFunction(getsignal, "i", SIGINT));
+    if (!handler) throw py::error_already_set();
+    if (handler.ptr() == g_PythonHandler) return g_Installed;
+    Py_XDECREF(g_PythonHandler);
+    g_PythonHandler = handler.release().ptr();
     struct sigaction current;
+    g_Installed = false;
     if (sigaction(SIGINT, nullptr, &current) != 0) return false;
+    if (current.sa_handler == onInterrupt) return g_Installed = true;
     if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler == SIG_DFL ||
         current.sa_handler == SIG_IGN)
         return false;
     g_Previous = current;
     struct sigaction ours = current;
     ours.sa_handler = onInterrupt;
-    return sigaction(SIGINT, &ours, nullptr) == 0;
+    g_Installed = sigaction(SIGINT, &ours, nullptr) == 0;
+    return g_Installed;
 }
 
 }  // namespace
@@ -56,8 +73,7 @@ void initInterrupts() {
 CInterruptScope::CInterruptScope(CQXCompiler& qx) {
     if (PyThread_get_thread_ident() != g_MainThread) return;
     const int depth = g_Count.load();
-    if (depth >= kMaxNested) return;
-    if (depth == 0 && !install()) return;
+    if (depth >= kMaxNested || !ensureInstalled()) return;
     g_Running[depth].store(&qx);
     g_Count.store(depth + 1);
     m_bActive = true;
@@ -68,7 +84,6 @@ CInterruptScope::~CInterruptScope() {
     const int depth = g_Count.load() - 1;
     g_Count.store(depth);
     g_Running[depth].store(nullptr);
-    if (depth == 0) sigaction(SIGINT, &g_Previous, nullptr);
 }
 
 void CInterruptScope::raisePending() const {

@@ -1,7 +1,8 @@
 // Ctrl-C while a script runs: Python only sees SIGINT between its own bytecodes, and a script
-// runs inside one call. While a run started on the main thread is in progress, SIGINT also
-// interrupts the compiler, and Python's own handler still records the signal, so the run ends
-// with "Interrupted" and the caller raises the KeyboardInterrupt that Python has pending.
+// runs inside one call. From the first run on the main thread, a SIGINT handler of ours stands
+// before Python's: it interrupts the compilers running on the main thread, if any, and passes
+// the signal on, so the run ends with "Interrupted" and the caller raises the
+// KeyboardInterrupt that Python has pending.
 #pragma once
 
 #include <qx/qx.h>
