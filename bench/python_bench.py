@@ -43,6 +43,7 @@ def main():
     big = [np.zeros((1000, 1000)), np.zeros((1000, 1000))]
     column = [np.zeros((1000, 1)), np.zeros((1000, 1))]
     flat = [np.zeros((10, 100000)), np.zeros((10, 100000))]
+    tall = [np.zeros((100000, 10)), np.zeros((100000, 10))]
     state = {"i": 0}
 
     def rebind(arrays):
@@ -55,6 +56,8 @@ def main():
     show("bind 1000x1000 float64 (1000 rows, 1M elements)", per_op(lambda: rebind(big), 2000),
          base_bind)
     show("bind 10x100000 float64 (10 rows, 1M elements)", per_op(lambda: rebind(flat), 2000),
+         base_bind)
+    show("bind 100000x10 float64 (100k rows, 1M elements)", per_op(lambda: rebind(tall), 200),
          base_bind)
     show("copy of a 1000x1000 float64 array (numpy)", per_op(big[0].copy, 200), base_bind)
 
