@@ -157,6 +157,19 @@ CPyCompiler::CPyCompiler(bool loadStd) : m_pQx(std::make_unique<CQXCompiler>()) 
 
 CPyCompiler::~CPyCompiler() = default;
 
+// Runs work (a run, call or store of the library) as a run of this compiler, with the GIL
+// released; a failure's record is read before the lock is let go, so no other thread's error
+// can take its place.
+template <class Work>
+bool CPyCompiler::runLocked(Work work, sErrorRecord& record) {
+    py::gil_scoped_release nogil;
+    CQXCriticalSectionLock lock(&m_pQx->getSharedParameter()->m_Lock);
+    CRunning running(m_State);
+    const bool ok = work();
+    if (!ok) record = sErrorRecord::runError(*m_pQx);
+    return ok;
+}
+
 CQXVariable* CPyCompiler::variable(const std::string& name) {
     CQXVariable* var = m_pQx->getVar(name);
     if (var == nullptr) throw py::key_error(quoted(name) + " is no variable of this compiler");
@@ -233,14 +246,8 @@ void CPyCompiler::set(const std::string& name, const py::handle& value) {
     CQXVariable* target = variable(name);
     CQXVarManager temporaries(m_pQx->getSharedParameter());
     CQXVariable* source = addTemporary(temporaries, lent);
-    bool ok = false;
     sErrorRecord record;
-    {
-        py::gil_scoped_release nogil;
-        CRunning running(m_State);
-        ok = m_pQx->assignVar(target, source);
-        if (!ok) record = sErrorRecord::runError(*m_pQx);
-    }
+    const bool ok = runLocked([&] { return m_pQx->assignVar(target, source); }, record);
     if (!ok) raiseRunError(record, py::none());
 }
 
@@ -291,15 +298,8 @@ void CPyCompiler::finishRun(bool ok, const sErrorRecord& record, const CInterrup
 void CPyCompiler::run() {
     CInterruptScope ctrlC(*m_pQx);
     m_State.m_LastError = py::object();
-    bool ok = false;
     sErrorRecord record;
-    {
-        py::gil_scoped_release nogil;
-        CQXCriticalSectionLock lock(&m_pQx->getSharedParameter()->m_Lock);
-        CRunning running(m_State);
-        ok = m_pQx->runInterpreter();
-        if (!ok) record = sErrorRecord::runError(*m_pQx);
-    }
+    const bool ok = runLocked([&] { return m_pQx->runInterpreter(); }, record);
     finishRun(ok, record, ctrlC);
 }
 
@@ -320,14 +320,8 @@ py::object CPyCompiler::call(const std::string& name, const py::args& args) {
     std::vector<CQXVariable*> vars;
     for (int i = 0; i < count; ++i) vars.push_back(argument(temporaries, lent, *func, i, args[i]));
     checkSizedArguments(*func, vars);
-    bool ok = false;
     sErrorRecord record;
-    {
-        py::gil_scoped_release nogil;
-        CRunning running(m_State);
-        ok = m_pQx->callFuncByAddr(func, vars);
-        if (!ok) record = sErrorRecord::runError(*m_pQx);
-    }
+    const bool ok = runLocked([&] { return m_pQx->callFuncByAddr(func, vars); }, record);
     finishRun(ok, record, ctrlC);
     if (!func->getReturnType()) return py::none();
     return copyOf(*func->getReturnValue());

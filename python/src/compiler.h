@@ -71,6 +71,8 @@ private:
     class CRunning;
 
     void refuseWhileRunning(const char* what) const;
+    template <class Work>
+    bool runLocked(Work work, sErrorRecord& record);
     void finishRun(bool ok, const sErrorRecord& record, const CInterruptScope& ctrlC);
     bool addPythonFunction(const sRegistered& entry);
     CQXVariable* variable(const std::string& name);
