@@ -4,6 +4,7 @@
 #include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 #include "qx/core/error.h"
+#include "qx/core/report.h"
 #include "qx/core/shared_parameter.h"
 #include "qx/export.h"
 #include "qx/functions/by_name.h"

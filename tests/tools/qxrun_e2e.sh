@@ -87,7 +87,7 @@ x = 3; m = [1, -2.5, 3; 10, 0.125, 1e20]; r = m[*][1] .* 2; k = [7.9, -8.2]; pri
 
 group_errors() {
     t 1 '^Syntaxerror on line 3, position 0. colon expected\n  3 | b = 2;\n    | ^$' -e $'double a;\na = 1\nb = 2;'
-    t 1 '^Unknown Identifier on line 1, position 13. \nName= foo\n  1 | double x; x = foo + 1;\n    |               ^$' \
+    t 1 '^Unknown Identifier on line 1, position 16. \nName= foo\n  1 | double x; x = foo + 1;\n    |               ^$' \
         -e 'double x; x = foo + 1;'
     # The caret stands under the token on later lines, after a tab, after a comment's line break
     # and at the end of the text.
@@ -174,10 +174,10 @@ group_repl() {
     has 'fftLOG = 1;\na = 2;\nb = [4, 3];\nb = [4, 3];\nm = [0, 0;\n     0, 0];\n7\ntwice(x)\n  defined in this session\na = 0;\nUnknown Identifier on line 1, position 0. \nName= q\n  1 | q = 1;\n    | ^'
     has "\nno variable 'zz'\nusage: :print NAME\nunknown command ':frobnicate' (try :help)\n"
     has 'Interpreter Error:  on line 1, position 11. Row-Index out of Range accessing Variable m\n  1 | m[5][0] = 1;\n    | ^\nnote: m is a 2×2 double\n'
-    has 'usage: :load FILE\nqxrun: missing.qx: cannot read the script\nUnknown Identifier on line 1, position 5. \nName= a\n  1 | print(a);\n    |       ^$'
+    has 'usage: :load FILE\nqxrun: missing.qx: cannot read the script\nUnknown Identifier on line 1, position 6. \nName= a\n  1 | print(a);\n    |       ^$'
     # Bare expressions and names show their value, a missing ';' is added, a function defined
     # again replaces the old one (its callers are compiled again or dropped), :load reloads. A
-    # run-time error inside a function of an earlier entry has no source line to show; an entry
+    # run-time error inside a function of an earlier entry shows that entry's line; an entry
     # left open at the end of the input is compiled and its error shown.
     printf 'double a[1][2], r[];\na = [h, 2];\nfunc g(x) { return x - 1; }\n' >prog.qx
     IN=$'double a;\na = 3\na\na * 2;\n(1 +\n  2)\na[0][7] + 1\nh = 5
@@ -190,7 +190,7 @@ func w(x) { double t[2][2]; return t[3][0]; }\nw(1);\n:help\nif (1) {' \
     has '  :clear '
     has '\nInterpreter Error:  on line 1, position 10. Column-Index out of Range accessing Variable a\n  1 | a[0][7] + 1\n    | ^\nnote: a is a 1×1 double\nSyntaxerror on line 1, position 22. unexpected symbol\n  1 | func f(x) { return x +; }\n    |                       ^\n'
     has "qxrun: g was dropped, it no longer compiles: Syntaxerror on line 1, position 22. function needs more arguments\nno function 'zzz' (try :funcs)\n"
-    has 'Interpreter Error:  on line 1, position 42. Row-Index out of Range accessing Variable t\nSyntaxerror on line 1, position 7. unexpected end. missing bracket?\n  1 | if (1) {\n    |        ^$'
+    has 'Interpreter Error:  on line 1, position 42. Row-Index out of Range accessing Variable t\n  1 | func w(x) { double t[2][2]; return t[3][0]; }\n    |                                    ^\n  in w, called at line 1\nSyntaxerror on line 1, position 7. unexpected end. missing bracket?\n  1 | if (1) {\n    |        ^$'
 }
 
 group_terminal() {

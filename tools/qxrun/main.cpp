@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "csv.h"
-#include "diagnostics.h"
 #include "options.h"
 #include "repl.h"
 #include "session.h"
@@ -58,11 +57,7 @@ int finishRun(const sRunOptions& opts, CRunSession& session, int firstDeclared) 
 // --disasm: the listing of the compiled program, or the compile error.
 int listProgram(CQXCompiler& qx, const std::string& source) {
     if (!qx.runCompiler(source)) {
-        int line = 0;
-        int pos = 0;
-        std::string text;
-        qx.getError(line, pos, text);
-        std::cerr << renderDiagnostic(text, source, line, pos);
+        std::cerr << qx.formatError();
         return kExitCompileError;
     }
     std::cout << qx.getListing();

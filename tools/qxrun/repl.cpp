@@ -123,7 +123,6 @@ private:
     void redefine(const std::string& entry, const std::string& source,
                   const std::set<std::string>& replaced);
     void recordDefinitions(const std::string& source, const std::set<std::string>& before);
-    bool mentionsEarlierFunction(const std::string& source) const;
     void load(const std::string& path);
     void listFunctions();
     void help(const std::string& name);
@@ -338,7 +337,7 @@ std::vector<std::string> CRepl::completions(const std::string& line, size_t star
     }
     std::set<std::string> matches;
     for (const std::string& name : candidates) {
-        bool usable = isScriptName(name) || (!name.empty() && name[0] == ':');
+        bool usable = CQXParser::isName(name) || (!name.empty() && name[0] == ':');
         if (usable && name.compare(0, word.size(), word) == 0) matches.insert(name);
     }
     return std::vector<std::string>(matches.begin(), matches.end());
@@ -368,9 +367,9 @@ void CRepl::load(const std::string& path) {
 bool CRepl::showVariable(const std::string& entry) {
     std::string name = trim(entry);
     if (!name.empty() && name.back() == ';') name = trim(name.substr(0, name.size() - 1));
-    CQXVariable* var = isScriptName(name) ? m_Session.compiler().getVar(name) : nullptr;
+    CQXVariable* var = CQXParser::isName(name) ? m_Session.compiler().getVar(name) : nullptr;
     if (var == nullptr) return false;
-    m_Out << formatValue(*var) << '\n';
+    m_Out << var->toText() << '\n';
     return true;
 }
 
@@ -384,10 +383,8 @@ bool CRepl::evaluate(const std::string& entry) {
     std::string body = entry[last] == ';' ? entry.substr(0, last) : entry;
     std::string source = kShowPrefix + body + "\n);";
     sShownText shown{entry, static_cast<int>(std::strlen(kShowPrefix))};
-    // An error inside a function of an earlier entry is located in that entry's text.
-    bool own = !mentionsEarlierFunction(entry);
     if (qx.runCompiler(source)) {
-        m_Session.runCompiled(source, own, own ? &shown : nullptr);
+        m_Session.runCompiled(&shown);
         return true;
     }
     int line = 0;
@@ -395,19 +392,14 @@ bool CRepl::evaluate(const std::string& entry) {
     std::string text;
     qx.getError(line, pos, text);
     std::string statement = withFinalSemicolon(entry);
+    sShownText typed{entry, 0};
     if (qx.runCompiler(statement)) {
-        m_Session.runCompiled(statement, own);
+        m_Session.runCompiled(&typed);
     } else {
-        m_Session.reportError(text, line, pos, source, true, false, &shown);
+        m_Out.flush();
+        m_Err << shownReport(text, line, pos, shown) << std::flush;
     }
     return true;
-}
-
-bool CRepl::mentionsEarlierFunction(const std::string& source) const {
-    std::set<std::string> earlier;
-    for (const sFunctionText& def : m_Defs) earlier.insert(def.m_Name);
-    for (const sFunctionText& def : functionDefinitions(source)) earlier.erase(def.m_Name);
-    return mentions(source, earlier);
 }
 
 // The functions source defined that were not registered before it ran.
@@ -434,8 +426,7 @@ void CRepl::runStatements(const std::string& entry, const std::string& source) {
     std::set<std::string> before = registeredNames();
     int first = qx.getVarCount();
     sShownText shown{entry, 0};
-    if (m_Session.execute(source, !mentionsEarlierFunction(source), &shown) == kExitOk)
-        m_Session.listFrom(first);
+    if (m_Session.execute(source, &shown) == kExitOk) m_Session.listFrom(first);
     recordDefinitions(source, before);
 }
 

@@ -7,8 +7,6 @@
 #include <csignal>
 
 #include "csv.h"
-#include "diagnostics.h"
-#include "entry_scan.h"
 #include "print_function.h"
 #include "printer.h"
 
@@ -118,65 +116,60 @@ bool CRunSession::loadVar(const sFileSpec& item) {
     return true;
 }
 
-// "m is a 3×3 double" for a run-time error on a global variable. Inside a function body the
-// name may stand for a parameter or a local, which the host cannot see: no note there.
-std::string CRunSession::variableNote(const std::string& text, const std::string& source, int line,
-                                      int pos) {
+// "m is a 3×3 double" for a run-time error on a global variable in the program itself (inside a
+// function the name may stand for a parameter or a local, which the host cannot see).
+std::string CRunSession::variableNote(const std::string& text) {
     static const char* const kTypeNames[] = {"", "byte", "short", "int", "float", "double"};
-    std::string name = variableNamed(text);
+    std::string name = CQXReport::variableNamed(text);
     CQXVariable* var = name.empty() ? nullptr : m_pCompiler->getVar(name);
-    if (var == nullptr || insideFunctionBody(source, line, cursorColumn(source, line, pos)))
-        return std::string();
+    if (var == nullptr) return std::string();
     int type = var->getDataType();
     if (type < edtBYTE || type > edtDOUBLE) return std::string();
     return name + " is a " + std::to_string(var->getRows()) + "\u00d7" +
            std::to_string(var->getCols()) + " " + kTypeNames[type];
 }
 
-void CRunSession::reportError(const std::string& text, int line, int pos, const std::string& source,
-                              bool withCaret, bool runTime, const sShownText* shown) {
-    std::string message = text;
-    const std::string* display = &source;
-    if (shown != nullptr) {
-        int shownLine = line;
-        int shownPos = pos;
-        mapToShown(shown->m_Text, shown->m_Prefix, shownLine, shownPos);
-        message = relocateText(text, line, pos, shownLine, shownPos);
-        line = shownLine;
-        pos = shownPos;
-        display = &shown->m_Text;
-    }
-    std::string note;
-    if (runTime && withCaret) note = variableNote(message, *display, line, pos);
+void CRunSession::reportCompileError(const sShownText* shown) {
+    CQXCompiler& qx = *m_pCompiler;
+    int line = 0;
+    int pos = 0;
+    std::string text;
+    qx.getError(line, pos, text);
     m_Out.flush();
-    m_Err << renderDiagnostic(message, *display, withCaret ? line : -1, pos, note);
+    m_Err << (shown != nullptr ? shownReport(text, line, pos, *shown) : qx.formatError());
     m_Err.flush();
 }
 
-// The calls that led to a run-time error, with their lines as the user typed them.
-void CRunSession::reportTrace(std::vector<sCallSite> trace, const sShownText* shown) {
-    if (shown != nullptr)
-        for (sCallSite& site : trace)
-            if (site.m_Line != -1)
-                mapToShown(shown->m_Text, shown->m_Prefix, site.m_Line, site.m_Pos);
-    m_Err << renderTrace(trace) << std::flush;
+// The trace's first entry lies in the program itself when no call follows it.
+void CRunSession::reportRunError(const sShownText* shown) {
+    CQXCompiler& qx = *m_pCompiler;
+    int line = 0;
+    int pos = 0;
+    std::string text;
+    qx.getException(line, pos, text);
+    const std::vector<sCallSite> trace = qx.getExceptionTrace();
+    const bool inProgram = trace.size() <= 1;
+    std::string report;
+    if (shown != nullptr && inProgram)
+        report = shownReport(text, line, pos, *shown) + CQXReport::formatTrace(trace);
+    else
+        report = qx.formatException();
+    const std::string note = inProgram && line != -1 ? variableNote(text) : std::string();
+    if (!note.empty()) report += "note: " + note + "\n";
+    m_Out.flush();
+    m_Err << report;
+    m_Err.flush();
 }
 
-int CRunSession::execute(const std::string& source, bool showRunCaret, const sShownText* shown) {
-    CQXCompiler& qx = *m_pCompiler;
-    if (!qx.runCompiler(source)) {
-        int line = 0;
-        int pos = 0;
-        std::string text;
-        qx.getError(line, pos, text);
-        reportError(text, line, pos, source, true, false, shown);
+int CRunSession::execute(const std::string& source, const sShownText* shown) {
+    if (!m_pCompiler->runCompiler(source)) {
+        reportCompileError(shown);
         return kExitCompileError;
     }
-    return runCompiled(source, showRunCaret, shown);
+    return runCompiled(shown);
 }
 
-int CRunSession::runCompiled(const std::string& source, bool showRunCaret,
-                             const sShownText* shown) {
+int CRunSession::runCompiled(const sShownText* shown) {
     CQXCompiler& qx = *m_pCompiler;
     bool ran;
     {
@@ -184,13 +177,7 @@ int CRunSession::runCompiled(const std::string& source, bool showRunCaret,
         ran = qx.runInterpreter();
     }
     if (ran) return kExitOk;
-    int line = 0;
-    int pos = 0;
-    std::string text;
-    qx.getException(line, pos, text);
-    reportError(text, line, pos, source, showRunCaret, true, shown);
-    // Without the caret the lines may belong to an earlier entry: no trace either.
-    if (showRunCaret) reportTrace(qx.getExceptionTrace(), shown);
+    reportRunError(shown);
     return kExitRunError;
 }
 
