@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "errors.h"
-#include "interim.h"
 #include "interrupt.h"
 
 namespace qxpy {
@@ -125,15 +124,14 @@ std::string describe(CQXVariable& var, bool bound) {
 // and writeable; a value is read once, so anything numeric will do, and a Python number goes
 // straight into a 1x1 double.
 CQXVariable* argument(CQXVarManager& temporaries, std::vector<sLentArray>& lent,
-                      const CQXFunction& func, int index, const py::handle& value) {
-    const bool reference = func.getParamInfo(index).m_Kind == pkREFERENCE;
+                      const CQXFunction* func, int index, const py::handle& value) {
+    const bool reference = func != nullptr && func->getParamInfo(index).m_Kind == pkREFERENCE;
     if (!reference && (PyFloat_Check(value.ptr()) || PyLong_Check(value.ptr()))) {
         CQXVariable* number = temporaries.addVar("", 1, 1, edtDOUBLE);
         number->setData(0, 0, value.cast<double>());
         return number;
     }
-    const std::string what =
-        "argument " + std::to_string(index + 1) + " of " + func.getName() + "()";
+    const std::string what = "argument " + std::to_string(index + 1);
     if (!reference) {
         lent.push_back(lendValue(value, what));
     } else if (py::isinstance<py::array>(value)) {
@@ -277,7 +275,7 @@ void CPyCompiler::compile(const std::string& text) {
         ok = m_pQx->runCompiler(text);
         if (!ok) record = sErrorRecord::compileError(*m_pQx);
     }
-    if (!ok) raiseCompileError(record, text);
+    if (!ok) raiseCompileError(record);
 }
 
 // After a run or call: an exception a host function raised that is no error of its own
@@ -307,21 +305,21 @@ py::object CPyCompiler::call(const std::string& name, const py::args& args) {
     CInterruptScope ctrlC(*m_pQx);
     m_State.m_LastError = py::object();
     CLocked lock(*this);
+    // Unknown functions, argument counts and shapes are judged by the library, which says why.
     CQXFunction* func = m_pQx->getFunc(name);
-    if (func == nullptr) raiseRefusedCall("no function named " + quoted(name));
     const int count = static_cast<int>(args.size());
-    if (count != func->getParamCount())
-        throw py::type_error(name + "() takes " + std::to_string(func->getParamCount()) +
-                             " arguments (" + std::to_string(count) + " given)");
     // The lent arrays outlive the temporary variables over them.
     std::vector<sLentArray> lent;
     lent.reserve(args.size());
     CQXVarManager temporaries(m_pQx->getSharedParameter());
     std::vector<CQXVariable*> vars;
-    for (int i = 0; i < count; ++i) vars.push_back(argument(temporaries, lent, *func, i, args[i]));
-    checkSizedArguments(*func, vars);
+    for (int i = 0; i < count; ++i) vars.push_back(argument(temporaries, lent, func, i, args[i]));
     sErrorRecord record;
-    const bool ok = runLocked([&] { return m_pQx->callFuncByAddr(func, vars); }, record);
+    const bool ok = runLocked(
+        [&] {
+            return func ? m_pQx->callFuncByAddr(func, vars) : m_pQx->callFuncByName(name, vars);
+        },
+        record);
     finishRun(ok, record, ctrlC);
     if (!func->getReturnType()) return py::none();
     return copyOf(*func->getReturnValue());

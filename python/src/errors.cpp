@@ -3,8 +3,6 @@
 
 #include <utility>
 
-#include "interim.h"
-
 namespace qxpy {
 
 namespace {
@@ -21,6 +19,12 @@ PyObject* newException(py::module_& module, const char* name, const char* doc, P
     if (type == nullptr) throw py::error_already_set();
     module.add_object(name, py::handle(type));  // the module takes a reference of its own
     return type;
+}
+
+// An exception's message has no line feed at its end; the library's reports do.
+std::string withoutLastFeed(std::string text) {
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
 }
 
 // Raises an exception of type with message and the record's attributes.
@@ -60,6 +64,7 @@ sErrorRecord sErrorRecord::compileError(CQXCompiler& qx) {
     std::string rendered;
     record.m_Type = qx.getError(record.m_Line, record.m_Pos, rendered);
     record.m_Text = std::move(rendered);
+    record.m_Report = qx.formatError();
     return record;
 }
 
@@ -69,6 +74,7 @@ sErrorRecord sErrorRecord::runError(CQXCompiler& qx) {
     record.m_Type = qx.getException(record.m_Line, record.m_Pos, rendered);
     record.m_Text = std::move(rendered);
     record.m_Trace = qx.getExceptionTrace();
+    record.m_Report = qx.formatException();
     return record;
 }
 
@@ -114,19 +120,12 @@ void registerErrors(py::module_& module) {
     g_RunError = newException(module, "RunError", kRunErrorDoc, g_Error);
 }
 
-void raiseCompileError(const sErrorRecord& record, const std::string& source) {
-    raiseWith(g_CompileError, formatWithSource(record.m_Text, source, record.m_Line, record.m_Pos),
-              record, py::none());
+void raiseCompileError(const sErrorRecord& record) {
+    raiseWith(g_CompileError, withoutLastFeed(record.m_Report), record, py::none());
 }
 
 void raiseRunError(const sErrorRecord& record, const py::object& cause) {
-    raiseWith(g_RunError, formatTrace(record.m_Text, record.m_Trace), record, cause);
-}
-
-void raiseRefusedCall(const std::string& text) {
-    sErrorRecord record;
-    record.m_Text = text;
-    raiseWith(g_RunError, text, record, py::none());
+    raiseWith(g_RunError, withoutLastFeed(record.m_Report), record, cause);
 }
 
 }  // namespace qxpy

@@ -20,6 +20,8 @@ struct sErrorRecord {
     int m_Pos = -1;
     std::string m_Text;
     std::vector<sCallSite> m_Trace;
+    // The library's report for people: the text, the source line with a caret, the calls.
+    std::string m_Report;
 
     static sErrorRecord compileError(CQXCompiler& qx);
     static sErrorRecord runError(CQXCompiler& qx);
@@ -28,12 +30,9 @@ struct sErrorRecord {
 // Registers Error, CompileError, RunError, ErrorType and CallSite in the module.
 void registerErrors(py::module_& module);
 
-// Raise CompileError for a failed compile of source, RunError for a failed run or call (cause,
+// Raise CompileError for a failed compile, RunError for a failed run, call or store (cause,
 // when not None, becomes its __cause__: the Python exception that failed a host function).
-[[noreturn]] void raiseCompileError(const sErrorRecord& record, const std::string& source);
+[[noreturn]] void raiseCompileError(const sErrorRecord& record);
 [[noreturn]] void raiseRunError(const sErrorRecord& record, const py::object& cause);
-// Raise RunError for a call the library refused before running anything, with the binding's
-// own text (no record of the library's).
-[[noreturn]] void raiseRefusedCall(const std::string& text);
 
 }  // namespace qxpy
