@@ -86,7 +86,12 @@ def test_an_install_is_found_from_its_prefix(tmp_path):
     modules = [p.parent for p in tmp_path.rglob("qx.pyi")]
     assert len(modules) == 1 and (modules[0] / "qx.pyi").exists()
     env = dict(os.environ, PYTHONPATH=str(modules[0]))
-    probe = "import qx; c = qx.Compiler(); c.compile('double x; x = 2;'); c.run(); print(qx.__file__)"
+    # The module and the library it loads both come from the prefix.
+    probe = (
+        "import qx; c = qx.Compiler(); c.compile('double x; x = 2;'); c.run(); print(qx.__file__);"
+        "print(*[l.split()[-1] for l in open('/proc/self/maps') if 'libqx.so' in l][:1])"
+    )
     out = subprocess.run([sys.executable, "-c", probe], env=env, capture_output=True, text=True,
-                         check=True, cwd=tmp_path).stdout
-    assert out.startswith(str(modules[0]))
+                         check=True, cwd=tmp_path).stdout.splitlines()
+    assert out[0].startswith(str(modules[0]))
+    assert out[1].startswith(str(tmp_path))

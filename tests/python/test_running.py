@@ -166,21 +166,31 @@ CTRL_C = textwrap.dedent(
     """
     import signal
     import qx
+    import time
     c = qx.Compiler()
-    c.compile("double n; while (1) { n = n + 1; }")
+    c.compile("double n; n = 1; while (1) {}")
     print("ready", flush=True)
     try:
         c.run()
     except KeyboardInterrupt:
-        c.compile("double x; x = n > 0; while (1) { }")
+        c.compile("double x; x = n; while (1) { }")
         c.set_instruction_limit(100)
         try:
             c.run()
         except qx.RunError:
             print("stopped", c["x"][0, 0], flush=True)
+    # Ctrl-C inside a Python host function stops the run too.
+    c.register("nap", lambda: time.sleep(60), returns=False)
+    c.compile("nap();")
+    print("ready", flush=True)
+    try:
+        c.run()
+    except KeyboardInterrupt:
+        print("napping", flush=True)
     # A handler of the program's own replaces Python's: it is called, and the run still stops.
     seen = []
     signal.signal(signal.SIGINT, lambda *args: seen.append(args[0]))
+    c.compile("while (1) {}")
     c.set_instruction_limit(0)
     print("ready", flush=True)
     try:
@@ -197,7 +207,7 @@ def test_ctrl_c_stops_a_running_script_with_keyboard_interrupt():
     )
     try:
         lines = []
-        for _ in range(2):
+        for _ in range(3):
             assert child.stdout.readline() == "ready\n"
             time.sleep(0.3)
             child.send_signal(signal.SIGINT)
@@ -205,5 +215,5 @@ def test_ctrl_c_stops_a_running_script_with_keyboard_interrupt():
         child.communicate(timeout=30)
     finally:
         child.kill()
-    assert lines == ["stopped 1.0\n", "True True\n"]
+    assert lines == ["stopped 1.0\n", "napping\n", "True True\n"]
     assert child.returncode == 0
