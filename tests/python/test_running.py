@@ -165,8 +165,10 @@ def test_interrupt_and_instruction_limit(c, run):
 CTRL_C = textwrap.dedent(
     """
     import signal
-    import qx
     import time
+
+    import qx
+
     c = qx.Compiler()
     c.compile("double n; n = 1; while (1) {}")
     print("ready", flush=True)
