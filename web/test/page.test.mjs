@@ -103,6 +103,21 @@ test('Stop ends a runaway loop within a second and the next run works', { skip: 
     assert.equal(await page.textContent('#output'), '3\n');
 });
 
+test("a call chain deeper than the browser's stack is reported and the page goes on", { skip: missing ?? false }, async () => {
+    // The worker's stack holds fewer nested calls than a native thread's (1000 levels).
+    let script = 'func f0(a) { return a + 1; }\n';
+    for (let i = 1; i < 400; ++i) script += `func f${i}(a) { return f${i - 1}(a) + 1; }\n`;
+    script += 'double x;\nx = f399(0);';
+    await open(`${base}#code=${Buffer.from(script).toString('base64url')}`);
+    assert.match(await run('button'), /^Run-time error/);
+    assert.match(await page.textContent('#error'), /^The browser stopped the script: .*restarted/);
+    await typeScript('double c;\nc = f0(1);');
+    assert.match(await run('button'), /^Compile error/);  // the restarted module forgot f0
+    await typeScript('print(5);');
+    assert.match(await run('button'), /^Done/);
+    assert.equal(await page.textContent('#output'), '5\n');
+});
+
 test('a share link restores the script', { skip: missing ?? false }, async () => {
     const script = 'double s;\ns = 1; // naïve "text" & more\nprint(s);';
     await typeScript(script);
