@@ -3,7 +3,7 @@
 //   node web/serve.mjs [--port N] [--root DIR]
 import { createReadStream, statSync } from 'node:fs';
 import { createServer } from 'node:http';
-import { extname, join, normalize, sep } from 'node:path';
+import { extname, join, normalize, resolve, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 
@@ -16,7 +16,8 @@ const TYPES = {
 };
 
 // Serves the files under root; resolves with the server once it listens (port 0: any free one).
-export function serve(root, port = 0) {
+export function serve(folder, port = 0) {
+    const root = resolve(folder);
     const server = createServer((request, response) => {
         const url = new URL(request.url, 'http://127.0.0.1');
         const rel = normalize(decodeURIComponent(url.pathname)).replace(/^([/\\])+/, '');
@@ -45,6 +46,6 @@ if (process.argv[1] === fileURLToPath(import.meta.url)) {
             root: { type: 'string', default: fileURLToPath(new URL('../build-web/site', import.meta.url)) },
         },
     });
-    const server = await serve(normalize(values.root), Number(values.port));
+    const server = await serve(values.root, Number(values.port));
     console.log(`qx playground: http://127.0.0.1:${server.address().port}/  (Ctrl-C ends it)`);
 }
