@@ -133,3 +133,100 @@ test('the golden scripts reach every opcode and every standard function', () => 
     assert.deepEqual(opcodes.filter((o) => !seen.opcodes.has(o)), []);
     assert.deepEqual(words.functions.filter((f) => !seen.functions.has(f)), []);
 });
+
+// ---- What the JavaScript API adds ----
+
+const session = () => new qx.Session(true);
+
+test('errors carry the line and the column of the token they point at', () => {
+    const s = session();
+    // Line 1 counts positions from its first character, later lines from the line feed.
+    assert.equal(s.compile('double a;\na = b + 1;'), false);
+    assert.deepEqual(pick(s.compileError(), 'type', 'line', 'column'), { type: 15, line: 2, column: 4 });
+    assert.equal(s.compile('double a a;'), false);
+    assert.deepEqual(pick(s.compileError(), 'line', 'column'), { line: 1, column: 9 });
+    // A run-time error on a variable points at its mention; the trace names the calls.
+    s.clearScript();
+    assert.ok(s.compile('func f(m[2][2]) {\n  return m[5][0];\n}\ndouble x;\nx = f([1, 2; 3, 4]);'));
+    assert.equal(s.run(), false);
+    const e = s.runError();
+    assert.match(e.message, /^Interpreter Error: {2}on line 2, .*Row-Index out of Range accessing Variable m$/);
+    assert.deepEqual(pick(e, 'line', 'column'), { line: 2, column: 9 });
+    assert.deepEqual(e.trace.map((t) => [t.function, t.line]), [['', 2], ['f', 5]]);
+    assert.equal(e.traceText, '  in f, called at line 5\n');
+    s.delete();
+});
+
+function pick(object, ...keys) {
+    return Object.fromEntries(keys.map((k) => [k, object[k]]));
+}
+
+test('print and puts write to the output; variables come whole or summarised', () => {
+    const s = session();
+    assert.ok(s.compile('double m[3][400], t[];\nm = ones(3, 400) * 2; t = [1.5, -2];\nprint(t); puts("done");'));
+    assert.ok(s.run());
+    assert.equal(s.takeOutput(), '[1.5, -2]\ndone\n');
+    assert.equal(s.takeOutput(), '');
+    const vars = new Map(s.variables(100).map((v) => [v.name, v]));
+    assert.deepEqual(pick(vars.get('m'), 'type', 'rows', 'cols', 'resizable', 'constant'),
+                     { type: 'double', rows: 3, cols: 400, resizable: false, constant: false });
+    assert.equal(vars.get('m').values.length, 100);
+    assert.deepEqual(Array.from(vars.get('t').values), [1.5, -2]);
+    assert.equal(vars.get('t').resizable, true);
+    assert.equal(vars.get('pi').constant, true);
+    assert.equal(s.valueText('t'), '[1.5, -2]');
+    assert.equal(s.valueText('m').split('\n').length, 3);
+    assert.equal(s.valueText('nothing'), '');
+    // A new script replaces the old one's globals and functions.
+    s.clearScript();
+    assert.ok(s.compile('func f() { return 1; } double t;'));
+    assert.equal(s.hasVariable('m'), false);
+    s.delete();
+});
+
+test('sizes beyond the 32-bit memory fail as errors and the session goes on', () => {
+    const s = session();
+    const scripts = [
+        'byte m[];\nm.resize(65536, 65537);',  // 2^32 + 2^16 bytes: would wrap to 64 KiB
+        'double m[];\nm = zeros(65536, 65537);',
+        'double a[], b[], c[];\na = ones(65536, 1); b = ones(1, 65537);\nc = a * b;',
+    ];
+    for (const text of scripts) {
+        s.clearScript();
+        assert.ok(s.compile(text), text);
+        assert.equal(s.run(), false, text);
+        assert.match(s.runError().message, /Unknown Exception/, text);
+    }
+    s.setStorageLimit(1 << 20);
+    s.clearScript();
+    assert.ok(s.compile('double m[];\nm = zeros(1000, 1000);'));
+    assert.equal(s.run(), false);
+    assert.match(s.runError().message, /Storage limit exceeded/);
+    s.clearScript();
+    assert.ok(s.compile('double m[];\nm = zeros(100, 100); print(m.sum + 1);'));
+    assert.ok(s.run());
+    assert.equal(s.takeOutput(), '1\n');
+    s.delete();
+});
+
+test('the instruction limit stops a runaway loop', () => {
+    const s = session();
+    assert.ok(s.compile('double i;\nwhile (1) { i++; }'));
+    s.setInstructionLimit(10000);
+    assert.equal(s.getInstructionLimit(), 10000);
+    assert.equal(s.run(), false);
+    assert.match(s.runError().message, /Instruction limit exceeded/);
+    s.delete();
+});
+
+test('the example scripts run', () => {
+    const examples = readdirSync(new URL('examples/', root)).filter((f) => f.endsWith('.qx'));
+    assert.ok(examples.length >= 1);
+    for (const file of examples) {
+        const s = session();
+        assert.ok(s.compile(read(`examples/${file}`)), `${file}: ${s.compileError().message}`);
+        assert.ok(s.run(), `${file}: ${s.runError().message}`);
+        assert.notEqual(s.takeOutput(), '', file);
+        s.delete();
+    }
+});
