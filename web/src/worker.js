@@ -9,6 +9,8 @@ importScripts('qx.js');
 const SHOWN_VALUES = 64;
 // What all variables of one run may hold at once: the module's memory is at most 2 GiB.
 const TOTAL_STORAGE_LIMIT = 1024 * 1024 * 1024;
+// The most elements a whole value is shown with: beyond, its text would take the page seconds.
+const WHOLE_VALUE_LIMIT = 250000;
 
 let qx = null;
 let session = null;
@@ -55,6 +57,13 @@ async function runGuarded(text) {
     }
 }
 
+function valueText(name) {
+    const v = session.variables(0).find((item) => item.name === name);
+    if (v && v.rows * v.cols > WHOLE_VALUE_LIMIT)
+        return `${v.rows * v.cols} elements: too many to show here (at most ${WHOLE_VALUE_LIMIT}).`;
+    return session.valueText(name);
+}
+
 onmessage = async (event) => {
     const request = event.data;
     if (request.type === 'run') {
@@ -63,7 +72,7 @@ onmessage = async (event) => {
         postMessage({ type: 'result', id: request.id, ms: performance.now() - began, ...result });
     } else if (request.type === 'value') {
         postMessage({ type: 'value', id: request.id, name: request.name,
-                      text: session.valueText(request.name) });
+                      text: valueText(request.name) });
     }
 };
 

@@ -77,6 +77,17 @@ test('a typed script runs: output and variables', { skip: missing ?? false }, as
     await page.screenshot({ path: `${artifacts}/playground.png` });
 });
 
+test('a large matrix is summarised in the table and too large to show whole', { skip: missing ?? false }, async () => {
+    await open(`${base}#code=${Buffer.from('double big[];\nbig = zeros(600, 500) + 7;').toString('base64url')}`);
+    assert.match(await run('button'), /^Done/);
+    await page.click('[data-tab="variables"]');
+    assert.equal(await page.textContent('#variables tbody td:nth-child(4)'),
+                 '[7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, …]');
+    await page.click('#variables tbody tr');
+    await page.waitForSelector('#value:not([hidden])');
+    assert.match(await page.textContent('#value-text'), /^300000 elements: too many to show/);
+});
+
 test('a compile error is marked at its line and column', { skip: missing ?? false }, async () => {
     await typeScript('double x;\n// a comment\nx = 1 + y;');
     assert.match(await run('button'), /^Compile error/);
