@@ -15,19 +15,33 @@ const TYPES = {
     '.png': 'image/png',
 };
 
+// The file a request names under root, or null for a path that is malformed or leads out of it.
+function fileOf(root, url) {
+    try {
+        const path = normalize(decodeURIComponent(new URL(url, 'http://127.0.0.1').pathname));
+        const file = join(root, path.replace(/^([/\\])+/, '') || 'index.html');
+        return file.startsWith(root + sep) ? file : null;
+    } catch {
+        return null;
+    }
+}
+
+// The size of a regular file; -1 for anything else.
+function sizeOf(file) {
+    try {
+        const stat = statSync(file);
+        return stat.isFile() ? stat.size : -1;
+    } catch {
+        return -1;
+    }
+}
+
 // Serves the files under root; resolves with the server once it listens (port 0: any free one).
 export function serve(folder, port = 0) {
     const root = resolve(folder);
     const server = createServer((request, response) => {
-        const url = new URL(request.url, 'http://127.0.0.1');
-        const rel = normalize(decodeURIComponent(url.pathname)).replace(/^([/\\])+/, '');
-        const file = join(root, rel === '' ? 'index.html' : rel);
-        let size = -1;
-        try {
-            if (file.startsWith(root + sep) || file === root) size = statSync(file).isFile() ? statSync(file).size : -1;
-        } catch {
-            size = -1;
-        }
+        const file = fileOf(root, request.url);
+        const size = file === null ? -1 : sizeOf(file);
         if (size < 0) {
             response.writeHead(404, { 'content-type': 'text/plain' }).end('not found\n');
             return;
@@ -36,7 +50,7 @@ export function serve(folder, port = 0) {
         response.writeHead(200, { 'content-type': type, 'content-length': size });
         createReadStream(file).pipe(response);
     });
-    return new Promise((resolve) => server.listen(port, '127.0.0.1', () => resolve(server)));
+    return new Promise((done) => server.listen(port, '127.0.0.1', () => done(server)));
 }
 
 if (process.argv[1] === fileURLToPath(import.meta.url)) {
