@@ -22,30 +22,14 @@ TEST(ErrorRecordTest, RendersUnknownTypesAndExtremePositions) {
     e.setError(static_cast<eErrorType>(16), 1, 1, "d");
     EXPECT_EQ(e.getError(), "No Error on line 1, position 0. d");
     for (int type : {-1, INT_MIN, 21, 31}) EXPECT_STREQ(CQXError::typeText(type), "No Error");
-    // Every type text, as hosts see them at the start of a message.
-    const char* const texts[] = {"No Error",
-                                 "Unknown Error",
-                                 "Syntaxerror",
-                                 "Error in Declaration or Variable already declared",
-                                 "Reserved Word Error",
-                                 "Index Error",
-                                 "Constant can not be LValue or Reference",
-                                 "Type mismatch",
-                                 "Name expected",
-                                 "Function already declared",
-                                 "Variable already declared",
-                                 "( or { or [ expected",
-                                 ") or } or ] expected",
-                                 "Unexpected undefined Variable",
-                                 "Function has no Return Type",
-                                 "Unknown Identifier",
-                                 "No Error",
-                                 "Can't refere to Expression or resizable Variable",
-                                 "Interpreter Error: ",
-                                 "Division by Zero",
-                                 "Can't change size of non resizeable Variable"};
-    for (int type = 0; type <= etNOTRESIZEABLE; ++type)
-        EXPECT_STREQ(CQXError::typeText(type), texts[type]) << type;
+    EXPECT_STREQ(CQXError::typeText(etNOTRESIZEABLE),
+                 "Can't change size of non resizeable Variable");
+    // The texts of the types the library never reports, which hosts see only through typeText
+    // (the golden scripts pin the others).
+    EXPECT_STREQ(CQXError::typeText(etUNKNOWN), "Unknown Error");
+    EXPECT_STREQ(CQXError::typeText(etRESERVEDWORD), "Reserved Word Error");
+    EXPECT_STREQ(CQXError::typeText(etTYPEMISMATCH), "Type mismatch");
+    EXPECT_STREQ(CQXError::typeText(etDIVZERO), "Division by Zero");
     EXPECT_FALSE(e.setException("Division by zero", 4, 9, "a"));
     EXPECT_EQ(etINTERPRETER, e.getType());
     EXPECT_EQ("Division by zero accessing Variable a", e.getText());
