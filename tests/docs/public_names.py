@@ -52,7 +52,8 @@ def _macros(text, header, entities):
     for name, param, body in re.findall(r"#\s*define\s+(\w+)(?:\((\w*)\))?([^\n]*)", text):
         if name in undefined:
             continue
-        entities.append(Entity("macro", name, header))
+        if name not in [e.name for e in entities if e.kind == "macro"]:  # one per platform
+            entities.append(Entity("macro", name, header))
         found = re.findall(r"\b" + param + r"\((-?\d+),\s*(\w+)", body) if param else []
         if found:
             rows[name] = [(n, int(v)) for v, n in found]
@@ -129,7 +130,7 @@ def _split(tokens, sep):
     return parts
 
 
-def _member_name(decl, owner):
+def _member_name(decl):
     """The name a member declaration declares; None for what a host cannot use."""
     if not decl or decl[0] in ("friend", "using", "typedef") or "delete" in decl:
         return None
@@ -162,9 +163,9 @@ def _class(decl, body, header, macro_rows, entities):
             _enum(member, inner, header, macro_rows, entities)
         elif member[0] in ("struct", "class", "union") and inner is not None:
             if len(member) == 1:  # an anonymous union: its fields are the class's own
-                members += [_member_name(d, name) for d in _split(inner, ";")]
+                members += [_member_name(d) for d in _split(inner, ";")]
         else:
-            members.append(_member_name(member, name))
+            members.append(_member_name(member))
     entities.append(Entity("class", name, header, [m for m in members if m]))
 
 

@@ -22,8 +22,8 @@ def table_column(lines):
 
 
 def type_texts():
-    rows = [line for line in section(ROOT / "docs" / "embedding.md", "### Error types (`eErrorType`)")
-            if line.startswith("|")]
+    table = section(ROOT / "docs" / "embedding.md", "### Error types (`eErrorType`)")
+    rows = [line for line in table if line.startswith("|")]
     return set(re.findall(r'\| "([^"]+)"', "\n".join(rows)))
 
 

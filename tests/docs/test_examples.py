@@ -18,7 +18,7 @@ import pytest
 from docs_text import ROOT, all_blocks
 
 EXAMPLES = [b for b in all_blocks() if b.language == "qx" or (b.language == "cpp" and b.output)]
-HEADERS = "#include <qx/qx.h>\n\n#include <cmath>\n#include <iostream>\n#include <string>\n#include <vector>\n\n"
+HEADERS = "".join(f"#include <{h}>\n" for h in ("qx/qx.h", "cmath", "iostream", "string", "vector"))
 
 
 def run(command, **kwargs):
