@@ -67,15 +67,19 @@ def section(path, heading):
     raise AssertionError(f"{path.name} has no heading {heading!r}")
 
 
-def prose(path):
-    """The lines of a guide outside its code blocks."""
+def without_code(lines):
+    """The lines outside code blocks."""
     out, inside = [], False
-    for line in path.read_text().split("\n"):
+    for line in lines:
         if line.strip().startswith("```"):
             inside = not inside
         elif not inside:
             out.append(line)
     return out
+
+
+def prose(path):
+    return without_code(path.read_text().split("\n"))
 
 
 def quoted_texts(path):

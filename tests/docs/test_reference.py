@@ -4,10 +4,10 @@
 # fails here, named with its header.
 import re
 
-from docs_text import ROOT, section
+from docs_text import ROOT, section, without_code
 from public_names import public_names
 
-REFERENCE = section(ROOT / "docs" / "embedding.md", "## Reference")
+REFERENCE = without_code(section(ROOT / "docs" / "embedding.md", "## Reference"))
 
 
 def spans(lines, squeeze=False):
