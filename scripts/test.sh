@@ -18,7 +18,7 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh cmake make g++ libgtest-dev libeigen3-dev pkg-config locales libedit-dev python3 \
-    clang-format-14
+    python3-pytest clang-format-14
 
 jobs=$(nproc 2>/dev/null || echo 2)
 case $mode in
