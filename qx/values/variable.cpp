@@ -325,7 +325,6 @@ CQXVariable::CQXVariable(CQXSharedParameter* shared)
       m_bConst(false),
       m_bOwnsRowArray(false),
       m_bBindingPinned(false),
-      m_bLiteral(false),
       m_Pins(0),
       m_pShared(shared),
       m_pBoundTo(nullptr),
