@@ -110,6 +110,8 @@ public:
     bool command(const std::string& line);
     // Runs an entry; complete false when the input ended inside it.
     void runEntry(const std::string& entry, bool complete);
+    // The exit status of the session without a terminal: that of the last entry that failed.
+    int status() const { return m_Status; }
 #ifdef QXRUN_HAVE_EDITLINE
     // The names that complete word, which starts at index start of line.
     std::vector<std::string> completions(const std::string& line, size_t start,
@@ -129,9 +131,15 @@ private:
     std::vector<std::string> functionNames() const;
     std::set<std::string> registeredNames() const;
 
+    int note(int status) {
+        if (status != kExitOk) m_Status = status;
+        return status;
+    }
+
     CRunSession& m_Session;
     std::ostream& m_Out;
     std::ostream& m_Err;
+    int m_Status = kExitOk;
     // The script functions of the session in the order they were defined, with their texts, so
     // that they can be compiled again when a function they call is defined anew.
     std::vector<sFunctionText> m_Defs;
@@ -359,7 +367,7 @@ void CRepl::load(const std::string& path) {
     m_Defs.clear();
     std::set<std::string> before = registeredNames();
     int first = qx.getVarCount();
-    if (m_Session.execute(text) == kExitOk) m_Session.listFrom(first);
+    if (note(m_Session.execute(text)) == kExitOk) m_Session.listFrom(first);
     recordDefinitions(text, before);
 }
 
@@ -383,8 +391,8 @@ bool CRepl::evaluate(const std::string& entry) {
     std::string body = entry[last] == ';' ? entry.substr(0, last) : entry;
     std::string source = kShowPrefix + body + "\n);";
     sShownText shown{entry, static_cast<int>(std::strlen(kShowPrefix))};
-    if (qx.runCompiler(source)) {
-        m_Session.runCompiled(&shown);
+    if (qx.tryCompile(source)) {
+        note(m_Session.runCompiled(&shown));
         return true;
     }
     int line = 0;
@@ -393,11 +401,12 @@ bool CRepl::evaluate(const std::string& entry) {
     qx.getError(line, pos, text);
     std::string statement = withFinalSemicolon(entry);
     sShownText typed{entry, 0};
-    if (qx.runCompiler(statement)) {
-        m_Session.runCompiled(&typed);
+    if (qx.tryCompile(statement)) {
+        note(m_Session.runCompiled(&typed));
     } else {
         m_Out.flush();
         m_Err << shownReport(text, line, pos, shown) << std::flush;
+        note(kExitCompileError);
     }
     return true;
 }
@@ -426,7 +435,7 @@ void CRepl::runStatements(const std::string& entry, const std::string& source) {
     std::set<std::string> before = registeredNames();
     int first = qx.getVarCount();
     sShownText shown{entry, 0};
-    if (m_Session.execute(source, &shown) == kExitOk) m_Session.listFrom(first);
+    if (note(m_Session.execute(source, &shown)) == kExitOk) m_Session.listFrom(first);
     recordDefinitions(source, before);
 }
 
@@ -458,12 +467,12 @@ void CRepl::redefine(const std::string& entry, const std::string& source,
     qx.clearScriptFunctions();
     m_Defs.clear();
     for (const sFunctionText& def : kept)
-        if (qx.runCompiler(def.m_Text)) m_Defs.push_back(def);
+        if (qx.tryCompile(def.m_Text)) m_Defs.push_back(def);
     runStatements(entry, source);
     for (const sFunctionText& def : old)
-        if (qx.getFunc(def.m_Name) == nullptr && qx.runCompiler(def.m_Text)) m_Defs.push_back(def);
+        if (qx.getFunc(def.m_Name) == nullptr && qx.tryCompile(def.m_Text)) m_Defs.push_back(def);
     for (const sFunctionText& def : callers) {
-        if (qx.runCompiler(def.m_Text)) {
+        if (qx.tryCompile(def.m_Text)) {
             m_Defs.push_back(def);
         } else {
             std::string error = qx.getError();
@@ -508,7 +517,7 @@ int runRepl(CRunSession& session, std::istream& in, std::ostream& out, std::ostr
             if (trimmed[0] == ':') {
                 if (!repl.command(trimmed)) {
                     g_pCompleting = nullptr;
-                    return kExitOk;
+                    return terminal ? kExitOk : repl.status();
                 }
                 continue;
             }
@@ -521,5 +530,6 @@ int runRepl(CRunSession& session, std::istream& in, std::ostream& out, std::ostr
     // The input ended inside an entry: compile it anyway, so its error is shown.
     if (open) repl.runEntry(entry, false);
     if (terminal) out << '\n';
-    return kExitOk;
+    // Fed from a file or a pipe, the session tells whether every entry went through.
+    return terminal ? kExitOk : repl.status();
 }

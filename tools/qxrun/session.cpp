@@ -162,7 +162,7 @@ void CRunSession::reportRunError(const sShownText* shown) {
 }
 
 int CRunSession::execute(const std::string& source, const sShownText* shown) {
-    if (!m_pCompiler->runCompiler(source)) {
+    if (!m_pCompiler->tryCompile(source)) {
         reportCompileError(shown);
         return kExitCompileError;
     }
