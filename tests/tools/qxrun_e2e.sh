@@ -86,7 +86,6 @@ x = 3; m = [1, -2.5, 3; 10, 0.125, 1e20]; r = m[*][1] .* 2; k = [7.9, -8.2]; pri
 }
 
 group_errors() {
-    t 1 '^Syntaxerror on line 3, position 0. colon expected\n  3 | b = 2;\n    | ^$' -e $'double a;\na = 1\nb = 2;'
     t 1 '^Unknown Identifier on line 1, position 16. \nName= foo\n  1 | double x; x = foo + 1;\n    |               ^$' \
         -e 'double x; x = foo + 1;'
     # The caret stands under the token on later lines, after a tab, after a comment's line break
@@ -106,6 +105,10 @@ group_errors() {
     t 2 '^Interpreter Error:  Size of Parameter must be NxN in Function inverse\n  in inverse, called at line 3\n  in g, called at line 5$' \
         -e $'double m[2][3], r;\nfunc g(x[2][3]) {\n  return inverse(x);\n}\nr = 1 + g(m);'
     t 2 'sqrt(x) undefined, if x < 0\n' --no-smart-error -e 'double x; x = sqrt(-1);'
+    # Storage that cannot be allocated: the library's text, a hint, and the status 70.
+    t 70 '^Interpreter Error:  on line 1, position 36. Unknown Exception\n  1 | double z[]; z = zeros(100000, 100000);\n    |                                     ^\n  in zeros, called at line 1\nhint: out of memory: the values are too large to allocate$' \
+        -e 'double z[]; z = zeros(100000, 100000);'
+    t 1 '^Syntaxerror on line 3, position 0. colon expected\n  3 | b = 2;\n    | ^\nhint: a \x27;\x27 is missing at the end of line 2$' -e $'double a, b;\na = 1\nb = 2;'
     t 2 '^Interpreter Error:  on line 1, position 8. Instruction limit exceeded' --max-instructions 100 -e 'while (1) { }'
     # Ctrl-C interrupts the running script: a run-time error, not the end of qxrun.
     "$QXRUN" -e 'double k; while (1) { k++; }' >out.txt 2>err.txt &
@@ -190,7 +193,7 @@ func w(x) { double t[2][2]; return t[3][0]; }\nw(1);\n:help\nif (1) {' \
     has '  :clear '
     has '\nInterpreter Error:  on line 1, position 10. Column-Index out of Range accessing Variable a\n  1 | a[0][7] + 1\n    | ^\nnote: a is a 1×1 double\nSyntaxerror on line 1, position 22. unexpected symbol\n  1 | func f(x) { return x +; }\n    |                       ^\n'
     has "qxrun: g was dropped, it no longer compiles: Syntaxerror on line 1, position 22. function needs more arguments\nno function 'zzz' (try :funcs)\n"
-    has 'Interpreter Error:  on line 1, position 42. Row-Index out of Range accessing Variable t\n  1 | func w(x) { double t[2][2]; return t[3][0]; }\n    |                                    ^\n  in w, called at line 1\nSyntaxerror on line 1, position 7. unexpected end. missing bracket?\n  1 | if (1) {\n    |        ^$'
+    has 'Interpreter Error:  on line 1, position 42. Row-Index out of Range accessing Variable t\n  1 | func w(x) { double t[2][2]; return t[3][0]; }\n    |                                    ^\n  in w, called at line 1\nSyntaxerror on line 1, position 7. unexpected end. missing bracket?\n  1 | if (1) {\n    |        ^\nhint: the \x27{\x27 on line 1, column 8 is not closed; a \x27}\x27 is missing$'
 }
 
 group_retry() {

@@ -404,8 +404,7 @@ bool CRepl::evaluate(const std::string& entry) {
     if (qx.tryCompile(statement)) {
         note(m_Session.runCompiled(&typed));
     } else {
-        m_Out.flush();
-        m_Err << shownReport(text, line, pos, shown) << std::flush;
+        m_Session.reportCompileError(text, line, pos, source, &shown);
         note(kExitCompileError);
     }
     return true;

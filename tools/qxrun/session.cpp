@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include "csv.h"
+#include "hints.h"
 #include "print_function.h"
 #include "printer.h"
 
@@ -129,14 +130,20 @@ std::string CRunSession::variableNote(const std::string& text) {
            std::to_string(var->getCols()) + " " + kTypeNames[type];
 }
 
-void CRunSession::reportCompileError(const sShownText* shown) {
-    CQXCompiler& qx = *m_pCompiler;
-    int line = 0;
-    int pos = 0;
-    std::string text;
-    qx.getError(line, pos, text);
+void CRunSession::reportCompileError(const std::string& text, int line, int pos,
+                                     const std::string& source, const sShownText* shown) {
+    std::string report;
+    std::string hint;
+    if (shown != nullptr) {
+        report = shownReport(text, line, pos, *shown);
+        mapToShown(shown->m_Text, shown->m_Prefix, line, pos);
+        hint = compileHint(*m_pCompiler, text, shown->m_Text, line, pos);
+    } else {
+        report = m_pCompiler->formatError();
+        hint = compileHint(*m_pCompiler, text, source, line, pos);
+    }
     m_Out.flush();
-    m_Err << (shown != nullptr ? shownReport(text, line, pos, *shown) : qx.formatError());
+    m_Err << report << hint;
     m_Err.flush();
 }
 
@@ -156,6 +163,7 @@ void CRunSession::reportRunError(const sShownText* shown) {
         report = qx.formatException();
     const std::string note = inProgram && line != -1 ? variableNote(text) : std::string();
     if (!note.empty()) report += "note: " + note + "\n";
+    report += runHint(text);
     m_Out.flush();
     m_Err << report;
     m_Err.flush();
@@ -163,7 +171,11 @@ void CRunSession::reportRunError(const sShownText* shown) {
 
 int CRunSession::execute(const std::string& source, const sShownText* shown) {
     if (!m_pCompiler->tryCompile(source)) {
-        reportCompileError(shown);
+        int line = 0;
+        int pos = 0;
+        std::string text;
+        m_pCompiler->getError(line, pos, text);
+        reportCompileError(text, line, pos, source, shown);
         return kExitCompileError;
     }
     return runCompiled(shown);
@@ -178,7 +190,7 @@ int CRunSession::runCompiled(const sShownText* shown) {
     }
     if (ran) return kExitOk;
     reportRunError(shown);
-    return kExitRunError;
+    return isOutOfMemory(qx.getException()) ? kExitOutOfMemory : kExitRunError;
 }
 
 void CRunSession::listFrom(int first) {

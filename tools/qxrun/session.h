@@ -28,14 +28,17 @@ public:
     bool reset();
 
     // Compiles and runs source as one program. Returns kExitOk, or kExitCompileError /
-    // kExitRunError after writing the error report: the text, the source line with a caret
+    // kExitRunError (kExitOutOfMemory when storage could not be allocated) after writing the
+    // error report: the text, the source line with a caret
     // where the location is known, the calls that led to a run-time error. With shown, the
     // report is made on the text the user typed instead of source (see sShownText).
     int execute(const std::string& source, const sShownText* shown = nullptr);
     // Runs the program compiled last, reporting a run-time error as execute does.
     int runCompiled(const sShownText* shown = nullptr);
-    // Reports the last compile error (text, line, stored position as the library gives them).
-    void reportCompileError(const sShownText* shown = nullptr);
+    // Reports a compile error (text, line, stored position as the library gives them) of
+    // source, or on shown, with hint lines beneath it.
+    void reportCompileError(const std::string& text, int line, int pos, const std::string& source,
+                            const sShownText* shown = nullptr);
     // Reports the last run-time error: the library's report, or on shown when the failing
     // instruction lies in the program itself; then a note on the global variable it names.
     void reportRunError(const sShownText* shown = nullptr);
