@@ -197,6 +197,10 @@ public:
     // well inside a thread's native stack.
     static const int kMaxNesting = 256;
 
+    // The names of the methods an operand may carry (".rows" ... ".rank"), in the order of the
+    // compiler's table; ".resize" is a statement of its own and not among them.
+    static std::vector<std::string> methodNames();
+
 #ifdef QX_INTERNAL_API
     const CQXInterpreter& getMainBlock_intern() const {
         return m_MainBlock;

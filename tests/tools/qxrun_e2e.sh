@@ -173,8 +173,8 @@ group_repl() {
     IN=$'double a, b[];\na = 2;\n\nfunc twice(x) {\n  return x * 2;\n}\nb = [twice(a),\n     3];
 :vars\nq = 1;\n:print b\n:print zz\n:print\n:frobnicate\ndouble m[2][2];\nm[5][0] = 1;\nprint(b.sum);
 :help twice\n:load\n:load missing.qx\n:clear\nprint(a);\ndouble a;\n:quit\nprint(99);' \
-        t 1 '^a = 0;\nb = 0;\npi = 3.141592653589793;\neuler = 2.718281828459045;\ndtBYTE = 0;' -i
-    has 'fftLOG = 1;\na = 2;\nb = [4, 3];\nb = [4, 3];\nm = [0, 0;\n     0, 0];\n7\ntwice(x)\n  defined in this session\na = 0;\nUnknown Identifier on line 1, position 0. \nName= q\n  1 | q = 1;\n    | ^'
+        t 1 '^a = 0;\nb = 0;\na = 2;\nb = [4, 3];\n// constants: pi, euler, dtBYTE, dtSHORT, dtINT, dtFLOAT, dtDOUBLE, fftAMPLITUDE, fftPHASE, fftPOWER, fftNONE, fftLOG\n' -i
+    has 'fftLOG\nb = [4, 3];\nm = [0, 0;\n     0, 0];\n7\ntwice(x)\n  defined in this session\na = 0;\nUnknown Identifier on line 1, position 0. \nName= q\n  1 | q = 1;\n    | ^\nhint: a variable is declared before it is used: double q;'
     has "\nno variable 'zz'\nusage: :print NAME\nunknown command ':frobnicate' (try :help)\n"
     has 'Interpreter Error:  on line 1, position 11. Row-Index out of Range accessing Variable m\n  1 | m[5][0] = 1;\n    | ^\nnote: m is a 2×2 double\n'
     has 'usage: :load FILE\nqxrun: missing.qx: cannot read the script\nUnknown Identifier on line 1, position 6. \nName= a\n  1 | print(a);\n    |       ^$'

@@ -109,8 +109,10 @@ std::string argumentCountHint(CQXCompiler& qx, const std::string& source, size_t
 }  // namespace
 
 std::string closestName(const std::string& name, const std::vector<std::string>& candidates) {
+    // A name of one or two letters is close to too many others to guess from.
     std::string best;
-    size_t bestDistance = std::max<size_t>(1, name.size() / 3) + 1;
+    if (name.size() < 3) return best;
+    size_t bestDistance = name.size() / 3 + 1;
     for (const std::string& candidate : candidates) {
         if (candidate == name || !CQXParser::isName(candidate)) continue;
         const size_t distance = editDistance(name, candidate);

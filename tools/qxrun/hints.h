@@ -7,6 +7,7 @@
 #include <qx/qx.h>
 
 #include <string>
+#include <vector>
 
 // The hint lines for the compile error (text, line, stored position) in source, each ending in
 // a line feed; "" when there is none.
@@ -20,5 +21,6 @@ std::string runHint(const std::string& text);
 bool isOutOfMemory(const std::string& text);
 
 // The name among candidates closest to name by edit distance, when it is close enough to be a
-// likely misspelling; "" otherwise.
+// likely misspelling (at most a third of name's letters differ; names of fewer than three
+// letters are not guessed at); "" otherwise.
 std::string closestName(const std::string& name, const std::vector<std::string>& candidates);

@@ -3,6 +3,8 @@
 // error records into reports with the offending source line.
 #include "session.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 
@@ -53,7 +55,12 @@ bool CRunSession::setUp() {
     qx.loadStdFunctions();
     // The registry owns print and puts once addFunc accepts them; it refuses only a taken name.
     CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
-    if (!qx.addFunc(print)) delete print;
+    print->setMaxElements(m_MaxShown);
+    m_pPrint = print;
+    if (!qx.addFunc(print)) {
+        delete print;
+        m_pPrint = nullptr;
+    }
     CPutsFunction* puts = new CPutsFunction(qx.getSharedParameter(), m_Out);
     if (!qx.addFunc(puts)) delete puts;
     for (const sVarSpec& item : m_Opts.vars)
@@ -165,6 +172,8 @@ void CRunSession::reportRunError(const sShownText* shown) {
     if (!note.empty()) report += "note: " + note + "\n";
     report += runHint(text);
     m_Out.flush();
+    // Ctrl-C on a terminal leaves "^C" where the cursor stood: the report starts a line.
+    if (text.find("Interrupted") != std::string::npos && isatty(STDERR_FILENO)) m_Err << '\n';
     m_Err << report;
     m_Err.flush();
 }
@@ -193,9 +202,21 @@ int CRunSession::runCompiled(const sShownText* shown) {
     return isOutOfMemory(qx.getException()) ? kExitOutOfMemory : kExitRunError;
 }
 
-void CRunSession::listFrom(int first) {
-    for (int i = first; i < m_pCompiler->getVarCount(); ++i)
-        m_Out << formatAssignment(*m_pCompiler->getVar(i)) << '\n';
+void CRunSession::setMaxShown(long long count) {
+    m_MaxShown = count;
+    if (m_pPrint != nullptr) m_pPrint->setMaxElements(count);
+}
+
+void CRunSession::listFrom(int first, bool withConstants) {
+    std::string constants;
+    for (int i = first; i < m_pCompiler->getVarCount(); ++i) {
+        const CQXVariable& var = *m_pCompiler->getVar(i);
+        if (withConstants || !var.getConst())
+            m_Out << formatAssignment(var, m_MaxShown) << '\n';
+        else
+            constants += (constants.empty() ? "" : ", ") + var.getName();
+    }
+    if (!constants.empty()) m_Out << "// constants: " << constants << '\n';
 }
 
 bool CRunSession::checkNames(const std::vector<std::string>& names, const char* option) {

@@ -13,6 +13,7 @@
 
 #include "diagnostics.h"
 #include "options.h"
+#include "print_function.h"
 
 class CRunSession {
 public:
@@ -43,8 +44,12 @@ public:
     // instruction lies in the program itself; then a note on the global variable it names.
     void reportRunError(const sShownText* shown = nullptr);
 
-    // "name = value;" lines for the global variables from index first on.
-    void listFrom(int first);
+    // Values of more elements are shown in part by the listings and print (0: all whole).
+    void setMaxShown(long long count);
+    long long maxShown() const { return m_MaxShown; }
+    // "name = value;" lines for the global variables from index first on; without constants
+    // unless withConstants, which then follow in one comment line of names.
+    void listFrom(int first, bool withConstants = true);
     // Lists the named variables; false, with a message, when one does not exist.
     bool listNamed(const std::vector<std::string>& names);
     // Writes the --save files; false, with a message, for an unknown name (checked for all
@@ -64,4 +69,6 @@ private:
     std::ostream& m_Out;
     std::ostream& m_Err;
     std::unique_ptr<CQXCompiler> m_pCompiler;
+    CPrintFunction* m_pPrint = nullptr;  // owned by the compiler's registry
+    long long m_MaxShown = 0;
 };
