@@ -192,7 +192,7 @@ func w(x) { double t[2][2]; return t[3][0]; }\nw(1);\n:help\nif (1) {' \
     has '\nstandard: sin cos tan asin acos atan atan2 fabs exp log10 log log2 floor ceil fmod modf sqrt pow zeros ones identity linspace rand srand rowins colins rowdel coldel transpose sort where tostr addVarByName getVarByName setVarByName min max median inverse eigens eigena\ndone\na = [5, 2];\nr = 0;\n[5, 2]\n5\n0\nEach entry'
     has '  :clear '
     has '\nInterpreter Error:  on line 1, position 10. Column-Index out of Range accessing Variable a\n  1 | a[0][7] + 1\n    | ^\nnote: a is a 1×1 double\nSyntaxerror on line 1, position 22. unexpected symbol\n  1 | func f(x) { return x +; }\n    |                       ^\n'
-    has "qxrun: g was dropped, it no longer compiles: Syntaxerror on line 1, position 22. function needs more arguments\nno function 'zzz' (try :funcs)\n"
+    has "qxrun: g was dropped, it no longer compiles: Syntaxerror on line 1, position 22. function needs more arguments\nno function, method, keyword or operator 'zzz' (try :funcs)\n"
     has 'Interpreter Error:  on line 1, position 42. Row-Index out of Range accessing Variable t\n  1 | func w(x) { double t[2][2]; return t[3][0]; }\n    |                                    ^\n  in w, called at line 1\nSyntaxerror on line 1, position 7. unexpected end. missing bracket?\n  1 | if (1) {\n    |        ^\nhint: the \x27{\x27 on line 1, column 8 is not closed; a \x27}\x27 is missing$'
 }
 
