@@ -170,3 +170,10 @@ TEST(CompilerObjectTest, FunctionValuesAreReleasedWhenTheRunEnds) {
     EXPECT_EQ(qx.getFunc("zeros")->getReturnValue()->getCols(), 1);
     EXPECT_EQ(qx.getScriptStorage(), 0);
 }
+
+TEST(CompilerObjectTest, TheVersionIsOneNumberInEveryForm) {
+    EXPECT_STREQ(qxVersion(), QX_VERSION);
+    EXPECT_EQ(std::string(QX_VERSION), std::to_string(QX_VERSION_MAJOR) + "." +
+                                           std::to_string(QX_VERSION_MINOR) + "." +
+                                           std::to_string(QX_VERSION_PATCH));
+}
