@@ -105,9 +105,10 @@ group_errors() {
     t 2 '^Interpreter Error:  Size of Parameter must be NxN in Function inverse\n  in inverse, called at line 3\n  in g, called at line 5$' \
         -e $'double m[2][3], r;\nfunc g(x[2][3]) {\n  return inverse(x);\n}\nr = 1 + g(m);'
     t 2 'sqrt(x) undefined, if x < 0\n' --no-smart-error -e 'double x; x = sqrt(-1);'
-    # Storage that cannot be allocated: the library's text, a hint, and the status 70.
-    t 70 '^Interpreter Error:  on line 1, position 36. Unknown Exception\n  1 | double z[]; z = zeros(100000, 100000);\n    |                                     ^\n  in zeros, called at line 1\nhint: out of memory: the values are too large to allocate$' \
-        -e 'double z[]; z = zeros(100000, 100000);'
+    # Storage that cannot be allocated (here beyond the library's cap, so that no allocator,
+    # sanitized or not, is asked): the library's text, a hint, and the status 70.
+    t 70 '^Interpreter Error:  on line 1, position 40. Unknown Exception\n  1 | double z[]; z = zeros(10000000, 10000000);\n    |                                         ^\n  in zeros, called at line 1\nhint: out of memory: the values are too large to allocate$' \
+        -e 'double z[]; z = zeros(10000000, 10000000);'
     t 1 '^Syntaxerror on line 3, position 0. colon expected\n  3 | b = 2;\n    | ^\nhint: a \x27;\x27 is missing at the end of line 2$' -e $'double a, b;\na = 1\nb = 2;'
     t 2 '^Interpreter Error:  on line 1, position 8. Instruction limit exceeded' --max-instructions 100 -e 'while (1) { }'
     # Ctrl-C interrupts the running script: a run-time error, not the end of qxrun.
