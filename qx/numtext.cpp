@@ -23,8 +23,8 @@ double toDouble(const char* text, char** end) {
     return strtod_l(text, end, cLocale());
 }
 
-long toLong(const char* text, char** end, int base) {
-    return strtol_l(text, end, base, cLocale());
+long long toLong(const char* text, char** end, int base) {
+    return strtoll_l(text, end, base, cLocale());
 }
 
 std::string formatFixed(double value, int precision) {

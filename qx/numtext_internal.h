@@ -8,9 +8,11 @@
 
 namespace qxtext {
 
-// strtod / strtol in the "C" locale (strtod also reads 0X... hexadecimal forms, inf and nan).
+// strtod / strtoll in the "C" locale (strtod also reads 0X... hexadecimal forms, inf and nan).
+// Integers are read in 64 bits also where long has 32 (WebAssembly), so 0xFFFFFFFFFF is the same
+// number everywhere.
 double toDouble(const char* text, char** end);
-long toLong(const char* text, char** end, int base);
+long long toLong(const char* text, char** end, int base);
 
 // What printf("%.*f", precision, value) gives in the "C" locale, except that every NaN is
 // "nan" whatever its sign bit; precision is clamped to 0 .. kMaxPrecision. Never truncated: the

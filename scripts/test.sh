@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds qx and runs every test. From a fresh clone on a fresh Debian machine this installs what
 # is missing, configures, builds and runs the suite with CTest (including the package smoke
-# test: install into a temporary prefix and build a host project with find_package(qx)).
+# test: install into a temporary prefix and build a host project with find_package(qx)), then the
+# web tests that the installed tools allow (scripts/web.sh check).
 #   scripts/test.sh             normal build in build/
 #   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/test.sh --tsan      ThreadSanitizer build in build-tsan/ (thread tests)
@@ -17,7 +18,7 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh cmake make g++ libgtest-dev libeigen3-dev pkg-config locales libedit-dev python3 \
-    clang-format-14
+    python3-pytest clang-format-14
 
 jobs=$(nproc 2>/dev/null || echo 2)
 case $mode in
@@ -45,4 +46,9 @@ if [ "$mode" = tsan ]; then
 else
     cmake --build "$dir" -j "$jobs"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+fi
+# The WebAssembly module, the playground in a browser and the editor grammar, in the normal mode
+# only: those whose tools are installed run, the others are named as skipped.
+if [ "$mode" = normal ]; then
+    scripts/web.sh check
 fi

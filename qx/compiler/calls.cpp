@@ -66,10 +66,12 @@ bool CQXCompiler::evalFunc(CQXInterpreter* block, CQXFunction*& func, sByteCodeV
 }
 
 // A library or host function receives value arguments as double copies and reference arguments
-// as variables that share the caller's storage. A literal constant is first copied, so that
-// what the function stores can never change the constant for later runs. The binding of a
-// reference argument goes to bindings, with the position it reports errors at, for the caller
-// to emit once all arguments are computed.
+// as variables that share the caller's storage. A reference argument must be a variable the
+// function may write: a constant is refused, and so is an expression or a literal, whose value
+// the function's result would be written into and lost. Unlike a script function's reference
+// parameter, it may be indexed or resizable (the function writes the range, and cannot resize).
+// The binding goes to bindings, with the position it reports errors at, for the caller to emit
+// once all arguments are computed.
 bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, int index,
                                       const sByteCodeVar& arg, sByteCode& call,
                                       std::vector<sByteCode>& bindings) {
@@ -80,14 +82,9 @@ bool CQXCompiler::passLibraryArgument(CQXInterpreter* block, CQXFunction* func, 
         return true;
     }
     if (arg.m_pVar->getConst()) return syntaxError(etCONSTLVALUE);
-    sByteCodeVar source = arg;
-    if (arg.m_pVar->isLiteral_intern()) {
-        CQXVariable* copy = newTemp();
-        emit(block, sByteCode(otASSIGN, sByteCodeVar(copy), arg, nullptr));
-        source = sByteCodeVar(copy);
-    }
-    CQXVariable* reference = addReference(m_TmpVars, source.m_pVar->getDataType());
-    sByteCode binding(otREFERENCE, sByteCodeVar(reference), source, nullptr);
+    if (arg.m_pVar->getName().empty()) return syntaxError(etNOREFERENCE);
+    CQXVariable* reference = addReference(m_TmpVars, arg.m_pVar->getDataType());
+    sByteCode binding(otREFERENCE, sByteCodeVar(reference), arg, nullptr);
     binding.m_Line = m_Parser.m_Line;
     binding.m_Pos = m_Parser.getPosition();
     bindings.push_back(binding);

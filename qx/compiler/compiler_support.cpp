@@ -1,6 +1,7 @@
 // Helpers shared by the compiler's parts: the one funnel through which every compile error is
 // reported (with the lexer's line and position at that moment), instruction emission with its
 // source position, and the making of blocks, temporaries and constants.
+#include "qx/compiler/pending_operator_internal.h"
 #include "qx/compiler/script_function.h"
 #include "qx/core/compiler.h"
 

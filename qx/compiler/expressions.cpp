@@ -2,6 +2,7 @@
 // that wait for a stronger operator kept on the compiler's operator stack (each entry tagged
 // with the nesting level that pushed it). Every operator becomes one instruction writing a
 // fresh temporary; nothing is folded except the sign of a number literal.
+#include "qx/compiler/pending_operator_internal.h"
 #include "qx/core/compiler.h"
 
 namespace {

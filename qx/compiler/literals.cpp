@@ -11,7 +11,6 @@ bool CQXCompiler::evalNumberOp(CQXInterpreter* /*block*/, sByteCodeVar& operand,
     if (bNegate) value = -value;
     CQXVariable* constant = newConst(1, 1);
     constant->setsingle(value);
-    constant->setLiteral_intern();
     operand = sByteCodeVar(constant);
     return true;
 }
@@ -26,7 +25,6 @@ bool CQXCompiler::evalStringOp(CQXInterpreter* /*block*/, sByteCodeVar& operand,
     CQXVariable* constant = newConst(1, static_cast<int>(text.size()));
     for (size_t i = 0; i < text.size(); ++i)
         constant->setData_intern(0, static_cast<int>(i), static_cast<signed char>(text[i]));
-    constant->setLiteral_intern();
     operand = sByteCodeVar(constant);
     return true;
 }

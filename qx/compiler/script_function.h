@@ -1,5 +1,6 @@
 // CDummyFunc: the function object a script's func definition fills. Its parameters and locals
-// live in its own variable list, its body in its own block; calling it runs that block.
+// live in its own variable list, its body in its own block; calling it runs that block. Not
+// exported: a host reaches script functions as CQXFunction (isScriptFunction tells them apart).
 #pragma once
 
 #include <memory>
@@ -12,7 +13,7 @@ class CQXProgramStore;
 
 // Not copyable: its compiled code refers to its own variables and to the temporaries and
 // blocks of the program it was compiled in, which a copy could not own.
-class QX_API CDummyFunc : public CQXFunction {
+class CDummyFunc : public CQXFunction {
 public:
     CDummyFunc(const CDummyFunc&) = delete;
     CDummyFunc& operator=(const CDummyFunc&) = delete;

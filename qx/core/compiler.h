@@ -23,16 +23,9 @@
 #include "qx/vm/bytecode.h"
 #include "qx/vm/interpreter.h"
 
-// One entry of the expression compiler's operator stack: a left operand waiting for the right
-// side of its operator (in m_Operand.m_Token), where it was pushed, and at which nesting level.
-struct sPendingOperator {
-    sByteCodeVar m_Operand;
-    int m_Line;
-    int m_Pos;
-    int m_Level;
-};
-
 class CDummyFunc;
+// One entry of the expression compiler's operator stack (pending_operator_internal.h).
+struct sPendingOperator;
 
 // The compiled program as the listing and the access analysis see it (program_info.cpp).
 struct sProgramView;

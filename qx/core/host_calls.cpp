@@ -12,6 +12,15 @@
 
 namespace {
 
+// True when a constant is passed to a parameter that writes its argument (ptREFERENCE of a
+// library or host function, &name of a script function). Such a call is refused before anything
+// is copied or run, as a compiled call is refused, so the constant can never change.
+bool bindsConstant(const CQXFunction& func, CQXVariable* const* args) {
+    for (int i = 0; i < func.getParamCount(); ++i)
+        if (args[i]->getConst() && func.getParamInfo(i).m_Kind == pkREFERENCE) return true;
+    return false;
+}
+
 // Arguments of the variadic forms up to this count are collected on the stack; a script
 // function called with them needs no allocation at all.
 constexpr int kInlineArguments = 8;
@@ -210,6 +219,10 @@ bool CQXCompiler::callFunction(CQXFunction* func, CQXVariable* const* args,
                                const std::vector<CQXVariable*>* list) {
     for (int i = 0; i < func->m_ParamCount; ++i)
         if (!args[i]) return refuseArgument(func, i, "is null");
+    if (bindsConstant(*func, args)) {
+        takeTrace(false, func);
+        return m_Exception.setError(etCONSTLVALUE, -1, -1, "");
+    }
     // A host function that calls back in nests its calls on the native stack, where the
     // interpreter's bound on running blocks does not see them: they are bounded here alike.
     if (m_RunDepth >= CQXInterpreter::kMaxRunDepth) {

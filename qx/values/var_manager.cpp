@@ -22,8 +22,10 @@ void CQXVarManager::usePool_intern() {
 // A new variable with the manager's shared parameters is set up by setup and appended; should
 // setup throw (an allocation that fails), or the list or the index not grow, the variable goes
 // again and the manager is left as it was.
+// A negative size is refused as well: no variable can have -1 rows, and scripts would index it.
 template <class Setup>
-CQXVariable* CQXVarManager::create(const std::string& name, Setup setup) {
+CQXVariable* CQXVarManager::create(const std::string& name, int rows, int cols, Setup setup) {
+    if (rows < 0 || cols < 0) return nullptr;
     if (!name.empty() && getVar(name) != nullptr) return nullptr;
     CQXVariable* var = m_pPool ? m_pPool->make(m_pShared) : new CQXVariable(m_pShared);
     try {
@@ -77,11 +79,11 @@ CQXVariable* CQXVarManager::getVar(int index) const {
 }
 
 CQXVariable* CQXVarManager::addVar(const std::string& name, int rows, int cols, eDataType type) {
-    return create(name, [&](CQXVariable& v) { v.initialize(name, rows, cols, type); });
+    return create(name, rows, cols, [&](CQXVariable& v) { v.initialize(name, rows, cols, type); });
 }
 
 CQXVariable* CQXVarManager::addResizeVar(const std::string& name, eDataType type) {
-    return create(name, [&](CQXVariable& v) {
+    return create(name, 1, 1, [&](CQXVariable& v) {
         v.initialize(name, 1, 1, type);
         v.setVarState(vsRESIZABLE);
     });
@@ -89,25 +91,25 @@ CQXVariable* CQXVarManager::addResizeVar(const std::string& name, eDataType type
 
 CQXVariable* CQXVarManager::addByteVar(const std::string& name, int rows, int cols,
                                        unsigned char** data) {
-    return create(name, [&](CQXVariable& v) { v.setByte(name, rows, cols, data); });
+    return create(name, rows, cols, [&](CQXVariable& v) { v.setByte(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addShortVar(const std::string& name, int rows, int cols,
                                         unsigned short** data) {
-    return create(name, [&](CQXVariable& v) { v.setShort(name, rows, cols, data); });
+    return create(name, rows, cols, [&](CQXVariable& v) { v.setShort(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addIntVar(const std::string& name, int rows, int cols, int** data) {
-    return create(name, [&](CQXVariable& v) { v.setInt(name, rows, cols, data); });
+    return create(name, rows, cols, [&](CQXVariable& v) { v.setInt(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addFloatVar(const std::string& name, int rows, int cols, float** data) {
-    return create(name, [&](CQXVariable& v) { v.setFloat(name, rows, cols, data); });
+    return create(name, rows, cols, [&](CQXVariable& v) { v.setFloat(name, rows, cols, data); });
 }
 
 CQXVariable* CQXVarManager::addDoubleVar(const std::string& name, int rows, int cols,
                                          double** data) {
-    return create(name, [&](CQXVariable& v) { v.setDouble(name, rows, cols, data); });
+    return create(name, rows, cols, [&](CQXVariable& v) { v.setDouble(name, rows, cols, data); });
 }
 
 void CQXVarManager::clear() {

@@ -29,7 +29,8 @@ public:
     // Variable at a zero-based position in order of addition; null out of range.
     CQXVariable* getVar(int index) const;
 
-    // Every add refuses (returns null) a non-empty name that is already present.
+    // Every add refuses (returns null) a non-empty name that is already present, and a negative
+    // number of rows or columns (0 gives a variable without elements).
     CQXVariable* addVar(const std::string& name, int rows, int cols, eDataType type);
     CQXVariable* addResizeVar(const std::string& name, eDataType type);
     CQXVariable* addByteVar(const std::string& name, int rows, int cols, unsigned char** data);
@@ -66,7 +67,7 @@ public:
 
 private:
     template <class Setup>
-    CQXVariable* create(const std::string& name, Setup setup);
+    CQXVariable* create(const std::string& name, int rows, int cols, Setup setup);
     void discard(CQXVariable* var);
 
     std::vector<CQXVariable*> m_List;

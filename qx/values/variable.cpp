@@ -123,9 +123,11 @@ constexpr std::uint64_t kMaxBlockBytes = std::uint64_t(1) << 40;
 
 // Size of one owned block (row pointers, padding to the element alignment, then the elements),
 // computed in 64 bits. A size beyond kMaxBlockBytes throws std::bad_alloc, so a block is never
-// allocated short.
+// allocated short; so does one beyond what size_t holds where addresses are 32 bits wide
+// (WebAssembly), where it would otherwise wrap around to a small block.
 std::size_t blockBytes(int rows, int cols, std::size_t elemSize, std::size_t elemAlign,
                        std::size_t* elementOffset, std::uint64_t limit) {
+    limit = std::min<std::uint64_t>(limit, std::numeric_limits<std::size_t>::max());
     const std::uint64_t count = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
     std::uint64_t offset = static_cast<std::uint64_t>(rows) * sizeof(void*);
     offset = (offset + elemAlign - 1) / elemAlign * elemAlign;
@@ -323,7 +325,6 @@ CQXVariable::CQXVariable(CQXSharedParameter* shared)
       m_bConst(false),
       m_bOwnsRowArray(false),
       m_bBindingPinned(false),
-      m_bLiteral(false),
       m_Pins(0),
       m_pShared(shared),
       m_pBoundTo(nullptr),

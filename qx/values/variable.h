@@ -141,12 +141,6 @@ public:
     bool isPinned_intern() const {
         return m_Pins > 0;
     }
-    bool isLiteral_intern() const {
-        return m_bLiteral;
-    }
-    void setLiteral_intern() {
-        m_bLiteral = true;
-    }
 
     // Element access without bounds checks (callers check); an absent row array reads 0 and
     // ignores writes.
@@ -302,8 +296,6 @@ private:
     // A vsREFERENCE variable bound by bindCopyOf_intern owns its row array (not the elements).
     bool m_bOwnsRowArray;
     bool m_bBindingPinned;
-    // A literal constant of a compiled program (a reference argument never binds to one).
-    bool m_bLiteral;
     // Running calls whose reference parameters address this variable's elements.
     int m_Pins;
     CQXSharedParameter* m_pShared;

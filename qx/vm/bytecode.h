@@ -1,13 +1,14 @@
 // The instruction record and the opcode set. A compiled script is a tree of blocks, each a flat
 // sequence of sByteCode instructions that name their operands by pointer; there are no jumps:
-// control flow runs sub-blocks. The interpreter loop (interpreter.cpp) executes them.
+// control flow runs sub-blocks. The interpreter loop (interpreter.cpp) executes them. Hosts see
+// these declarations only because blocks hold instructions; none of it is exported from the
+// shared library (a host reads a compiled program through CQXCompiler::getListing).
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <vector>
 
-#include "qx/export.h"
 #include "qx/lexer/lexer.h"
 #include "qx/vm/interpreter_state.h"
 
@@ -108,10 +109,10 @@ constexpr unsigned char opcodeUses(int opcode) {
 }
 
 // Name of an opcode for disassembly ("otADD"); "?" for a value outside the set.
-QX_API const char* opcodeName(int opcode);
+const char* opcodeName(int opcode);
 
 // The index variables of an element or range operand, and which of the two it is.
-struct QX_API sByteCodeIndex {
+struct sByteCodeIndex {
     CQXVariable* m_pRow = nullptr;       // element: row index variable
     CQXVariable* m_pCol = nullptr;       // element: column index variable
     CQXVariable* m_pRowFrom = nullptr;   // range: first row
@@ -124,7 +125,7 @@ struct QX_API sByteCodeIndex {
 
 // One operand as the compiler builds it: a whole variable, one element of it, or a range of it
 // (the index record inline).
-struct QX_API sByteCodeVar : sByteCodeIndex {
+struct sByteCodeVar : sByteCodeIndex {
     sByteCodeVar() = default;
     sByteCodeVar(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
 
@@ -136,7 +137,7 @@ struct QX_API sByteCodeVar : sByteCodeIndex {
 
 // One operand as an instruction holds it. Most operands are whole variables, so the index
 // record lives out of line, present only when the operand has one. Copying copies it.
-struct QX_API sByteCodeOperand {
+struct sByteCodeOperand {
     sByteCodeOperand() = default;
     sByteCodeOperand(const sByteCodeVar& var);           // NOLINT: every compiled operand converts
     sByteCodeOperand(CQXVariable* var) : m_pVar(var) {}  // NOLINT: a whole-variable operand
@@ -160,7 +161,7 @@ private:
 };
 
 // The arguments of an otCALL, out of line: few instructions are calls.
-class QX_API sByteCodeArgs {
+class sByteCodeArgs {
 public:
     sByteCodeArgs() = default;
     sByteCodeArgs(const sByteCodeArgs& other);
@@ -186,7 +187,7 @@ private:
 
 // One instruction (80 bytes). Copied by value; it owns only its argument list and index
 // records.
-struct QX_API sByteCode {
+struct sByteCode {
     sByteCode() = default;
     sByteCode(eOptType opt, const sByteCodeVar& a, const sByteCodeVar& b, CQXVariable* result)
         : m_Opt(opt), m_Var1(a), m_Var2(b), m_pResult(result) {}

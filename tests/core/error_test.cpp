@@ -24,6 +24,12 @@ TEST(ErrorRecordTest, RendersUnknownTypesAndExtremePositions) {
     for (int type : {-1, INT_MIN, 21, 31}) EXPECT_STREQ(CQXError::typeText(type), "No Error");
     EXPECT_STREQ(CQXError::typeText(etNOTRESIZEABLE),
                  "Can't change size of non resizeable Variable");
+    // The texts of the types the library never reports, which hosts see only through typeText
+    // (the golden scripts pin the others).
+    EXPECT_STREQ(CQXError::typeText(etUNKNOWN), "Unknown Error");
+    EXPECT_STREQ(CQXError::typeText(etRESERVEDWORD), "Reserved Word Error");
+    EXPECT_STREQ(CQXError::typeText(etTYPEMISMATCH), "Type mismatch");
+    EXPECT_STREQ(CQXError::typeText(etDIVZERO), "Division by Zero");
     EXPECT_FALSE(e.setException("Division by zero", 4, 9, "a"));
     EXPECT_EQ(etINTERPRETER, e.getType());
     EXPECT_EQ("Division by zero accessing Variable a", e.getText());

@@ -112,9 +112,11 @@ TEST(LimitsTest, CallNestingStopsBeforeTheNativeStack) {
     EXPECT_EQ(qx.getException(), "Interpreter Error:  echo failed");
     EXPECT_FALSE(qx.runCompiler("echo();") && qx.runInterpreter());
     bool compiled = true;
+    std::string refusal;
     CQXFunction* meddle = new qxtest::CHostFunc(qx, "meddle", 0, [&](auto&) {
         qx.clear(true);
         compiled = qx.runCompiler("double other;");
+        refusal = qx.getError();
         qx.loadStdFunctions();
         return true;
     });
@@ -123,6 +125,7 @@ TEST(LimitsTest, CallNestingStopsBeforeTheNativeStack) {
     EXPECT_TRUE(qx.runInterpreter()) << qx.getException();
     EXPECT_TRUE(!compiled && qx.getVar("a")->getData(0, 0) == 2.0 &&
                 qx.getFunc("meddle") == meddle);
+    EXPECT_EQ(refusal, "Syntaxerror cannot compile while a script runs");
 }
 
 // The compiler's recursion is bounded just below kMaxNesting, for every kind of bracket; long
@@ -142,6 +145,12 @@ TEST(LimitsTest, NestingOfTheTextIsBoundedAndFlatTextIsNot) {
     EXPECT_TRUE(qx.runCompiler(std::string(depth + 1, '{') + std::string(depth + 1, '}')));
     EXPECT_FALSE(qx.runCompiler(std::string(depth + 2, '{') + std::string(depth + 2, '}')));
     EXPECT_EQ(qx.getError(), "Syntaxerror on line 1, position 255. nesting too deep");
+    // The statement under an if takes a level of its own besides its braces.
+    std::string ifs;
+    for (int n = 0; n < CQXCompiler::kMaxNesting / 2; ++n) ifs += "if (1) {";
+    EXPECT_TRUE(qx.runCompiler(ifs.substr(8) + std::string(depth / 2, '}')));
+    EXPECT_FALSE(qx.runCompiler(ifs + std::string(depth / 2 + 1, '}')));
+    EXPECT_EQ(qx.getError(), "Syntaxerror on line 1, position 1023. nesting too deep");
 
     qx.clear(true);
     std::string sum = "double a; a = 0", decl = "double v0";

@@ -18,6 +18,7 @@ TEST(ProgramInfo, GlobalsAProgramReadsAndWritesAndFunctionSignatures) {
         ASSERT_NE(c.addDoubleVar(name, 2, 2), nullptr);
     std::vector<CQXVariable*> reads, writes;
     EXPECT_FALSE(c.getVarAccess(reads, writes));  // nothing compiled yet
+    EXPECT_EQ(c.getListing(), "main: no compiled program\n");
     ASSERT_TRUE(
         c.runCompiler("func fill(&r, x) { r[0][*] = x; }\n"  // writes through a reference parameter
                       "func pass(&q) { fill(q, 1); }\n"      // ... handed on to another function

@@ -154,3 +154,22 @@ TEST(ReferenceBindingTest, HostCallsBindReferenceParametersAnew) {
         temp->toString();
     }
 }
+
+// A host call never writes a constant: a constant for a parameter that writes its argument is
+// refused before any argument is copied or anything runs, as a compiled call is refused.
+TEST(ReferenceBindingTest, HostCallsRefuseAConstantForAWritingParameter) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    qx.loadStdVars();
+    CQXVariable* pi = qx.getVar("pi");
+    CQXVariable* m = qx.addDoubleVar("m", 1, 1);
+    ASSERT_TRUE(qx.runCompiler("double runs; func setp(a, &p) { runs++; p = a; return 0; }"));
+    m->setData(0, 0, 5);
+    EXPECT_FALSE(qx.callFuncByName("setp", 2, m, pi));
+    EXPECT_FALSE(qx.callFuncByName("eigens", {m, m, pi}));
+    EXPECT_EQ(qx.getException(), "Constant can not be LValue or Reference ");
+    EXPECT_EQ(qx.getExceptionTrace().back().m_Function, "eigens");
+    EXPECT_EQ(pi->getData(0, 0), 3.141592653589793);
+    EXPECT_EQ(qx.getVar("runs")->getData(0, 0), 0.0);
+    EXPECT_TRUE(qx.callFuncByName("setp", 2, pi, m) && qx.callFuncByName("eigens", {pi, m, m}));
+}

@@ -254,6 +254,20 @@ TEST_F(VarManagerTest, NamesAreUniqueAndLookedUpExactlyButTemporariesShareTheEmp
     EXPECT_TRUE(manager.getVar("A") == nullptr && manager.getVar("al") == nullptr);
 }
 
+// No variable with a negative size ever exists: scripts would index it. Sizes no block can hold
+// fail before anything is allocated and leave the manager as it was.
+TEST_F(VarManagerTest, ImpossibleSizesAddNothing) {
+    double* rows[1] = {nullptr};
+    EXPECT_EQ(manager.addVar("e", -1, 3, edtDOUBLE), nullptr);
+    EXPECT_EQ(manager.addVar("e", 3, INT_MIN, edtBYTE), nullptr);
+    EXPECT_EQ(manager.addDoubleVar("e", -2, 1, rows), nullptr);
+    EXPECT_THROW(manager.addVar("e", INT_MAX, INT_MAX, edtDOUBLE), std::bad_alloc);
+    EXPECT_EQ(manager.getVarCount(), 0);
+    CQXVariable* empty = manager.addVar("e", 0, 3, edtINT);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->getRows(), 0);
+}
+
 // Clearing deletes the variables, never the host's memory, and frees their names; release hands
 // every variable over to the caller, who deletes them (the manager must not delete them again).
 TEST_F(VarManagerTest, ClearAndReleaseLeaveEveryVariableWithExactlyOneOwner) {
