@@ -58,6 +58,11 @@ first.send("\x03", "qx> ")
 shown = first.send("2 * 21\r", "qx> ")
 if "42" not in shown or "[1," in shown:
     sys.exit(f"Ctrl-C did not drop the entry: {shown!r}")
+# Ctrl-C while an entry runs: the report starts on a line of its own, not after the "^C".
+first.send("while (1) { }\r")
+shown = first.send("\x03", "Interrupted", "qx> ")
+if "\nInterpreter Error" not in shown:
+    sys.exit(f"the interrupted run's report shares a line: {shown!r}")
 # A newcomer's mistakes: the mended entry compiles after a failed one, an undeclared variable
 # gets a hint, an error inside a function of an earlier entry shows that entry's line and the
 # calls, and a large value is shown in part.
