@@ -119,6 +119,7 @@ bool CQXCompiler::evalFuncBody() {
         return syntaxError(etSYNTAX, "unexpected end. missing bracket?");
     m_FuncManager.addFunc(m_pCurFunc);
     m_ProgramFuncs.push_back(m_pCurFunc);
+    m_pCurFunc->m_pSource = m_Source;
     m_pCurFunc = nullptr;
     return true;
 }

@@ -132,6 +132,8 @@ bool CQXCompiler::evalOperand(CQXInterpreter* block, sByteCodeVar& operand, int 
             std::string name = m_Parser.getName(false);
             if (lookupVar(name)) return evalVarOp(block, operand, bNot, bNegate);
             if (getFunc(name)) return evalFuncOp(block, operand, bNot, bNegate, level);
+            // Reported just after the name, as a statement that starts with it reports it.
+            m_Parser.getName(true);
             return unknownName(name);
         }
         default:

@@ -32,4 +32,6 @@ private:
     // compiled in. The compiler hands them over when it clears that program, so the function's
     // code stays sound for as long as the function is registered.
     std::shared_ptr<CQXProgramStore> m_pStore;
+    // The text the definition was compiled from, for error reports.
+    std::shared_ptr<const std::string> m_pSource;
 };

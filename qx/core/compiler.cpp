@@ -9,6 +9,7 @@
 
 #include "qx/compiler/program_store_internal.h"
 #include "qx/compiler/script_function.h"
+#include "qx/core/report.h"
 #include "qx/core/run_state_internal.h"
 
 CQXCompiler::CQXCompiler()
@@ -23,10 +24,11 @@ CQXCompiler::CQXCompiler()
       m_DeclRows(0),
       m_DeclCols(0),
       m_DeclKind(0),
+      m_Source(std::make_shared<std::string>()),
       m_Depth(0),
       m_RunDepth(0) {
     m_TmpVars.usePool_intern();
-    m_Parser.setBuffer(m_Source);
+    m_Parser.setBuffer(*m_Source);
     m_Parser.clear();
     clear(true);
 }
@@ -201,11 +203,42 @@ void CQXCompiler::takeTrace(bool unwound, const CQXFunction* called) {
     m_ExceptionTrace.clear();
     if (unwound) m_ExceptionTrace.swap(m_Shared.m_Unwound);
     m_Shared.m_Unwound.clear();
-    if (called == nullptr) return;
-    try {
-        m_ExceptionTrace.push_back(sCallSite{called->getName(), -1, -1});
-    } catch (...) {
+    if (called != nullptr) {
+        try {
+            m_ExceptionTrace.push_back(sCallSite{called->getName(), -1, -1});
+        } catch (...) {
+        }
     }
+    m_pExceptionText = traceText(called);
+}
+
+// The first entry lies in the body of the function the next named entry called; without one,
+// in the program (or, for a host call, nowhere in a text).
+std::shared_ptr<const std::string> CQXCompiler::traceText(const CQXFunction* called) const {
+    for (std::size_t i = 1; i < m_ExceptionTrace.size(); ++i) {
+        const std::string& name = m_ExceptionTrace[i].m_Function;
+        if (name.empty()) continue;
+        const CQXFunction* func = m_FuncManager.getFunc(name);
+        if (func == nullptr || !func->m_bIntern) return nullptr;
+        return static_cast<const CDummyFunc*>(func)->m_pSource;
+    }
+    if (called != nullptr) return nullptr;
+    return m_Source;
+}
+
+std::string CQXCompiler::formatError() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    return CQXReport::format(m_Error.getError(), *m_Source, m_Error.m_Line, m_Error.m_Pos);
+}
+
+std::string CQXCompiler::formatException() {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    const std::string text = m_Exception.getError();
+    std::string report =
+        m_pExceptionText != nullptr
+            ? CQXReport::format(text, *m_pExceptionText, m_Exception.m_Line, m_Exception.m_Pos)
+            : text + "\n";
+    return report + CQXReport::formatTrace(m_ExceptionTrace);
 }
 
 void CQXCompiler::clear(bool all) {
@@ -218,6 +251,7 @@ void CQXCompiler::clear(bool all) {
         m_ScriptVars.clear();
     }
     retireProgram();
+    releaseResults();
     m_bCompiled = false;
     m_TmpVars.addVar("null", 1, 1, edtDOUBLE)->setsingle(0.0);
     m_TmpVars.addVar("eins", 1, 1, edtDOUBLE)->setsingle(1.0);
@@ -272,6 +306,26 @@ void CQXCompiler::removeScriptFunctions() {
     m_ProgramFuncs.clear();
 }
 
+void CQXCompiler::undoCompile(int firstGlobal) {
+    std::vector<std::string> names;
+    for (const CDummyFunc* func : m_ProgramFuncs) names.push_back(func->m_Name);
+    m_ProgramFuncs.clear();
+    for (const std::string& name : names) m_FuncManager.delFunc(name);
+    clear(false);
+    std::unordered_set<const CQXVariable*> declared;
+    for (int i = firstGlobal; i < m_GlobalVars.getVarCount(); ++i)
+        declared.insert(m_GlobalVars.getVar(i));
+    for (const CQXVariable* var : declared) m_ScriptVars.erase(var);
+    m_GlobalVars.remove_intern(declared);
+}
+
+void CQXCompiler::releaseResults() {
+    if (!m_Shared.m_bResultsHeld) return;
+    for (int i = 0; i < m_FuncManager.getFuncCount(); ++i)
+        m_FuncManager.getFunc(i)->releaseResult_intern();
+    m_Shared.m_bResultsHeld = false;
+}
+
 void CQXCompiler::invalidateProgram() {
     m_bCompiled = false;
     m_MainBlock.clear();
@@ -284,10 +338,27 @@ bool CQXCompiler::runCompiler(const std::string& text) {
         return syntaxErrorAt(etSYNTAX, -1, -1, "cannot compile while a script runs");
     resetWorkingState();
     clear(false);
+    // The new text replaces the old one only for this compiler: script functions of earlier
+    // compiles keep theirs.
+    m_Source = std::make_shared<std::string>();
+    m_Parser.setBuffer(*m_Source);
     if (text.size() >= static_cast<size_t>(INT_MAX))
         return syntaxErrorAt(etSYNTAX, 1, 0, "script too long");
-    m_Source = text;
-    m_Parser.setBuffer(m_Source);
+    *m_Source = text;
+    m_Parser.setBuffer(*m_Source);
+    return compileSource();
+}
+
+bool CQXCompiler::tryCompile(const std::string& text) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    const int globals = m_GlobalVars.getVarCount();
+    if (runCompiler(text)) return true;
+    // A refusal while a script runs compiled nothing, and must not touch the running program.
+    if (m_RunDepth == 0) undoCompile(globals);
+    return false;
+}
+
+bool CQXCompiler::compileSource() {
     const CQXCompileScope counting(m_Shared);
     try {
         if (!evalStart(&m_MainBlock)) return false;
@@ -302,9 +373,6 @@ bool CQXCompiler::runCompiler(const std::string& text) {
     m_MainBlock.trim_intern();
     m_BlockManager.trim_intern();
     m_TmpVars.trim_intern();
-    // Nothing reads the text once it is compiled.
-    std::string().swap(m_Source);
-    m_Parser.setBuffer(m_Source);
     m_Parser.clear();
     m_bCompiled = true;
     return true;
@@ -316,6 +384,12 @@ bool CQXCompiler::runInterpreter() {
         takeTrace(false, nullptr);
         return m_Exception.setException("Nothing to Interprete", -1, -1, "");
     }
+    const bool ran = runMainBlock();
+    if (m_RunDepth == 0) releaseResults();
+    return ran;
+}
+
+bool CQXCompiler::runMainBlock() {
     const CQXRunScope run(m_RunDepth, m_Shared);
     try {
         const eInterpreterState state = m_MainBlock.Interprete();

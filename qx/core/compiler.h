@@ -7,10 +7,12 @@
 
 #include <cstdarg>
 #include <list>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "qx/core/call_argument.h"
 #include "qx/core/error.h"
 #include "qx/core/shared_parameter.h"
 #include "qx/export.h"
@@ -121,6 +123,14 @@ public:
     // function the host called (line and position -1). Empty when the error arose before any
     // instruction ran. Kept until the next run-time error, like the record. Holds the lock.
     std::vector<sCallSite> getExceptionTrace();
+    // The last compile error as people read it: getError(), then the line of the compiled text
+    // it refers to and a caret under the token there (see CQXReport::format). Holds the lock.
+    std::string formatError();
+    // The last run-time error as people read it: getException(), the line of the text the
+    // failing instruction was compiled from (the program's own, or the text that defined the
+    // script function it failed in, also in an earlier compile) with a caret, then one line per
+    // call that led there (CQXReport::formatTrace). Holds the lock.
+    std::string formatException();
 
     // Drops the compiled program and its temporaries; with all, also every global variable
     // (the host's included) and the script-defined functions whose code refers to them.
@@ -135,6 +145,12 @@ public:
     // function, and keeps every global variable (so functions can be defined anew).
     void clearScriptFunctions();
     bool runCompiler(const std::string& text);
+    // Compiles as runCompiler does, but a compile that fails leaves nothing behind: the global
+    // variables the text declared, the functions it defined and the storage they and the
+    // compile's temporaries hold are removed again, so the text, once mended, compiles on the
+    // same compiler. The previous program is dropped either way, as by runCompiler. For prompts
+    // and editors where the user retries an entry. Holds the lock.
+    bool tryCompile(const std::string& text);
     bool runInterpreter();
 
     // A text listing of the compiled program: every block with each instruction's index,
@@ -158,12 +174,25 @@ public:
     bool callFuncByAddr(CQXFunction* func, int count, ...);
     bool callFuncByName(const std::string& name, const std::vector<CQXVariable*>& args);
     bool callFuncByAddr(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    // The same with arguments that may also be numbers and the host's arrays (sCallArgument):
+    // each becomes a temporary variable for the call alone, named "argument N" in error texts,
+    // so nothing is added that scripts could see.
+    bool callFunc(const std::string& name, const std::vector<sCallArgument>& args);
+    bool callFunc(CQXFunction* func, const std::vector<sCallArgument>& args);
+    // Every host call that returns false says why in getException() and getExceptionTrace(),
+    // whose last entry names the function the host called (line -1): an unknown name ("NAME:
+    // function does not exist"), a wrong count ("Wrong number of Parameters"), a null argument,
+    // an argument that does not fit its parameter, or a failure while the function ran.
 
     // Deepest nesting of brackets, braces, matrix literals, index expressions and call
     // arguments a script may use; deeper nesting fails the compile with "nesting too deep".
     // 256 levels are far beyond hand-written scripts and keep the recursive-descent compiler
     // well inside a thread's native stack.
     static const int kMaxNesting = 256;
+
+    // The names of the methods an operand may carry (".rows" ... ".rank"), in the order of the
+    // compiler's table; ".resize" is a statement of its own and not among them.
+    static std::vector<std::string> methodNames();
 
 #ifdef QX_INTERNAL_API
     const CQXInterpreter& getMainBlock_intern() const {
@@ -262,10 +291,21 @@ private:
     void resetWorkingState();
     void retireProgram();
     void removeScriptFunctions();
+    // Undoes a failed compile: its functions, the globals it declared (those from index
+    // firstGlobal on) and its program go.
+    void undoCompile(int firstGlobal);
+    // Functions keep their last value, which may be large: it goes when a run ends and on
+    // clear (a host that called a function has read the value by then).
+    void releaseResults();
     // Compiled code may call functions that are about to be deleted (loadStdFunctions): the
     // program is dropped so it can never run with dangling function pointers.
     void invalidateProgram();
     bool callFunction(CQXFunction* func, const std::vector<CQXVariable*>& args);
+    bool callWithTemporaries(CQXFunction* func, const std::vector<sCallArgument>& args);
+    // The one funnel of host calls refused before the function ran: the reason becomes the
+    // run-time error, and the trace names the function the host called.
+    bool refuseCall(const std::string& function, const std::string& text);
+    bool refuseArgument(const CQXFunction* func, int index, const std::string& problem);
     bool callFunction(CQXFunction* func, CQXVariable* const* args,
                       const std::vector<CQXVariable*>* list);
     bool callVariadic(CQXFunction* func, int count, va_list args);
@@ -278,6 +318,11 @@ private:
     // Sets the trace of the run-time error just recorded in m_Exception: the call sites it
     // unwound (when unwound), then the function a host call started (when called is not null).
     void takeTrace(bool unwound, const CQXFunction* called);
+    // The text the location of the trace's first entry lies in: that of the script function
+    // the next entry names, else the program's (null for a host call).
+    std::shared_ptr<const std::string> traceText(const CQXFunction* called) const;
+    bool compileSource();
+    bool runMainBlock();
     // ---- listing and variable access (program_info.cpp) ----
     void viewProgram(sProgramView& view) const;
 
@@ -302,7 +347,9 @@ private:
     int m_DeclRows;
     int m_DeclCols;
     int m_DeclKind;
-    std::string m_Source;
+    // The text of the last compile, shared with the script functions it defined: error reports
+    // show lines of it. The lexer reads from it while compiling.
+    std::shared_ptr<std::string> m_Source;
 
     // Script functions registered since the program was last cleared: their code refers to the
     // current temporaries and blocks, which clear hands over to them (retireProgram).
@@ -313,6 +360,8 @@ private:
     int m_Depth;     // current nesting depth of the compile
     int m_RunDepth;  // runs in progress (a host function may start another one)
     std::vector<sCallSite> m_ExceptionTrace;  // where m_Exception's error happened
+    // The text the location of m_Exception lies in; null when unknown.
+    std::shared_ptr<const std::string> m_pExceptionText;
     // The function callFuncByName found last, its name, and the registry's generation then.
     std::string m_CalledName;
     CQXFunction* m_pCalledFunc = nullptr;

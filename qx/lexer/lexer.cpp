@@ -3,6 +3,7 @@
 // and keeps the line and line-start counters from which every compile error takes its position.
 #include "qx/lexer/lexer.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "qx/numtext_internal.h"
@@ -291,6 +292,25 @@ eReservedWord CQXParser::getReserved() {
         if (name == kReservedWords[i]) return static_cast<eReservedWord>(i);
     }
     return rwNONE;
+}
+
+bool CQXParser::isReservedWord(const std::string& text) {
+    return std::find(kReservedWords, kReservedWords + kReservedCount, text) !=
+           kReservedWords + kReservedCount;
+}
+
+std::vector<std::string> CQXParser::reservedWords() {
+    return std::vector<std::string>(kReservedWords, kReservedWords + kReservedCount);
+}
+
+// Read as getName reads it: the whole text must be taken, and it must start as a name does.
+bool CQXParser::isName(const std::string& text) {
+    if (text.empty() || !(isLetter(text[0]) || text[0] == '_')) return false;
+    for (size_t i = 1; i < text.size(); ++i) {
+        const bool colon = text[i] == ':' && (i + 1 == text.size() || text[i + 1] != ':');
+        if (!isNameChar(text[i]) && !colon) return false;
+    }
+    return !isReservedWord(text);
 }
 
 void CQXParser::getBack() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "qx/export.h"
 
@@ -92,6 +93,14 @@ public:
 
     // The position errors report: cursor minus line start.
     int getPosition() const { return m_Cursor - m_LineStart; }
+
+    // The rules of names, for hosts that build script text or offer names to complete: a word
+    // the lexer reads whole as one name (a letter or '_', then letters, digits, '_' and colons
+    // not followed by another colon) that is no reserved word.
+    static bool isName(const std::string& text);
+    static bool isReservedWord(const std::string& text);
+    // The reserved words in the order of eReservedWord.
+    static std::vector<std::string> reservedWords();
 
     int m_Line;             // current line, 1-based
     int m_Cursor;           // index of the next character to read

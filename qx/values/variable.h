@@ -76,6 +76,18 @@ public:
 
     // Text form "name=v,v,\r\n..." (locked) and reductions over all elements (not locked).
     std::string toString();
+    // The value as qx text that reads back to the same value: "3" for a 1x1, "[1, 2, 3]" for one
+    // row, one row per line with right-aligned columns for several rows, whose continuation
+    // lines start with indent + 1 blanks (to stand under a '[' at column indent). Integer types
+    // as integers, float and double elements in the shortest form that reads back exactly,
+    // whatever the locale; infinities and not-a-number read "inf", "-inf" and "nan", which no
+    // qx text gives back. A variable without elements reads "[]". With maxElements above 0, a
+    // value of more elements shows only its first and last kTextEdge rows and columns, "..." in
+    // between, and ends in " // RxC, shown in part". Locked.
+    std::string toText(int indent = 0, long long maxElements = 0) const;
+    // One element as toText writes it.
+    static std::string numberText(double value, eDataType type);
+    static const int kTextEdge = 3;
     double getMin() const;
     double getMax() const;
     double getSum() const;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/functions/function.h"
 #include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/fused_chain_internal.h"
@@ -413,6 +414,27 @@ eInterpreterState CQXInterpreter::failAt(int line, int pos, const char* text,
     m_Error.setException(text, line, pos, name);
     noteCallSite(std::string(), line, pos, true);
     return isEXCEPTION;
+}
+
+eInterpreterState CQXInterpreter::failCall(const sByteCode& code, const CQXFunction* func,
+                                           const char* text, const std::string& name) {
+    m_Error.setException(text, code.m_Line, code.m_Pos, name);
+    noteCallSite(func->getName(), code.m_Line, code.m_Pos, true);
+    return isEXCEPTION;
+}
+
+eInterpreterState CQXInterpreter::failCaughtCall(const sByteCode& code, const CQXFunction* func) {
+    try {
+        try {
+            throw;
+        } catch (const CQXStorageFault& fault) {
+            return failCall(code, func, fault.what(), fault.name());
+        } catch (...) {
+            return failCall(code, func, "Unknown Exception", std::string());
+        }
+    } catch (...) {
+        return isEXCEPTION;
+    }
 }
 
 // A trace that cannot grow loses the call site, never the error it belongs to.

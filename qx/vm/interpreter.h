@@ -95,6 +95,11 @@ private:
     // the variable it accessed (failAt: at a given place, for errors before any instruction).
     eInterpreterState fail(const sByteCode& code, const char* text, const CQXVariable* named);
     eInterpreterState failAt(int line, int pos, const char* text, const std::string& name);
+    // The call of a library or host function failed at the instruction code: the trace names the
+    // function (failCaughtCall: called inside the handler of what the function threw).
+    eInterpreterState failCall(const sByteCode& code, const CQXFunction* func, const char* text,
+                               const std::string& name);
+    eInterpreterState failCaughtCall(const sByteCode& code, const CQXFunction* func);
     // Notes a call site of the error being unwound in the shared run state (failure path
     // only); origin starts the list afresh at the instruction where the error arose.
     void noteCallSite(const std::string& function, int line, int pos, bool origin);

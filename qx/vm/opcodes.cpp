@@ -544,7 +544,14 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     if (func == nullptr) return isOK;
     const CallBindings bindings(code.m_Params);
     const CQXRefusedChanges refusals(m_pShared);
-    const eInterpreterState state = func->Call(&code.m_Params.list());
+    eInterpreterState state;
+    try {
+        state = func->Call(&code.m_Params.list());
+    } catch (...) {
+        // A function that throws fails at its call, as one that reports its failure does.
+        if (func->m_bIntern) throw;
+        return failCaughtCall(code, func);
+    }
     if (state != isOK && state != isRETURN) {
         m_Error = func->getError();
         if (state == isBREAK || state == isCONTINUE) return state;
@@ -553,7 +560,9 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
         noteCallSite(func->getName(), code.m_Line, code.m_Pos, !func->m_bIntern);
         return isEXCEPTION;
     }
-    if (refusals.refused() != nullptr) return fail(code, kBoundStorageText, refusals.refused());
+    if (refusals.refused() != nullptr)
+        return failCall(code, func, kBoundStorageText, refusals.refused()->getName());
+    func->noteResult_intern();
     if (!func->getReturnType() || R == nullptr) return isOK;
     const CQXVariable* value = func->getReturnValue();
     const Fault fault = sizeTo(R, value->getRows(), value->getCols(), value, nullptr);

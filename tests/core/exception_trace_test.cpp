@@ -69,12 +69,12 @@ TEST(ExceptionTrace, NamesEveryCallOnTheWayOut) {
     c.clear(false);
     EXPECT_EQ(traceOfRun(9), "");
 
-    // A host call's trace ends with the function the host called; a call refused before
-    // anything ran changes neither record nor trace.
+    // A host call's trace ends with the function the host called, also for a call refused
+    // before anything ran.
     ASSERT_FALSE(c.callFuncByName("outer", 1, c.getVar("m")));
     EXPECT_EQ(traceText(c), "inverse:1:37 inv:2:53 outer:-1:-1");
     ASSERT_FALSE(c.callFuncByName("inverse", 1, c.getVar("m")));
     EXPECT_EQ(traceText(c), "inverse:-1:-1");
     EXPECT_FALSE(c.callFuncByName("outer", 0));
-    EXPECT_EQ(traceText(c), "inverse:-1:-1");
+    EXPECT_EQ(traceText(c), "outer:-1:-1");
 }

@@ -94,3 +94,14 @@ TEST(LexerTest, NumbersReadTheSameUnderACommaDecimalLocale) {
 }
 
 }  // namespace
+
+TEST(LexerTest, NamesFollowTheRulesTheLexerReadsThemBy) {
+    for (const char* name : {"x", "_tmp2", "a:b", "Double", "a:"})
+        EXPECT_TRUE(CQXParser::isName(name));
+    for (const char* name : {"a::b", "", "2x", "a-b", "while", "double", "é"})
+        EXPECT_FALSE(CQXParser::isName(name)) << name;
+    EXPECT_EQ(CQXParser::reservedWords().size(), 13u);
+    EXPECT_EQ(CQXParser::reservedWords()[rwDOUBLE], "double");
+    EXPECT_TRUE(CQXParser::isReservedWord("continue"));
+    EXPECT_FALSE(CQXParser::isReservedWord("Func"));
+}

@@ -8,8 +8,6 @@
 #include <sstream>
 #include <system_error>
 
-#include "printer.h"
-
 namespace {
 
 std::string trim(const std::string& text) {
@@ -143,7 +141,7 @@ std::string formatCsv(const CQXVariable& var) {
     for (int r = 0; r < var.getRows(); ++r) {
         for (int c = 0; c < var.getCols(); ++c) {
             if (c > 0) out += ',';
-            out += formatNumber(var.getData(r, c), var.getDataType());
+            out += CQXVariable::numberText(var.getData(r, c), var.getDataType());
         }
         out += '\n';
     }

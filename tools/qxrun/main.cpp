@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "csv.h"
-#include "diagnostics.h"
 #include "options.h"
 #include "repl.h"
 #include "session.h"
@@ -20,9 +19,6 @@
 #endif
 
 namespace {
-
-// Status when the library or qxrun runs out of memory (BSD's EX_SOFTWARE).
-constexpr int kExitInternal = 70;
 
 bool readScript(const sRunOptions& opts, std::string& text) {
     if (opts.mode == rmTEXT) {
@@ -58,11 +54,7 @@ int finishRun(const sRunOptions& opts, CRunSession& session, int firstDeclared) 
 // --disasm: the listing of the compiled program, or the compile error.
 int listProgram(CQXCompiler& qx, const std::string& source) {
     if (!qx.runCompiler(source)) {
-        int line = 0;
-        int pos = 0;
-        std::string text;
-        qx.getError(line, pos, text);
-        std::cerr << renderDiagnostic(text, source, line, pos);
+        std::cerr << qx.formatError();
         return kExitCompileError;
     }
     std::cout << qx.getListing();
@@ -120,6 +112,6 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         std::cout.flush();
         std::cerr << "qxrun: out of memory\n";
-        return kExitInternal;
+        return kExitOutOfMemory;
     }
 }

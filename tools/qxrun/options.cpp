@@ -3,7 +3,6 @@
 #include "options.h"
 
 #include "csv.h"
-#include "printer.h"
 
 namespace {
 
@@ -53,7 +52,7 @@ bool splitNamed(const std::string& text, std::string& name, std::string& value,
     }
     name = text.substr(0, eq);
     value = text.substr(eq + 1);
-    if (!isScriptName(name)) {
+    if (!CQXParser::isName(name)) {
         error = "'" + name + "' is not a variable name";
         return false;
     }
@@ -142,7 +141,7 @@ bool parseValueOption(sArgs& args, const std::string& arg, sRunOptions& opts, bo
         if (!ok) return true;
         std::string option = name;
         if (option == "--print") {
-            ok = isScriptName(value);
+            ok = CQXParser::isName(value);
             if (ok)
                 opts.prints.push_back(value);
             else
@@ -289,5 +288,6 @@ std::string usageText() {
            "\n"
            "Exit status: 0 success, 1 compile error, 2 run-time error, 64 usage error (unknown\n"
            "option, bad --var, unreadable script, malformed or unreadable CSV file, unknown\n"
-           "--print or --save name, unwritable --save file).\n";
+           "--print or --save name, unwritable --save file), 70 out of memory. The interactive\n"
+           "session fed without a terminal ends with the status of its last failed entry.\n";
 }

@@ -4,8 +4,6 @@
 
 #include <cmath>
 
-#include "printer.h"
-
 const char* const kPutsNeedsString = "puts needs a string (one row of character codes)";
 
 namespace {
@@ -42,7 +40,7 @@ eInterpreterState CPrintFunction::Call(const std::vector<CQXVariable*>* args) {
         m_Error.setException("print needs one argument", -1, -1, "");
         return isEXCEPTION;
     }
-    m_Out << formatValue(*(*args)[0]) << '\n';
+    m_Out << (*args)[0]->toText(0, m_MaxElements) << '\n';
     return isOK;
 }
 

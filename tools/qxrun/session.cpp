@@ -3,12 +3,13 @@
 // error records into reports with the offending source line.
 #include "session.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 
 #include "csv.h"
-#include "diagnostics.h"
-#include "entry_scan.h"
+#include "hints.h"
 #include "print_function.h"
 #include "printer.h"
 
@@ -54,7 +55,12 @@ bool CRunSession::setUp() {
     qx.loadStdFunctions();
     // The registry owns print and puts once addFunc accepts them; it refuses only a taken name.
     CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
-    if (!qx.addFunc(print)) delete print;
+    print->setMaxElements(m_MaxShown);
+    m_pPrint = print;
+    if (!qx.addFunc(print)) {
+        delete print;
+        m_pPrint = nullptr;
+    }
     CPutsFunction* puts = new CPutsFunction(qx.getSharedParameter(), m_Out);
     if (!qx.addFunc(puts)) delete puts;
     for (const sVarSpec& item : m_Opts.vars)
@@ -118,65 +124,73 @@ bool CRunSession::loadVar(const sFileSpec& item) {
     return true;
 }
 
-// "m is a 3×3 double" for a run-time error on a global variable. Inside a function body the
-// name may stand for a parameter or a local, which the host cannot see: no note there.
-std::string CRunSession::variableNote(const std::string& text, const std::string& source, int line,
-                                      int pos) {
+// "m is a 3×3 double" for a run-time error on a global variable in the program itself (inside a
+// function the name may stand for a parameter or a local, which the host cannot see).
+std::string CRunSession::variableNote(const std::string& text) {
     static const char* const kTypeNames[] = {"", "byte", "short", "int", "float", "double"};
-    std::string name = variableNamed(text);
+    std::string name = CQXReport::variableNamed(text);
     CQXVariable* var = name.empty() ? nullptr : m_pCompiler->getVar(name);
-    if (var == nullptr || insideFunctionBody(source, line, cursorColumn(source, line, pos)))
-        return std::string();
+    if (var == nullptr) return std::string();
     int type = var->getDataType();
     if (type < edtBYTE || type > edtDOUBLE) return std::string();
     return name + " is a " + std::to_string(var->getRows()) + "\u00d7" +
            std::to_string(var->getCols()) + " " + kTypeNames[type];
 }
 
-void CRunSession::reportError(const std::string& text, int line, int pos, const std::string& source,
-                              bool withCaret, bool runTime, const sShownText* shown) {
-    std::string message = text;
-    const std::string* display = &source;
+void CRunSession::reportCompileError(const std::string& text, int line, int pos,
+                                     const std::string& source, const sShownText* shown) {
+    std::string report;
+    std::string hint;
     if (shown != nullptr) {
-        int shownLine = line;
-        int shownPos = pos;
-        mapToShown(shown->m_Text, shown->m_Prefix, shownLine, shownPos);
-        message = relocateText(text, line, pos, shownLine, shownPos);
-        line = shownLine;
-        pos = shownPos;
-        display = &shown->m_Text;
+        report = shownReport(text, line, pos, *shown);
+        mapToShown(shown->m_Text, shown->m_Prefix, line, pos);
+        hint = compileHint(*m_pCompiler, text, shown->m_Text, line, pos);
+    } else {
+        report = m_pCompiler->formatError();
+        hint = compileHint(*m_pCompiler, text, source, line, pos);
     }
-    std::string note;
-    if (runTime && withCaret) note = variableNote(message, *display, line, pos);
     m_Out.flush();
-    m_Err << renderDiagnostic(message, *display, withCaret ? line : -1, pos, note);
+    m_Err << report << hint;
     m_Err.flush();
 }
 
-// The calls that led to a run-time error, with their lines as the user typed them.
-void CRunSession::reportTrace(std::vector<sCallSite> trace, const sShownText* shown) {
-    if (shown != nullptr)
-        for (sCallSite& site : trace)
-            if (site.m_Line != -1)
-                mapToShown(shown->m_Text, shown->m_Prefix, site.m_Line, site.m_Pos);
-    m_Err << renderTrace(trace) << std::flush;
+// The trace's first entry lies in the program itself when no call follows it.
+void CRunSession::reportRunError(const sShownText* shown) {
+    CQXCompiler& qx = *m_pCompiler;
+    int line = 0;
+    int pos = 0;
+    std::string text;
+    qx.getException(line, pos, text);
+    const std::vector<sCallSite> trace = qx.getExceptionTrace();
+    const bool inProgram = trace.size() <= 1;
+    std::string report;
+    if (shown != nullptr && inProgram)
+        report = shownReport(text, line, pos, *shown) + CQXReport::formatTrace(trace);
+    else
+        report = qx.formatException();
+    const std::string note = inProgram && line != -1 ? variableNote(text) : std::string();
+    if (!note.empty()) report += "note: " + note + "\n";
+    report += runHint(text);
+    m_Out.flush();
+    // Ctrl-C on a terminal leaves "^C" where the cursor stood: the report starts a line.
+    if (text.find("Interrupted") != std::string::npos && isatty(STDERR_FILENO)) m_Err << '\n';
+    m_Err << report;
+    m_Err.flush();
 }
 
-int CRunSession::execute(const std::string& source, bool showRunCaret, const sShownText* shown) {
-    CQXCompiler& qx = *m_pCompiler;
-    if (!qx.runCompiler(source)) {
+int CRunSession::execute(const std::string& source, const sShownText* shown) {
+    if (!m_pCompiler->tryCompile(source)) {
         int line = 0;
         int pos = 0;
         std::string text;
-        qx.getError(line, pos, text);
-        reportError(text, line, pos, source, true, false, shown);
+        m_pCompiler->getError(line, pos, text);
+        reportCompileError(text, line, pos, source, shown);
         return kExitCompileError;
     }
-    return runCompiled(source, showRunCaret, shown);
+    return runCompiled(shown);
 }
 
-int CRunSession::runCompiled(const std::string& source, bool showRunCaret,
-                             const sShownText* shown) {
+int CRunSession::runCompiled(const sShownText* shown) {
     CQXCompiler& qx = *m_pCompiler;
     bool ran;
     {
@@ -184,19 +198,25 @@ int CRunSession::runCompiled(const std::string& source, bool showRunCaret,
         ran = qx.runInterpreter();
     }
     if (ran) return kExitOk;
-    int line = 0;
-    int pos = 0;
-    std::string text;
-    qx.getException(line, pos, text);
-    reportError(text, line, pos, source, showRunCaret, true, shown);
-    // Without the caret the lines may belong to an earlier entry: no trace either.
-    if (showRunCaret) reportTrace(qx.getExceptionTrace(), shown);
-    return kExitRunError;
+    reportRunError(shown);
+    return isOutOfMemory(qx.getException()) ? kExitOutOfMemory : kExitRunError;
 }
 
-void CRunSession::listFrom(int first) {
-    for (int i = first; i < m_pCompiler->getVarCount(); ++i)
-        m_Out << formatAssignment(*m_pCompiler->getVar(i)) << '\n';
+void CRunSession::setMaxShown(long long count) {
+    m_MaxShown = count;
+    if (m_pPrint != nullptr) m_pPrint->setMaxElements(count);
+}
+
+void CRunSession::listFrom(int first, bool withConstants) {
+    std::string constants;
+    for (int i = first; i < m_pCompiler->getVarCount(); ++i) {
+        const CQXVariable& var = *m_pCompiler->getVar(i);
+        if (withConstants || !var.getConst())
+            m_Out << formatAssignment(var, m_MaxShown) << '\n';
+        else
+            constants += (constants.empty() ? "" : ", ") + var.getName();
+    }
+    if (!constants.empty()) m_Out << "// constants: " << constants << '\n';
 }
 
 bool CRunSession::checkNames(const std::vector<std::string>& names, const char* option) {

@@ -11,15 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics.h"
 #include "options.h"
-
-// How the text that was compiled relates to the text the user typed (the interactive session
-// compiles a bare expression as the argument of print and adds a missing ';'): reports show
-// the user's text, with line-1 positions moved back by the characters put before it.
-struct sShownText {
-    std::string m_Text;
-    int m_Prefix = 0;
-};
+#include "print_function.h"
 
 class CRunSession {
 public:
@@ -35,23 +29,27 @@ public:
     bool reset();
 
     // Compiles and runs source as one program. Returns kExitOk, or kExitCompileError /
-    // kExitRunError after writing the error text and, where the location is known, the source
-    // line with a caret. showRunCaret false leaves out the caret of a run-time error (its line
-    // may belong to another program, see the REPL).
-    int execute(const std::string& source, bool showRunCaret = true,
-                const sShownText* shown = nullptr);
-    // Runs the program compiled last (from source), reporting a run-time error as execute does.
-    int runCompiled(const std::string& source, bool showRunCaret = true,
-                    const sShownText* shown = nullptr);
-    // Reports an error record (text, line, stored position, as the library gives them) of a
-    // program compiled from source; runTime adds the note on the variable the text names.
-    void reportError(const std::string& text, int line, int pos, const std::string& source,
-                     bool withCaret, bool runTime, const sShownText* shown = nullptr);
-    // Lists the calls that led to a run-time error (see renderTrace).
-    void reportTrace(std::vector<sCallSite> trace, const sShownText* shown);
+    // kExitRunError (kExitOutOfMemory when storage could not be allocated) after writing the
+    // error report: the text, the source line with a caret
+    // where the location is known, the calls that led to a run-time error. With shown, the
+    // report is made on the text the user typed instead of source (see sShownText).
+    int execute(const std::string& source, const sShownText* shown = nullptr);
+    // Runs the program compiled last, reporting a run-time error as execute does.
+    int runCompiled(const sShownText* shown = nullptr);
+    // Reports a compile error (text, line, stored position as the library gives them) of
+    // source, or on shown, with hint lines beneath it.
+    void reportCompileError(const std::string& text, int line, int pos, const std::string& source,
+                            const sShownText* shown = nullptr);
+    // Reports the last run-time error: the library's report, or on shown when the failing
+    // instruction lies in the program itself; then a note on the global variable it names.
+    void reportRunError(const sShownText* shown = nullptr);
 
-    // "name = value;" lines for the global variables from index first on.
-    void listFrom(int first);
+    // Values of more elements are shown in part by the listings and print (0: all whole).
+    void setMaxShown(long long count);
+    long long maxShown() const { return m_MaxShown; }
+    // "name = value;" lines for the global variables from index first on; without constants
+    // unless withConstants, which then follow in one comment line of names.
+    void listFrom(int first, bool withConstants = true);
     // Lists the named variables; false, with a message, when one does not exist.
     bool listNamed(const std::vector<std::string>& names);
     // Writes the --save files; false, with a message, for an unknown name (checked for all
@@ -65,10 +63,12 @@ public:
 private:
     bool declareVar(const sVarSpec& item);
     bool loadVar(const sFileSpec& item);
-    std::string variableNote(const std::string& text, const std::string& source, int line, int pos);
+    std::string variableNote(const std::string& text);
 
     const sRunOptions& m_Opts;
     std::ostream& m_Out;
     std::ostream& m_Err;
     std::unique_ptr<CQXCompiler> m_pCompiler;
+    CPrintFunction* m_pPrint = nullptr;  // owned by the compiler's registry
+    long long m_MaxShown = 0;
 };
