@@ -46,16 +46,29 @@ void addHostVariables(CQXCompiler& qx, qxtest::CHostMatrices& host) {
     for (CQXVariable* v : host.addTo(qx)) require(v != nullptr, "every host variable is added");
 }
 
-// Compiles one text and checks what a host relies on: both error records render, a failed
-// compile leaves nothing to run, and its error stands on a line the text has.
-void compileOnce(CQXCompiler& qx, const std::string& text) {
-    const bool ok = qx.runCompiler(text);
+// Compiles one text (with tryCompile: a failure must leave no globals, functions or storage
+// behind) and checks what a host relies on: both error records render, also as reports with
+// their source line, a failed compile leaves nothing to run, and its error stands on a line the
+// text has.
+void compileOnce(CQXCompiler& qx, const std::string& text, bool trying = false) {
+    const int globals = qx.getVarCount();
+    const int functions = qx.getFuncCount();
+    qx.clear(false);
+    const long long storage = qx.getScriptStorage();
+    const bool ok = trying ? qx.tryCompile(text) : qx.runCompiler(text);
     int line = 0, pos = 0;
     std::string rendered;
     qx.getError(line, pos, rendered);
     require(rendered == qx.getError(), "the error text renders the same both ways");
-    qx.getException();
+    require(qx.formatError().compare(0, rendered.size(), rendered) == 0,
+            "the report starts with the error text");
+    qx.formatException();
     if (ok) return;
+    if (trying) {
+        require(qx.getVarCount() == globals, "a failed tryCompile leaves no globals");
+        require(qx.getFuncCount() == functions, "a failed tryCompile leaves no functions");
+        require(qx.getScriptStorage() == storage, "a failed tryCompile leaves no storage");
+    }
     require(!qx.runInterpreter(), "a failed compile leaves nothing to run");
     const long long lines = 1 + std::count(text.begin(), text.end(), '\n');
     require(line >= 1 && line <= lines, "a compile error stands on a line of the text");
@@ -79,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The whole text, its first half, the whole text again (its globals and functions now
     // exist, so it fails on redeclaration) and its second half.
     compileOnce(qx, text);
-    compileOnce(qx, text.substr(0, size / 2));
-    compileOnce(qx, text);
+    compileOnce(qx, text.substr(0, size / 2), true);
+    compileOnce(qx, text, true);
     compileOnce(qx, text.substr(size / 2));
 
     // Without the script's globals and functions the text compiles as on a fresh compiler;

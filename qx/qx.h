@@ -18,5 +18,6 @@
 #include "qx/lexer/lexer.h"
 #include "qx/values/var_manager.h"
 #include "qx/values/variable.h"
+#include "qx/version.h"
 #include "qx/vm/bytecode.h"
 #include "qx/vm/interpreter.h"

@@ -35,6 +35,12 @@ eOptType findMethod(const std::string& name) {
 
 }  // namespace
 
+std::vector<std::string> CQXCompiler::methodNames() {
+    std::vector<std::string> names;
+    for (const MethodInfo& method : kMethods) names.push_back(method.name);
+    return names;
+}
+
 // variable-operand: name (the prefix acts on the whole variable, before any index suffix)
 bool CQXCompiler::evalVarOp(CQXInterpreter* block, sByteCodeVar& operand, bool bNot, bool bNegate) {
     operand = sByteCodeVar(lookupVar(m_Parser.getName(true)));

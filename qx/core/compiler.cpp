@@ -251,6 +251,7 @@ void CQXCompiler::clear(bool all) {
         m_ScriptVars.clear();
     }
     retireProgram();
+    releaseResults();
     m_bCompiled = false;
     m_TmpVars.addVar("null", 1, 1, edtDOUBLE)->setsingle(0.0);
     m_TmpVars.addVar("eins", 1, 1, edtDOUBLE)->setsingle(1.0);
@@ -305,6 +306,26 @@ void CQXCompiler::removeScriptFunctions() {
     m_ProgramFuncs.clear();
 }
 
+void CQXCompiler::undoCompile(int firstGlobal) {
+    std::vector<std::string> names;
+    for (const CDummyFunc* func : m_ProgramFuncs) names.push_back(func->m_Name);
+    m_ProgramFuncs.clear();
+    for (const std::string& name : names) m_FuncManager.delFunc(name);
+    clear(false);
+    std::unordered_set<const CQXVariable*> declared;
+    for (int i = firstGlobal; i < m_GlobalVars.getVarCount(); ++i)
+        declared.insert(m_GlobalVars.getVar(i));
+    for (const CQXVariable* var : declared) m_ScriptVars.erase(var);
+    m_GlobalVars.remove_intern(declared);
+}
+
+void CQXCompiler::releaseResults() {
+    if (!m_Shared.m_bResultsHeld) return;
+    for (int i = 0; i < m_FuncManager.getFuncCount(); ++i)
+        m_FuncManager.getFunc(i)->releaseResult_intern();
+    m_Shared.m_bResultsHeld = false;
+}
+
 void CQXCompiler::invalidateProgram() {
     m_bCompiled = false;
     m_MainBlock.clear();
@@ -326,6 +347,15 @@ bool CQXCompiler::runCompiler(const std::string& text) {
     *m_Source = text;
     m_Parser.setBuffer(*m_Source);
     return compileSource();
+}
+
+bool CQXCompiler::tryCompile(const std::string& text) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    const int globals = m_GlobalVars.getVarCount();
+    if (runCompiler(text)) return true;
+    // A refusal while a script runs compiled nothing, and must not touch the running program.
+    if (m_RunDepth == 0) undoCompile(globals);
+    return false;
 }
 
 bool CQXCompiler::compileSource() {
@@ -354,6 +384,12 @@ bool CQXCompiler::runInterpreter() {
         takeTrace(false, nullptr);
         return m_Exception.setException("Nothing to Interprete", -1, -1, "");
     }
+    const bool ran = runMainBlock();
+    if (m_RunDepth == 0) releaseResults();
+    return ran;
+}
+
+bool CQXCompiler::runMainBlock() {
     const CQXRunScope run(m_RunDepth, m_Shared);
     try {
         const eInterpreterState state = m_MainBlock.Interprete();

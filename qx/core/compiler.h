@@ -155,6 +155,12 @@ public:
     // function, and keeps every global variable (so functions can be defined anew).
     void clearScriptFunctions();
     bool runCompiler(const std::string& text);
+    // Compiles as runCompiler does, but a compile that fails leaves nothing behind: the global
+    // variables the text declared, the functions it defined and the storage they and the
+    // compile's temporaries hold are removed again, so the text, once mended, compiles on the
+    // same compiler. The previous program is dropped either way, as by runCompiler. For prompts
+    // and editors where the user retries an entry. Holds the lock.
+    bool tryCompile(const std::string& text);
     bool runInterpreter();
 
     // A text listing of the compiled program: every block with each instruction's index,
@@ -193,6 +199,10 @@ public:
     // 256 levels are far beyond hand-written scripts and keep the recursive-descent compiler
     // well inside a thread's native stack.
     static const int kMaxNesting = 256;
+
+    // The names of the methods an operand may carry (".rows" ... ".rank"), in the order of the
+    // compiler's table; ".resize" is a statement of its own and not among them.
+    static std::vector<std::string> methodNames();
 
 #ifdef QX_INTERNAL_API
     const CQXInterpreter& getMainBlock_intern() const {
@@ -291,6 +301,12 @@ private:
     void resetWorkingState();
     void retireProgram();
     void removeScriptFunctions();
+    // Undoes a failed compile: its functions, the globals it declared (those from index
+    // firstGlobal on) and its program go.
+    void undoCompile(int firstGlobal);
+    // Functions keep their last value, which may be large: it goes when a run ends and on
+    // clear (a host that called a function has read the value by then).
+    void releaseResults();
     // Compiled code may call functions that are about to be deleted (loadStdFunctions): the
     // program is dropped so it can never run with dangling function pointers.
     void invalidateProgram();
@@ -316,6 +332,7 @@ private:
     // the next entry names, else the program's (null for a host call).
     std::shared_ptr<const std::string> traceText(const CQXFunction* called) const;
     bool compileSource();
+    bool runMainBlock();
     // ---- listing and variable access (program_info.cpp) ----
     void viewProgram(sProgramView& view) const;
 

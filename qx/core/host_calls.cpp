@@ -259,6 +259,7 @@ bool CQXCompiler::failCaught(const CQXFunction* called) {
 bool CQXCompiler::callLibraryFunction(CQXFunction* func, const std::vector<CQXVariable*>& args) {
     const CQXRefusedChanges refusals(&m_Shared);
     const eInterpreterState state = func->Call(&args);
+    func->noteResult_intern();
     if (state != isOK) {
         m_Exception = func->getError();
         takeTrace(false, func);
@@ -336,6 +337,7 @@ bool CQXCompiler::callScriptFunction(CQXFunction* func, CQXVariable* const* args
         }
     }
     const eInterpreterState state = func->Call(nullptr);
+    func->noteResult_intern();
     if (state == isOK || state == isRETURN) return true;
     m_Exception = func->m_Block.getError();
     takeTrace(state == isEXCEPTION, func);

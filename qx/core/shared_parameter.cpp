@@ -16,7 +16,8 @@ CQXSharedParameter::CQXSharedParameter()
       m_bCountStorage(false),
       m_StorageCounted(0),
       m_pRefusedChange(nullptr),
-      m_StorageEpoch(1) {}
+      m_StorageEpoch(1),
+      m_bResultsHeld(false) {}
 
 // The lock is default-constructed, never copied: a copy has a lock of its own.
 CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
@@ -31,7 +32,8 @@ CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
       m_bCountStorage(false),
       m_StorageCounted(0),
       m_pRefusedChange(nullptr),
-      m_StorageEpoch(1) {}
+      m_StorageEpoch(1),
+      m_bResultsHeld(false) {}
 
 CQXSharedParameter& CQXSharedParameter::operator=(const CQXSharedParameter& other) {
     m_bClipping = other.m_bClipping;

@@ -51,6 +51,9 @@ public:
     // re-pointing, binding, release). The interpreter keeps what an instruction's operands
     // resolved to only while this is unchanged. Never 0, so 0 can mean "not resolved yet".
     unsigned long long m_StorageEpoch;
+    // Set when a call left a function a value of more than one element; the compiler then
+    // releases the functions' values when the run ends (CQXCompiler::releaseResults).
+    bool m_bResultsHeld;
 
     // Starts a run: the budget is the instruction limit (unlimited when 0), no interrupt, no
     // call sites left over, and storage is counted until endRun.

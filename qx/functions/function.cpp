@@ -110,6 +110,14 @@ bool CQXFunction::setReturnMatrix(int rows, int cols, const std::vector<double>&
     return true;
 }
 
+void CQXFunction::releaseResult_intern() {
+    if (m_ReturnValue.getRows() <= 1 && m_ReturnValue.getCols() <= 1) return;
+    try {
+        m_ReturnValue.resizeVar_intern(1, 1);
+    } catch (...) {
+    }
+}
+
 eInterpreterState CQXFunction::raise(const std::string& text) {
     m_Error.setException(text, -1, -1, "");
     return isEXCEPTION;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qx/core/error.h"
+#include "qx/core/shared_parameter.h"
 #include "qx/export.h"
 #include "qx/values/var_manager.h"
 #include "qx/values/variable.h"
@@ -69,6 +70,18 @@ public:
     // True for a function a script defined with func.
     bool isScriptFunction() const { return m_bIntern; }
 
+#ifdef QX_INTERNAL_API
+    // Gives the storage of a value of more than one element back: the return variable becomes
+    // a 1x1 zero. Never throws (a value that cannot be replaced is kept).
+    void releaseResult_intern();
+    // Notes in the shared run state that the value just computed holds storage worth giving
+    // back when the run ends.
+    void noteResult_intern() {
+        if (m_pShared != nullptr && (m_ReturnValue.getRows() > 1 || m_ReturnValue.getCols() > 1))
+            m_pShared->m_bResultsHeld = true;
+    }
+#endif
+
 protected:
     CQXFunction(const std::string& name, CQXSharedParameter* shared);
 
@@ -76,11 +89,21 @@ protected:
     void setParamCount(int count);
     // Sets the type of one parameter; an index outside the list is ignored.
     void setParamType(int index, eParameterType type);
-    void setReturnType(bool hasValue) { m_bReturnType = hasValue; }
-    void setIntern(bool intern) { m_bIntern = intern; }
-    bool getIntern() const { return m_bIntern; }
-    CQXVarManager* getVarlist() { return &m_Varlist; }
-    CQXInterpreter* getBlock() { return m_bIntern ? &m_Block : nullptr; }
+    void setReturnType(bool hasValue) {
+        m_bReturnType = hasValue;
+    }
+    void setIntern(bool intern) {
+        m_bIntern = intern;
+    }
+    bool getIntern() const {
+        return m_bIntern;
+    }
+    CQXVarManager* getVarlist() {
+        return &m_Varlist;
+    }
+    CQXInterpreter* getBlock() {
+        return m_bIntern ? &m_Block : nullptr;
+    }
     // Resizes the return variable (contents become 0); sizes below 1 are refused.
     bool resizeReturnVar(int rows, int cols);
     // Gives the return variable the shape rows x cols (resized only when its shape differs) and

@@ -562,6 +562,7 @@ eInterpreterState CQXInterpreter::callFunction(sByteCode& code) {
     }
     if (refusals.refused() != nullptr)
         return failCall(code, func, kBoundStorageText, refusals.refused()->getName());
+    func->noteResult_intern();
     if (!func->getReturnType() || R == nullptr) return isOK;
     const CQXVariable* value = func->getReturnValue();
     const Fault fault = sizeTo(R, value->getRows(), value->getCols(), value, nullptr);

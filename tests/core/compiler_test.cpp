@@ -118,3 +118,62 @@ TEST(CompilerObjectTest, HostCallsPassEveryArgumentInOrder) {
     EXPECT_FALSE(qx.callFuncByName("boom", 1, x[0]));
     EXPECT_EQ(qx.getException(), "Interpreter Error:  Unknown Exception");
 }
+
+TEST(CompilerObjectTest, AFailedTryCompileLeavesNothingBehind) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    qx.setTotalStorageLimit(1 << 20);
+    ASSERT_TRUE(qx.runCompiler("double kept[10][10]; func g(x) { return x; }"));
+    qx.clear(false);
+    const int globals = qx.getVarCount();
+    const int functions = qx.getFuncCount();
+    const long long storage = qx.getScriptStorage();
+    // Declarations, a function and a large literal before the error: all of them go.
+    const std::string entry =
+        "double a, b, big[100][100]; func f(x) { return x * 2; } big = ones(100, 100); a = 1 +;";
+    EXPECT_FALSE(qx.tryCompile(entry));
+    EXPECT_EQ(qx.getError(), "Syntaxerror on line 1, position 85. unexpected symbol");
+    EXPECT_EQ(qx.getVarCount(), globals);
+    EXPECT_EQ(qx.getFuncCount(), functions);
+    EXPECT_EQ(qx.getFunc("f"), nullptr);
+    EXPECT_EQ(qx.getScriptStorage(), storage);
+    EXPECT_FALSE(qx.runInterpreter());
+    // The mended entry compiles and runs; runCompiler keeps what a failed compile declared.
+    ASSERT_TRUE(qx.tryCompile("double a, b; func f(x) { return x * 2; } a = f(1) + 2;"));
+    ASSERT_TRUE(qx.runInterpreter());
+    EXPECT_EQ(qx.getVar("a")->getData(0, 0), 4.0);
+    EXPECT_FALSE(qx.runCompiler("double c; c = ;"));
+    EXPECT_NE(qx.getVar("c"), nullptr);
+    EXPECT_FALSE(qx.tryCompile("double c;"));
+    EXPECT_NE(qx.getVar("c"), nullptr);  // an earlier compile's global stays
+}
+
+TEST(CompilerObjectTest, FunctionValuesAreReleasedWhenTheRunEnds) {
+    CQXCompiler qx;
+    qx.loadStdFunctions();
+    const long long block = 500 * 500 * 8;
+    // r, the temporary the call writes, and while the call runs the value of ones.
+    qx.setTotalStorageLimit(3 * block + (1 << 16));
+    const std::string script = "double r[]; r = ones(500, 500);";
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(qx.runCompiler(script));
+        ASSERT_TRUE(qx.runInterpreter()) << round << ": " << qx.getException();
+        EXPECT_LT(qx.getScriptStorage(), 2 * block + (1 << 16));  // no longer the value of ones
+        EXPECT_EQ(qx.getFunc("ones")->getReturnValue()->getRows(), 1);
+        qx.clear(true);
+        EXPECT_EQ(qx.getScriptStorage(), 0);
+    }
+    // A host call keeps the value for the host until the next run or clear.
+    ASSERT_TRUE(qx.callFunc("zeros", {3, 4}));
+    EXPECT_EQ(qx.getFunc("zeros")->getReturnValue()->getCols(), 4);
+    qx.clearScript();
+    EXPECT_EQ(qx.getFunc("zeros")->getReturnValue()->getCols(), 1);
+    EXPECT_EQ(qx.getScriptStorage(), 0);
+}
+
+TEST(CompilerObjectTest, TheVersionIsOneNumberInEveryForm) {
+    EXPECT_STREQ(qxVersion(), QX_VERSION);
+    EXPECT_EQ(std::string(QX_VERSION), std::to_string(QX_VERSION_MAJOR) + "." +
+                                           std::to_string(QX_VERSION_MINOR) + "." +
+                                           std::to_string(QX_VERSION_PATCH));
+}

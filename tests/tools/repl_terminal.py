@@ -58,6 +58,36 @@ first.send("\x03", "qx> ")
 shown = first.send("2 * 21\r", "qx> ")
 if "42" not in shown or "[1," in shown:
     sys.exit(f"Ctrl-C did not drop the entry: {shown!r}")
+# Ctrl-C while an entry runs: the report starts on a line of its own, not after the "^C".
+first.send("while (1) { }\r")
+shown = first.send("\x03", "Interrupted", "qx> ")
+if "\nInterpreter Error" not in shown:
+    sys.exit(f"the interrupted run's report shares a line: {shown!r}")
+# A newcomer's mistakes: the mended entry compiles after a failed one, an undeclared variable
+# gets a hint, an error inside a function of an earlier entry shows that entry's line and the
+# calls, and a large value is shown in part.
+first.send("double a, b; a = 1 +;\r", "unexpected symbol", "qx> ")
+first.send("double a, b; a = 1 + 2;\r", "a = 3;", "qx> ")
+first.send("x = 6*7\r", "hint: a variable is declared before it is used: double x;", "qx> ")
+first.send("func inner(m[2][2]) {\r", "... ")
+first.send("  return m[5][0];\r", "... ")
+first.send("}\r", "qx> ")
+shown = first.send("inner(1)\r", "in inner, called at line 1", "qx> ")
+if "  2 |   return m[5][0];" not in shown:
+    sys.exit(f"the error does not show the function's line: {shown!r}")
+shown = first.send("double big[200][200];\r", "// 200x200, shown in part", "qx> ")
+if shown.count("\n") > 12:
+    sys.exit(f"the large value was not shown in part: {shown!r}")
+if EDITLINE:
+    # Up (Ctrl-P) recalls a multi-line entry whole: run again, it gives its value again.
+    first.send("(1 +\r", "... ")
+    first.send(" 2)\r", "\r\n3\r\n", "qx> ")
+    shown = first.send("\x10", "2)")
+    if "(1 +" not in shown:
+        sys.exit(f"Up did not recall the whole entry: {shown!r}")
+    shown = first.send("\r", "qx> ")
+    if "3\r\n" not in shown or "Syntaxerror" in shown:
+        sys.exit(f"the recalled entry did not run: {shown!r}")
 if EDITLINE:
     # Tab completes a variable, then a method; a command after ':'. The editor may redraw the
     # prompt while it completes, so each step waits for its text.
@@ -68,12 +98,13 @@ if EDITLINE:
 first.finish()
 
 if EDITLINE:
-    # The history of the first session is there in the next one (Ctrl-P: the previous line).
+    # The history of the first session is there in the next one (Ctrl-P: the previous entry),
+    # multi-line entries whole.
     second = Session()
     second.expect("qx> ")
-    for line in (":funcs", "alpha.rows", "2 * 21"):
+    for line in (":funcs", "alpha.rows", "2)"):
         second.send("\x10", line)
-    if "\r\n42\r\n" not in second.send("\r", "qx> "):
+    if "\r\n3\r\n" not in second.send("\r", "qx> "):
         sys.exit("the history of the last session is missing")
     second.finish()
 print("ok")

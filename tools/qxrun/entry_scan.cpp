@@ -2,6 +2,10 @@
 // (strings have no escapes, comments do not nest) and counts brackets or collects names.
 #include "entry_scan.h"
 
+#include <qx/qx.h>
+
+#include <algorithm>
+
 namespace {
 
 bool isNameStart(char c) {
@@ -21,15 +25,6 @@ size_t nameEnd(const std::string& text, size_t i) {
         ++i;
     }
     return i;
-}
-
-bool isReservedWord(const std::string& name) {
-    static const char* const kReserved[] = {"func", "return", "if",       "while", "for",
-                                            "else", "break",  "continue", "byte",  "short",
-                                            "int",  "float",  "double"};
-    for (const char* word : kReserved)
-        if (name == word) return true;
-    return false;
 }
 
 // Walks text and reports, for every character outside strings and comments, its index to
@@ -171,7 +166,7 @@ bool mayBeExpression(const std::string& text) {
         char next = i + 1 < body.size() ? body[i + 1] : '\0';
         if (isNameStart(c)) {
             size_t j = nameEnd(body, i);
-            if (isReservedWord(body.substr(i, j - i))) expression = false;
+            if (CQXParser::isReservedWord(body.substr(i, j - i))) expression = false;
             return j;
         }
         bool comparison = c == '=' || c == '!' || c == '<' || c == '>';
@@ -218,4 +213,44 @@ std::vector<sFunctionText> functionDefinitions(const std::string& text) {
         return i + 1;
     });
     return found;
+}
+
+namespace {
+
+// The indices of the brackets opened before index end of text and not closed before it.
+std::vector<size_t> openBrackets(const std::string& text, size_t end) {
+    std::vector<size_t> open;
+    const std::string code = text.substr(0, end);
+    scanCode(code, [&](size_t i) {
+        const char c = code[i];
+        if (c == '(' || c == '[' || c == '{') open.push_back(i);
+        if ((c == ')' || c == ']' || c == '}') && !open.empty()) open.pop_back();
+        return i + 1;
+    });
+    return open;
+}
+
+}  // namespace
+
+bool lastOpenBracket(const std::string& text, char& bracket, int& line, int& column) {
+    const std::vector<size_t> open = openBrackets(text, text.size());
+    if (open.empty()) return false;
+    const size_t at = open.back();
+    bracket = text[at];
+    line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
+    const size_t feed = text.rfind('\n', at);
+    column = static_cast<int>(feed == std::string::npos ? at : at - feed - 1);
+    return true;
+}
+
+bool enclosingCall(const std::string& text, size_t at, std::string& name) {
+    const std::vector<size_t> open = openBrackets(text, std::min(at, text.size()));
+    if (open.empty() || text[open.back()] != '(') return false;
+    size_t end = open.back();
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    size_t start = end;
+    while (start > 0 && (isNameChar(text[start - 1]) || text[start - 1] == ':')) --start;
+    if (start == end || !isNameStart(text[start])) return false;
+    name = text.substr(start, end - start);
+    return true;
 }

@@ -4,6 +4,7 @@
 // of the functions it defines.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -38,3 +39,11 @@ struct sFunctionText {
 
 // The complete function definitions in text, in order.
 std::vector<sFunctionText> functionDefinitions(const std::string& text);
+
+// The bracket, brace or parenthesis opened last in text and not closed by its end, with its
+// line (from 1) and column (from 0); false when every one is closed.
+bool lastOpenBracket(const std::string& text, char& bracket, int& line, int& column);
+
+// The name of the function whose call's '(' encloses index at of text; false when at lies in
+// no call.
+bool enclosingCall(const std::string& text, size_t at, std::string& name);

@@ -2,6 +2,7 @@
 #include "function_help.h"
 
 #include <cstring>
+#include <string>
 
 const std::vector<sFunctionHelp>& functionHelp() {
     static const std::vector<sFunctionHelp> kHelp = {
@@ -67,5 +68,80 @@ const std::vector<sFunctionHelp>& functionHelp() {
 const sFunctionHelp* findFunctionHelp(const char* name) {
     for (const sFunctionHelp& entry : functionHelp())
         if (std::strcmp(entry.m_pName, name) == 0) return &entry;
+    return nullptr;
+}
+
+const std::vector<sFunctionHelp>& languageHelp() {
+    static const std::vector<sFunctionHelp> kHelp = {
+        {"rows", "m.rows", "method: the number of rows", false},
+        {"cols", "m.cols", "method: the number of columns", false},
+        {"size", "m.size", "method: the number of elements", false},
+        {"min", "m.min", "method: the smallest element (min(a, b) is element-wise)", false},
+        {"max", "m.max", "method: the largest element (max(a, b) is element-wise)", false},
+        {"sum", "m.sum", "method: the sum of all elements", false},
+        {"mean", "m.mean", "method: the mean of all elements", false},
+        {"median", "m.median", "method: the middle element; for an even count the lower one",
+         false},
+        {"variance", "m.variance", "method: the population variance (divided by N)", false},
+        {"std", "m.std", "method: the population standard deviation", false},
+        {"det", "m.det", "method: the determinant of a square matrix", false},
+        {"rank", "m.rank", "method: the rank of a square matrix", false},
+        {"resize", "m.resize(r, c);", "statement: a resizable m gets r x c zeros", false},
+        {"func", "func name(a, m[2][2], &r) { ... return e; }",
+         "defines a function: value parameters of a size, reference parameters with &", false},
+        {"return", "return e;", "ends a function body with its value", false},
+        {"if", "if (c) s  /  if (c) s else s", "runs s when c is true (not all zeros)", false},
+        {"else", "if (c) s else s", "the other branch of the nearest if", false},
+        {"while", "while (c) s", "runs s as long as c is true", false},
+        {"for", "for (i = 0; i < n; i++;) s", "the step ends with its own ';' before ')'", false},
+        {"break", "break;", "leaves the innermost loop", false},
+        {"continue", "continue;", "goes to the next pass of the innermost loop (a for's step)",
+         false},
+        {"byte", "byte b, m[2][3], r[];", "declares unsigned 8-bit variables (0 .. 255)", false},
+        {"short", "short s;", "declares unsigned 16-bit variables (0 .. 65535)", false},
+        {"int", "int i;", "declares signed 32-bit variables", false},
+        {"float", "float f;", "declares 32-bit floating-point variables", false},
+        {"double", "double x, m[2][3], r[];",
+         "declares 64-bit floating-point variables: 1x1, "
+         "rows x cols, resizable",
+         false},
+        {"=", "x = e;", "assigns; a 1x1 fills every element, a resizable x takes e's shape", false},
+        {"+", "a + b", "element-wise sum; a 1x1 on either side", false},
+        {"-", "a - b, -a", "element-wise difference (a 1x1 on the right); negation", false},
+        {"*", "a * b", "matrix product, or scaling by a 1x1", false},
+        {"/", "a / b", "division by a 1x1", false},
+        {".*", "a .* b", "element-wise product of equal shapes", false},
+        {"./", "a ./ b", "element-wise quotient of equal shapes", false},
+        {"%", "a % b", "remainder by a 1x1, with the sign of a", false},
+        {"^", "a ^ b", "power of two 1x1 values; groups to the left, -2 ^ 2 is 4", false},
+        {"==", "a == b", "1 when all elements are equal", false},
+        {"!=", "a != b", "1 when not all elements are equal", false},
+        {"<", "a < b", "1 when it holds for every element (also > <= >=)", false},
+        {">", "a > b", "1 when it holds for every element", false},
+        {"<=", "a <= b", "1 when it holds for every element", false},
+        {">=", "a >= b", "1 when it holds for every element", false},
+        {"&&", "a && b", "1 when both [0][0] are true; b runs only when a is true", false},
+        {"||", "a || b", "1 when either [0][0] is true", false},
+        {"!", "!a", "1 when element [0][0] is 0, else 0", false},
+        {"&&.", "a &&. b", "element-wise and", false},
+        {"||.", "a ||. b", "element-wise or", false},
+        {"!=.", "a !=. b", "element-wise exclusive or", false},
+        {"++", "x++;", "adds 1 to every element (a statement)", false},
+        {"--", "x--;", "subtracts 1 from every element (a statement)", false},
+        {"+=", "x += e;", "x = x + e (also -=, *= as matrix product, /= by a 1x1)", false},
+        {"-=", "x -= e;", "x = x - e", false},
+        {"*=", "x *= e;", "x = x * e (matrix product)", false},
+        {"/=", "x /= e;", "x = x / e (e 1x1)", false},
+    };
+    return kHelp;
+}
+
+const sFunctionHelp* findLanguageHelp(const std::string& name) {
+    const std::string word =
+        !name.empty() && name[0] == '.' && name.size() > 1 && name != ".*" && name != "./"
+            ? name.substr(1)
+            : name;
+    for (const sFunctionHelp& entry : languageHelp())
+        if (word == entry.m_pName) return &entry;
     return nullptr;
 }

@@ -3,6 +3,7 @@
 // standard functions is checked against docs/functions.md by a unit test.
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct sFunctionHelp {
@@ -17,3 +18,8 @@ const std::vector<sFunctionHelp>& functionHelp();
 
 // The entry of name; null when there is none.
 const sFunctionHelp* findFunctionHelp(const char* name);
+
+// The help of the language's own words for :help: every method (m_pName "det"), reserved word
+// and operator, with how it is written and a sentence from docs/language.md.
+const std::vector<sFunctionHelp>& languageHelp();
+const sFunctionHelp* findLanguageHelp(const std::string& name);

@@ -20,9 +20,6 @@
 
 namespace {
 
-// Status when the library or qxrun runs out of memory (BSD's EX_SOFTWARE).
-constexpr int kExitInternal = 70;
-
 bool readScript(const sRunOptions& opts, std::string& text) {
     if (opts.mode == rmTEXT) {
         text = opts.script;
@@ -115,6 +112,6 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         std::cout.flush();
         std::cerr << "qxrun: out of memory\n";
-        return kExitInternal;
+        return kExitOutOfMemory;
     }
 }

@@ -288,5 +288,6 @@ std::string usageText() {
            "\n"
            "Exit status: 0 success, 1 compile error, 2 run-time error, 64 usage error (unknown\n"
            "option, bad --var, unreadable script, malformed or unreadable CSV file, unknown\n"
-           "--print or --save name, unwritable --save file).\n";
+           "--print or --save name, unwritable --save file), 70 out of memory. The interactive\n"
+           "session fed without a terminal ends with the status of its last failed entry.\n";
 }

@@ -42,7 +42,8 @@ struct sRunOptions {
 constexpr int kExitOk = 0;
 constexpr int kExitCompileError = 1;
 constexpr int kExitRunError = 2;
-constexpr int kExitUsage = 64;  // the conventional status of a command-line usage error
+constexpr int kExitUsage = 64;        // the conventional status of a command-line usage error
+constexpr int kExitOutOfMemory = 70;  // BSD's EX_SOFTWARE: qxrun or a script ran out of memory
 
 // Parses the arguments after the program name. Without a script and without -i, the REPL
 // starts when standard input is a terminal and standard input is read as the script otherwise.

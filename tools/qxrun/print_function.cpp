@@ -40,7 +40,7 @@ eInterpreterState CPrintFunction::Call(const std::vector<CQXVariable*>* args) {
         m_Error.setException("print needs one argument", -1, -1, "");
         return isEXCEPTION;
     }
-    m_Out << (*args)[0]->toText() << '\n';
+    m_Out << (*args)[0]->toText(0, m_MaxElements) << '\n';
     return isOK;
 }
 

@@ -15,12 +15,15 @@
 class CPrintFunction : public CQXFunction {
 public:
     CPrintFunction(CQXSharedParameter* shared, std::ostream& out);
+    // Values of more elements are shown in part (0: every value whole).
+    void setMaxElements(long long count) { m_MaxElements = count; }
 
 protected:
     eInterpreterState Call(const std::vector<CQXVariable*>* args) override;
 
 private:
     std::ostream& m_Out;
+    long long m_MaxElements = 0;
 };
 
 // One value parameter, no return value. A matrix of one row is written as the characters of its

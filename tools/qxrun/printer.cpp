@@ -43,14 +43,18 @@ std::string printableName(const std::string& name) {
 
 }  // namespace
 
-std::string formatAssignment(const CQXVariable& var) {
+std::string formatAssignment(const CQXVariable& var, long long maxElements) {
     std::string name = var.getName();
     if (!CQXParser::isName(name)) {
         std::string head = "variable \"" + printableName(name) + "\" = ";
-        return commentOut(head + var.toText(static_cast<int>(head.size())) + ";");
+        return commentOut(head + var.toText(static_cast<int>(head.size()), maxElements) + ";");
     }
     if (var.getRows() < 1 || var.getCols() < 1) return "// " + name + " is empty";
-    std::string text = name + " = " + var.toText(static_cast<int>(name.size() + 3)) + ";";
+    std::string value = var.toText(static_cast<int>(name.size() + 3), maxElements);
+    // A value shown in part ends in a comment, which the ';' goes before.
+    const size_t part = value.rfind("] // ");
+    if (part != std::string::npos) value.insert(part + 1, ";");
+    std::string text = name + " = " + value + (part != std::string::npos ? "" : ";");
     if (holdsOnlyFiniteValues(var)) return text;
     return "// " + name + " cannot be written as qx text (it holds inf or nan):\n" +
            commentOut(text);

@@ -10,4 +10,5 @@
 // cannot write (made by addVarByName from arbitrary characters) turns the whole text into
 // comment lines, so a pasted listing still compiles; so does a value with an infinity or
 // not-a-number, under a first comment line that says it cannot be written as qx text.
-std::string formatAssignment(const CQXVariable& var);
+// With maxElements above 0, a larger value is shown in part (CQXVariable::toText).
+std::string formatAssignment(const CQXVariable& var, long long maxElements = 0);

@@ -38,18 +38,19 @@ const char* const kReplHelp =
     "An expression or a variable name alone shows its value; a missing final ';' is added.\n"
     "An entry with an open ( [ or { continues on the next line; Ctrl-C drops the entry.\n"
     "Defining a function again replaces it (the functions that call it are compiled again).\n"
-    "  :vars         list every global variable\n"
+    "  :vars         list the global variables (the constants by name)\n"
     "  :funcs        list the functions\n"
-    "  :print NAME   show one variable\n"
-    "  :help NAME    show what a standard function takes and does\n"
+    "  :print NAME   show one variable whole (large values are otherwise shown in part)\n"
+    "  :help NAME    what a function, method, keyword or operator does\n"
     "  :load FILE    forget the variables and functions of the session, then run FILE\n"
     "  :clear        forget all variables and functions and start afresh\n"
     "  :help         show this text\n"
     "  :quit         end the session (so does the end of input, Ctrl-D)\n";
 
+// Values of more elements are shown in part: a terminal does not take more at a glance.
+constexpr long long kShownWhole = 1000;
+
 const char* const kCommands[] = {":vars", ":funcs", ":print", ":help", ":load", ":clear", ":quit"};
-const char* const kMethods[] = {"rows",   "cols",     "size", "min", "max",  "sum",   "mean",
-                                "median", "variance", "std",  "det", "rank", "resize"};
 
 std::string trim(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r");
@@ -88,6 +89,8 @@ public:
     CLineReader& operator=(const CLineReader&) = delete;
 
     eReadResult read(const char* prompt, std::string& line);
+    // Adds a whole entry (all its lines) or a command to the history, so Up recalls it whole.
+    void remember(const std::string& entry);
 
 private:
 #ifdef QXRUN_HAVE_EDITLINE
@@ -110,6 +113,8 @@ public:
     bool command(const std::string& line);
     // Runs an entry; complete false when the input ended inside it.
     void runEntry(const std::string& entry, bool complete);
+    // The exit status of the session without a terminal: that of the last entry that failed.
+    int status() const { return m_Status; }
 #ifdef QXRUN_HAVE_EDITLINE
     // The names that complete word, which starts at index start of line.
     std::vector<std::string> completions(const std::string& line, size_t start,
@@ -129,9 +134,15 @@ private:
     std::vector<std::string> functionNames() const;
     std::set<std::string> registeredNames() const;
 
+    int note(int status) {
+        if (status != kExitOk) m_Status = status;
+        return status;
+    }
+
     CRunSession& m_Session;
     std::ostream& m_Out;
     std::ostream& m_Err;
+    int m_Status = kExitOk;
     // The script functions of the session in the order they were defined, with their texts, so
     // that they can be compiled again when a function they call is defined anew.
     std::vector<sFunctionText> m_Defs;
@@ -212,6 +223,14 @@ eReadResult CLineReader::read(const char* prompt, std::string& line) {
     return rrCANCEL;
 }
 
+void CLineReader::remember(const std::string& entry) {
+#ifdef QXRUN_HAVE_EDITLINE
+    if (m_bTerminal && !trim(entry).empty()) add_history(entry.c_str());
+#else
+    (void)entry;
+#endif
+}
+
 #ifdef QXRUN_HAVE_EDITLINE
 eReadResult CLineReader::readEdited(const char* prompt, std::string& line) {
     char* text = readline(prompt);
@@ -222,7 +241,6 @@ eReadResult CLineReader::readEdited(const char* prompt, std::string& line) {
     if (text == nullptr) return rrEND;
     line = text;
     std::free(text);
-    if (!trim(line).empty()) add_history(line.c_str());
     return rrLINE;
 }
 #endif
@@ -262,7 +280,7 @@ bool CRepl::command(const std::string& line) {
     } else if (word == ":help") {
         m_Out << kReplHelp;
     } else if (word == ":vars") {
-        m_Session.listFrom(0);
+        m_Session.listFrom(0, false);
     } else if (word == ":funcs") {
         listFunctions();
     } else if (word == ":print" && qx.getVar(name) != nullptr) {
@@ -284,6 +302,12 @@ bool CRepl::command(const std::string& line) {
 void CRepl::help(const std::string& name) {
     if (const sFunctionHelp* entry = findFunctionHelp(name.c_str())) {
         m_Out << entry->m_pSignature << "\n  " << entry->m_pSummary << '\n';
+        if (const sFunctionHelp* word = findLanguageHelp(name))  // min and max are both
+            m_Out << word->m_pSignature << "\n  " << word->m_pSummary << '\n';
+        return;
+    }
+    if (const sFunctionHelp* entry = findLanguageHelp(name)) {
+        m_Out << entry->m_pSignature << "\n  " << entry->m_pSummary << '\n';
         return;
     }
     for (const sFunctionText& def : m_Defs) {
@@ -291,7 +315,7 @@ void CRepl::help(const std::string& name) {
         m_Out << signatureOf(def) << "\n  defined in this session\n";
         return;
     }
-    m_Err << "no function '" << name << "' (try :funcs)\n";
+    m_Err << "no function, method, keyword or operator '" << name << "' (try :funcs)\n";
 }
 
 void CRepl::listFunctions() {
@@ -329,7 +353,8 @@ std::vector<std::string> CRepl::completions(const std::string& line, size_t star
     if (start == 0 && !word.empty() && word[0] == ':') {
         candidates.assign(std::begin(kCommands), std::end(kCommands));
     } else if (start > 0 && start <= line.size() && line[start - 1] == '.') {
-        candidates.assign(std::begin(kMethods), std::end(kMethods));
+        candidates = CQXCompiler::methodNames();
+        candidates.push_back("resize");
     } else {
         candidates = functionNames();
         CQXCompiler& qx = m_Session.compiler();
@@ -359,7 +384,7 @@ void CRepl::load(const std::string& path) {
     m_Defs.clear();
     std::set<std::string> before = registeredNames();
     int first = qx.getVarCount();
-    if (m_Session.execute(text) == kExitOk) m_Session.listFrom(first);
+    if (note(m_Session.execute(text)) == kExitOk) m_Session.listFrom(first);
     recordDefinitions(text, before);
 }
 
@@ -369,7 +394,7 @@ bool CRepl::showVariable(const std::string& entry) {
     if (!name.empty() && name.back() == ';') name = trim(name.substr(0, name.size() - 1));
     CQXVariable* var = CQXParser::isName(name) ? m_Session.compiler().getVar(name) : nullptr;
     if (var == nullptr) return false;
-    m_Out << var->toText() << '\n';
+    m_Out << var->toText(0, m_Session.maxShown()) << '\n';
     return true;
 }
 
@@ -383,8 +408,8 @@ bool CRepl::evaluate(const std::string& entry) {
     std::string body = entry[last] == ';' ? entry.substr(0, last) : entry;
     std::string source = kShowPrefix + body + "\n);";
     sShownText shown{entry, static_cast<int>(std::strlen(kShowPrefix))};
-    if (qx.runCompiler(source)) {
-        m_Session.runCompiled(&shown);
+    if (qx.tryCompile(source)) {
+        note(m_Session.runCompiled(&shown));
         return true;
     }
     int line = 0;
@@ -393,11 +418,11 @@ bool CRepl::evaluate(const std::string& entry) {
     qx.getError(line, pos, text);
     std::string statement = withFinalSemicolon(entry);
     sShownText typed{entry, 0};
-    if (qx.runCompiler(statement)) {
-        m_Session.runCompiled(&typed);
+    if (qx.tryCompile(statement)) {
+        note(m_Session.runCompiled(&typed));
     } else {
-        m_Out.flush();
-        m_Err << shownReport(text, line, pos, shown) << std::flush;
+        m_Session.reportCompileError(text, line, pos, source, &shown);
+        note(kExitCompileError);
     }
     return true;
 }
@@ -426,7 +451,7 @@ void CRepl::runStatements(const std::string& entry, const std::string& source) {
     std::set<std::string> before = registeredNames();
     int first = qx.getVarCount();
     sShownText shown{entry, 0};
-    if (m_Session.execute(source, &shown) == kExitOk) m_Session.listFrom(first);
+    if (note(m_Session.execute(source, &shown)) == kExitOk) m_Session.listFrom(first);
     recordDefinitions(source, before);
 }
 
@@ -458,12 +483,12 @@ void CRepl::redefine(const std::string& entry, const std::string& source,
     qx.clearScriptFunctions();
     m_Defs.clear();
     for (const sFunctionText& def : kept)
-        if (qx.runCompiler(def.m_Text)) m_Defs.push_back(def);
+        if (qx.tryCompile(def.m_Text)) m_Defs.push_back(def);
     runStatements(entry, source);
     for (const sFunctionText& def : old)
-        if (qx.getFunc(def.m_Name) == nullptr && qx.runCompiler(def.m_Text)) m_Defs.push_back(def);
+        if (qx.getFunc(def.m_Name) == nullptr && qx.tryCompile(def.m_Text)) m_Defs.push_back(def);
     for (const sFunctionText& def : callers) {
-        if (qx.runCompiler(def.m_Text)) {
+        if (qx.tryCompile(def.m_Text)) {
             m_Defs.push_back(def);
         } else {
             std::string error = qx.getError();
@@ -488,6 +513,8 @@ void CRepl::runEntry(const std::string& entry, bool complete) {
 int runRepl(CRunSession& session, std::istream& in, std::ostream& out, std::ostream& err,
             bool terminal) {
     CLineReader reader(in, out, terminal);
+    // Large values are shown in part at the prompt; :print shows one whole.
+    session.setMaxShown(kShownWhole);
     CRepl repl(session, out, err);
     g_pCompleting = &repl;
     if (terminal) out << "qxrun " << QXRUN_VERSION << ": :help lists the commands, Ctrl-D leaves\n";
@@ -506,20 +533,24 @@ int runRepl(CRunSession& session, std::istream& in, std::ostream& out, std::ostr
             std::string trimmed = trim(line);
             if (trimmed.empty()) continue;
             if (trimmed[0] == ':') {
+                reader.remember(trimmed);
                 if (!repl.command(trimmed)) {
                     g_pCompleting = nullptr;
-                    return kExitOk;
+                    return terminal ? kExitOk : repl.status();
                 }
                 continue;
             }
         }
         entry = open ? entry + "\n" + line : line;
         open = entryNeedsMore(entry);
-        if (!open) repl.runEntry(entry, true);
+        if (open) continue;
+        reader.remember(entry);
+        repl.runEntry(entry, true);
     }
     g_pCompleting = nullptr;
     // The input ended inside an entry: compile it anyway, so its error is shown.
     if (open) repl.runEntry(entry, false);
     if (terminal) out << '\n';
-    return kExitOk;
+    // Fed from a file or a pipe, the session tells whether every entry went through.
+    return terminal ? kExitOk : repl.status();
 }

@@ -9,7 +9,9 @@
 
 #include "session.h"
 
-// Runs the session until :quit or the end of the input; returns kExitOk. With terminal true a
+// Runs the session until :quit or the end of the input. Returns kExitOk on a terminal; without
+// one, the status of the last entry that failed (kExitCompileError, kExitRunError) or kExitOk.
+// With terminal true a
 // one-line banner and the prompts "qx> " and "... " are shown, Ctrl-C drops the entry being
 // typed and, when qxrun was built with libedit, lines are read through it (line editing,
 // history in ~/.qxrun_history, Tab completion) from standard input instead of from in.

@@ -3,10 +3,13 @@
 // error records into reports with the offending source line.
 #include "session.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 
 #include "csv.h"
+#include "hints.h"
 #include "print_function.h"
 #include "printer.h"
 
@@ -52,7 +55,12 @@ bool CRunSession::setUp() {
     qx.loadStdFunctions();
     // The registry owns print and puts once addFunc accepts them; it refuses only a taken name.
     CPrintFunction* print = new CPrintFunction(qx.getSharedParameter(), m_Out);
-    if (!qx.addFunc(print)) delete print;
+    print->setMaxElements(m_MaxShown);
+    m_pPrint = print;
+    if (!qx.addFunc(print)) {
+        delete print;
+        m_pPrint = nullptr;
+    }
     CPutsFunction* puts = new CPutsFunction(qx.getSharedParameter(), m_Out);
     if (!qx.addFunc(puts)) delete puts;
     for (const sVarSpec& item : m_Opts.vars)
@@ -129,14 +137,20 @@ std::string CRunSession::variableNote(const std::string& text) {
            std::to_string(var->getCols()) + " " + kTypeNames[type];
 }
 
-void CRunSession::reportCompileError(const sShownText* shown) {
-    CQXCompiler& qx = *m_pCompiler;
-    int line = 0;
-    int pos = 0;
-    std::string text;
-    qx.getError(line, pos, text);
+void CRunSession::reportCompileError(const std::string& text, int line, int pos,
+                                     const std::string& source, const sShownText* shown) {
+    std::string report;
+    std::string hint;
+    if (shown != nullptr) {
+        report = shownReport(text, line, pos, *shown);
+        mapToShown(shown->m_Text, shown->m_Prefix, line, pos);
+        hint = compileHint(*m_pCompiler, text, shown->m_Text, line, pos);
+    } else {
+        report = m_pCompiler->formatError();
+        hint = compileHint(*m_pCompiler, text, source, line, pos);
+    }
     m_Out.flush();
-    m_Err << (shown != nullptr ? shownReport(text, line, pos, *shown) : qx.formatError());
+    m_Err << report << hint;
     m_Err.flush();
 }
 
@@ -156,14 +170,21 @@ void CRunSession::reportRunError(const sShownText* shown) {
         report = qx.formatException();
     const std::string note = inProgram && line != -1 ? variableNote(text) : std::string();
     if (!note.empty()) report += "note: " + note + "\n";
+    report += runHint(text);
     m_Out.flush();
+    // Ctrl-C on a terminal leaves "^C" where the cursor stood: the report starts a line.
+    if (text.find("Interrupted") != std::string::npos && isatty(STDERR_FILENO)) m_Err << '\n';
     m_Err << report;
     m_Err.flush();
 }
 
 int CRunSession::execute(const std::string& source, const sShownText* shown) {
-    if (!m_pCompiler->runCompiler(source)) {
-        reportCompileError(shown);
+    if (!m_pCompiler->tryCompile(source)) {
+        int line = 0;
+        int pos = 0;
+        std::string text;
+        m_pCompiler->getError(line, pos, text);
+        reportCompileError(text, line, pos, source, shown);
         return kExitCompileError;
     }
     return runCompiled(shown);
@@ -178,12 +199,24 @@ int CRunSession::runCompiled(const sShownText* shown) {
     }
     if (ran) return kExitOk;
     reportRunError(shown);
-    return kExitRunError;
+    return isOutOfMemory(qx.getException()) ? kExitOutOfMemory : kExitRunError;
 }
 
-void CRunSession::listFrom(int first) {
-    for (int i = first; i < m_pCompiler->getVarCount(); ++i)
-        m_Out << formatAssignment(*m_pCompiler->getVar(i)) << '\n';
+void CRunSession::setMaxShown(long long count) {
+    m_MaxShown = count;
+    if (m_pPrint != nullptr) m_pPrint->setMaxElements(count);
+}
+
+void CRunSession::listFrom(int first, bool withConstants) {
+    std::string constants;
+    for (int i = first; i < m_pCompiler->getVarCount(); ++i) {
+        const CQXVariable& var = *m_pCompiler->getVar(i);
+        if (withConstants || !var.getConst())
+            m_Out << formatAssignment(var, m_MaxShown) << '\n';
+        else
+            constants += (constants.empty() ? "" : ", ") + var.getName();
+    }
+    if (!constants.empty()) m_Out << "// constants: " << constants << '\n';
 }
 
 bool CRunSession::checkNames(const std::vector<std::string>& names, const char* option) {

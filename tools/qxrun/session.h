@@ -13,6 +13,7 @@
 
 #include "diagnostics.h"
 #include "options.h"
+#include "print_function.h"
 
 class CRunSession {
 public:
@@ -28,20 +29,27 @@ public:
     bool reset();
 
     // Compiles and runs source as one program. Returns kExitOk, or kExitCompileError /
-    // kExitRunError after writing the error report: the text, the source line with a caret
+    // kExitRunError (kExitOutOfMemory when storage could not be allocated) after writing the
+    // error report: the text, the source line with a caret
     // where the location is known, the calls that led to a run-time error. With shown, the
     // report is made on the text the user typed instead of source (see sShownText).
     int execute(const std::string& source, const sShownText* shown = nullptr);
     // Runs the program compiled last, reporting a run-time error as execute does.
     int runCompiled(const sShownText* shown = nullptr);
-    // Reports the last compile error (text, line, stored position as the library gives them).
-    void reportCompileError(const sShownText* shown = nullptr);
+    // Reports a compile error (text, line, stored position as the library gives them) of
+    // source, or on shown, with hint lines beneath it.
+    void reportCompileError(const std::string& text, int line, int pos, const std::string& source,
+                            const sShownText* shown = nullptr);
     // Reports the last run-time error: the library's report, or on shown when the failing
     // instruction lies in the program itself; then a note on the global variable it names.
     void reportRunError(const sShownText* shown = nullptr);
 
-    // "name = value;" lines for the global variables from index first on.
-    void listFrom(int first);
+    // Values of more elements are shown in part by the listings and print (0: all whole).
+    void setMaxShown(long long count);
+    long long maxShown() const { return m_MaxShown; }
+    // "name = value;" lines for the global variables from index first on; without constants
+    // unless withConstants, which then follow in one comment line of names.
+    void listFrom(int first, bool withConstants = true);
     // Lists the named variables; false, with a message, when one does not exist.
     bool listNamed(const std::vector<std::string>& names);
     // Writes the --save files; false, with a message, for an unknown name (checked for all
@@ -61,4 +69,6 @@ private:
     std::ostream& m_Out;
     std::ostream& m_Err;
     std::unique_ptr<CQXCompiler> m_pCompiler;
+    CPrintFunction* m_pPrint = nullptr;  // owned by the compiler's registry
+    long long m_MaxShown = 0;
 };
