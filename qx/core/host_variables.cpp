@@ -33,6 +33,8 @@ bool CQXCompiler::removeVar(const std::string& name) {
     removeScriptFunctions();
     clear(false);
     m_ScriptVars.erase(var);
-    m_GlobalVars.remove_intern(std::unordered_set<const CQXVariable*>{var});
+    std::unordered_set<const CQXVariable*> doomed;
+    doomed.insert(var);
+    m_GlobalVars.remove_intern(doomed);
     return true;
 }
