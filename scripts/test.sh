@@ -18,29 +18,36 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh cmake make g++ libgtest-dev libeigen3-dev pkg-config locales libedit-dev python3 \
-    python3-pytest clang-format-14
+    clang-format-14 python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
+
+# The Python module is built for Debian's interpreter, which has the python3-* packages (the
+# python3 first on PATH may be another one).
+python=(-DQX_BUILD_PYTHON=ON -DPython3_EXECUTABLE=/usr/bin/python3)
 
 jobs=$(nproc 2>/dev/null || echo 2)
 case $mode in
     normal)
         dir=build
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${python[@]}"
         ;;
     asan)
         dir=build-asan
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=ON
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=ON "${python[@]}"
         export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
         export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
         ;;
     tsan)
         dir=build-tsan
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TSAN=ON -DQX_BUILD_TOOLS=OFF
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TSAN=ON -DQX_BUILD_TOOLS=OFF \
+            -DQX_BUILD_PYTHON=OFF
         export TSAN_OPTIONS=halt_on_error=1
         ;;
 esac
 if [ "$mode" = tsan ]; then
     # The thread tests are what ThreadSanitizer is for; the rest of the suite runs in the
     # normal and the sanitized builds.
+    echo "Python module: not built under ThreadSanitizer (the interpreter and numpy are not" \
+        "instrumented); its tests, threads included, run in the normal and ASan builds."
     cmake --build "$dir" -j "$jobs" --target qx_tests
     ctest --test-dir "$dir" --output-on-failure -R '^Thread'
 else

@@ -93,6 +93,16 @@ public:
     CQXVariable* getVar(const std::string& name);
     CQXVariable* getVar(int index);
     int getVarCount() const;
+    // Stores value into target as the script statement `target = value;` does: converted to
+    // target's element type with the clipping option, a 1x1 value filling every element, a
+    // resizable target taking value's shape. False, with the reason in getException(), when
+    // the shapes do not fit; false for null. Holds the lock; also allowed while a script runs.
+    bool assignVar(CQXVariable* target, CQXVariable* value);
+    // Deletes the global variable of that name (the host's or a script's). Compiled code may
+    // refer to it, so the compiled program and every script function go as well, as with
+    // clearScriptFunctions. False, changing nothing, for a name no global has and while a
+    // script runs. Holds the lock.
+    bool removeVar(const std::string& name);
     CQXVariable* getTmpVar(int index);
     int getTmpVarCount() const;
 

@@ -91,7 +91,7 @@ test('a large matrix is summarised in the table and too large to show whole', { 
 test('a compile error is marked at its line and column', { skip: missing ?? false }, async () => {
     await typeScript('double x;\n// a comment\nx = 1 + y;');
     assert.match(await run('button'), /^Compile error/);
-    assert.match(await page.textContent('#error'), /^Unknown Identifier on line 3, position 7/);
+    assert.match(await page.textContent('#error'), /^Unknown Identifier on line 3, position 8/);
     const mark = await page.$eval('.cm-lintRange-error', (el) => ({
         text: el.textContent,
         line: [...document.querySelectorAll('.cm-line')].indexOf(el.closest('.cm-line')) + 1,

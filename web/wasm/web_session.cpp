@@ -1,10 +1,9 @@
 // The host behind qx's JavaScript API (web_session.h): a compiler object like qxrun's, whose
-// errors are located with qxrun's diagnostics and whose values are written as qxrun writes them.
+// errors are located and whose values are written by the library's report and text functions,
+// as qxrun's are.
 #include "web_session.h"
 
-#include "diagnostics.h"
 #include "print_function.h"
-#include "printer.h"
 
 const char* dataTypeName(eDataType type) {
     switch (type) {
@@ -60,7 +59,7 @@ sWebError CWebSession::runError() {
     const eErrorType type = m_Compiler.getException(line, pos, text);
     sWebError error = describe(type, line, pos, text, true);
     error.m_Trace = m_Compiler.getExceptionTrace();
-    error.m_TraceText = renderTrace(error.m_Trace);
+    error.m_TraceText = CQXReport::formatTrace(error.m_Trace);
     return error;
 }
 
@@ -74,9 +73,10 @@ sWebError CWebSession::describe(eErrorType type, int line, int pos, const std::s
     error.m_Line = line;
     error.m_Pos = pos;
     std::string lineText;
-    if (line != -1 && sourceLine(m_Source, line, lineText)) {
-        const std::string name = runTime ? variableNamed(message) : std::string();
-        error.m_Column = tokenColumn(lineText, cursorColumn(m_Source, line, pos), name);
+    if (line != -1 && CQXReport::sourceLine(m_Source, line, lineText)) {
+        const std::string name = runTime ? CQXReport::variableNamed(message) : std::string();
+        error.m_Column =
+            CQXReport::tokenColumn(lineText, CQXReport::cursorColumn(m_Source, line, pos), name);
     }
     return error;
 }
@@ -104,5 +104,5 @@ std::vector<sWebVariable> CWebSession::variables(int limit) {
 
 std::string CWebSession::valueText(const std::string& name) {
     const CQXVariable* var = m_Compiler.getVar(name);
-    return var == nullptr ? std::string() : formatValue(*var);
+    return var == nullptr ? std::string() : var->toText();
 }
