@@ -102,7 +102,7 @@ case "${1:-}" in
     words)
         native_tool qxwords
         need_node
-        build/tools/qxwords/qxwords . > editors/qx-words.json
+        build/tools/qxwords/qxwords > editors/qx-words.json
         node editors/build-grammar.mjs
         echo "wrote editors/qx-words.json and editors/qx.tmLanguage.json"
         ;;

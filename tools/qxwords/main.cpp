@@ -1,16 +1,13 @@
 // qxwords: the words of the qx language as the library knows them, for the editor grammar and the
-// playground (editors/qx-words.json). The standard functions and constants come from a compiler
-// object with the standard library loaded; the reserved words and the methods, which the library
-// keeps in tables of its lexer and its operand compiler (and resize, which the assignment
-// compiler names), are read from the sources and each is confirmed by the library itself (the lexer
-// reserves it, a declaration takes it as a type, a method call compiles).
-//   qxwords SOURCE_DIR               prints the list as JSON
-//   qxwords SOURCE_DIR --check FILE  exits 1 when FILE differs from what would be printed
+// playground (editors/qx-words.json). Reserved words, methods, standard functions and constants
+// come from the library's own lists; a declaration probe tells the type names from the other
+// reserved words, and resize (the one method of assignment targets) is confirmed by a compile.
+//   qxwords               prints the list as JSON
+//   qxwords --check FILE  exits 1 when FILE differs from what would be printed
 #include <qx/qx.h>
 
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,31 +23,6 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-// The quoted names in the source file between the first `from` and the next `to` after it.
-Words quotedNames(const std::string& file, const std::string& from, const std::string& to) {
-    const std::string text = readFile(file);
-    const size_t start = text.find(from);
-    const size_t end = start == std::string::npos ? start : text.find(to, start + from.size());
-    Words words;
-    if (start == std::string::npos || end == std::string::npos) return words;
-    const std::string body = text.substr(start, end - start);
-    static const std::regex kQuoted("\"([A-Za-z_][A-Za-z0-9_]*)\"");
-    for (std::sregex_iterator it(body.begin(), body.end(), kQuoted), last; it != last; ++it)
-        words.push_back((*it)[1]);
-    return words;
-}
-
-// The lexer's constructor is for the compiler object; a derived class may make one.
-class CWordLexer : public CQXParser {
-public:
-    bool reserves(const std::string& word) {
-        std::string text = word;
-        setBuffer(text);
-        clear();
-        return nextToken() == ttRESERVED;
-    }
-};
-
 bool compiles(const std::string& script) {
     CQXCompiler qx;
     qx.loadStdFunctions();
@@ -61,32 +33,18 @@ struct sWords {
     Words keywords, types, functions, constants, methods;
 };
 
-// Splits the reserved words into type names (a declaration takes them) and the other keywords;
-// false when the lexer does not reserve one of them.
-bool readReserved(const std::string& root, sWords& out) {
-    CWordLexer lexer;
-    const Words reserved = quotedNames(root + "/qx/lexer/lexer.cpp", "kReservedWords[]", "};");
-    for (const std::string& word : reserved) {
-        if (!lexer.reserves(word)) return false;
+// Splits the reserved words into type names (a declaration takes them) and the other keywords.
+void readReserved(sWords& out) {
+    for (const std::string& word : CQXParser::reservedWords())
         (compiles(word + " probe;") ? out.types : out.keywords).push_back(word);
-    }
-    return !reserved.empty() && !lexer.reserves("probe");
 }
 
-// The methods of operands, then the one of assignment targets (resize), which the assignment
-// compiler names where it reads it.
-bool readMethods(const std::string& root, sWords& out) {
-    out.methods = quotedNames(root + "/qx/compiler/operands.cpp", "kMethods[]", "};");
-    for (const std::string& word : out.methods)
-        if (!compiles("double probe, r; r = probe." + word + ";")) return false;
-    const Words resize =
-        quotedNames(root + "/qx/compiler/assignments.cpp", "getName(true) != ", ")");
-    for (const std::string& word : resize) {
-        if (!compiles("double probe[]; probe." + word + "(1, 1);")) return false;
-        out.methods.push_back(word);
-    }
-    return !out.methods.empty() && !resize.empty() &&
-           !compiles("double probe, r; r = probe.probe;");
+// The methods of operands, then the one of assignment targets; false when resize is no longer
+// what the assignment compiler takes.
+bool readMethods(sWords& out) {
+    out.methods = CQXCompiler::methodNames();
+    out.methods.push_back("resize");
+    return compiles("double probe[]; probe.resize(1, 1);");
 }
 
 void readLibrary(sWords& out) {
@@ -127,15 +85,15 @@ std::string json(const sWords& w) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool check = argc == 4 && std::string(argv[2]) == "--check";
-    if (argc != 2 && !check) {
-        std::cerr << "usage: qxwords SOURCE_DIR [--check FILE]\n";
+    const bool check = argc == 3 && std::string(argv[1]) == "--check";
+    if (argc != 1 && !check) {
+        std::cerr << "usage: qxwords [--check FILE]\n";
         return 64;
     }
     sWords words;
-    if (!readReserved(argv[1], words) || !readMethods(argv[1], words)) {
-        std::cerr << "qxwords: the reserved-word or method table in " << argv[1]
-                  << " was not found or does not match what the library accepts\n";
+    readReserved(words);
+    if (!readMethods(words)) {
+        std::cerr << "qxwords: the library no longer takes .resize on an assignment target\n";
         return 2;
     }
     readLibrary(words);
@@ -144,8 +102,8 @@ int main(int argc, char** argv) {
         std::cout << text;
         return 0;
     }
-    if (readFile(argv[3]) == text) return 0;
-    std::cerr << argv[3] << " is stale: the library's words changed. Regenerate it and the grammar "
+    if (readFile(argv[2]) == text) return 0;
+    std::cerr << argv[2] << " is stale: the library's words changed. Regenerate it and the grammar "
               << "with scripts/web.sh words\n";
     return 1;
 }
