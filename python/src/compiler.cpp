@@ -272,7 +272,8 @@ void CPyCompiler::compile(const std::string& text) {
     {
         py::gil_scoped_release nogil;
         CQXCriticalSectionLock lock(&m_pQx->getSharedParameter()->m_Lock);
-        ok = m_pQx->runCompiler(text);
+        // A failed compile leaves nothing behind, so the mended text compiles on this compiler.
+        ok = m_pQx->tryCompile(text);
         if (!ok) record = sErrorRecord::compileError(*m_pQx);
     }
     if (!ok) raiseCompileError(record);

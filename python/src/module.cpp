@@ -92,7 +92,8 @@ PYBIND11_MODULE(qx, module) {
         .def("__repr__", &CPyCompiler::repr)
         .def("compile", &CPyCompiler::compile, py::arg("text"),
              "Compile a script; it replaces the compiled program. Global variables persist "
-             "across compiles. CompileError on the first error.")
+             "across compiles. CompileError on the first error; a failed compile leaves no "
+             "declarations or functions behind.")
         .def("run", &CPyCompiler::run,
              "Run the compiled program, with the GIL released. RunError when it fails (also "
              "'Nothing to Interprete' without a compiled program); KeyboardInterrupt on Ctrl-C.")

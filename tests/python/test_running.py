@@ -22,6 +22,10 @@ def test_errors_carry_the_library_record(c, run):
     assert (e.type, e.line, e.pos) == (qx.ErrorType.SYNTAX, 2, 9)
     assert e.text == "Syntaxerror on line 2, position 8. unexpected symbol"
     assert str(e).splitlines()[1:] == ["  2 | x = 1 +;", "    |        ^"]
+    assert "x" not in c  # the failed compile declared nothing, so the mended text compiles
+    c.compile("double x;\nx = 1 + 2;")
+    c.run()
+    assert c["x"][0, 0] == 3
     with pytest.raises(qx.CompileError) as error:
         c.compile("y = 1;")
     assert error.value.type == qx.ErrorType.UNKNOWNIDENT
