@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "qx/core/shared_parameter.h"
+#include "qx/values/rows_internal.h"
 
 namespace {
 
@@ -161,10 +162,6 @@ const char* const kSizeText = "Size of argument matrices must be equal";
 // answered with whatever the previous call left in the result.
 const char* const kEmptyText = "Parameters must not be empty";
 
-bool smartErrorOn(const CQXSharedParameter* shared) {
-    return shared == nullptr || shared->m_bSmartError;
-}
-
 // The elements of one argument, read as doubles. When the argument shares storage with the
 // result (a host handing the function's own return value back in), its elements are copied
 // first, so writing the result cannot change what is still to be read, and resizing the result
@@ -245,16 +242,16 @@ constexpr int arity(BinaryRule) {
 
 // One class per function: its parameter count follows from its rule, and Call runs the shared
 // walk with the smart-error option as it stands at the start of the call.
-#define QX_ELEMENTWISE_FUNCTION(Class, rule)                                            \
-    Class::Class(const std::string& name, CQXSharedParameter* shared)                   \
-        : CQXFunction(name, shared) {                                                   \
-        setParamCount(arity(rule));                                                     \
-    }                                                                                   \
-    Class::~Class() = default;                                                          \
-    eInterpreterState Class::Call(const std::vector<CQXVariable*>* args) {              \
-        if (!hasArgs(args)) return raiseArgumentCount();                                \
-        const char* error = apply(*args, m_ReturnValue, smartErrorOn(m_pShared), rule); \
-        return error != nullptr ? raise(error) : isOK;                                  \
+#define QX_ELEMENTWISE_FUNCTION(Class, rule)                                                    \
+    Class::Class(const std::string& name, CQXSharedParameter* shared)                           \
+        : CQXFunction(name, shared) {                                                           \
+        setParamCount(arity(rule));                                                             \
+    }                                                                                           \
+    Class::~Class() = default;                                                                  \
+    eInterpreterState Class::Call(const std::vector<CQXVariable*>* args) {                      \
+        if (!hasArgs(args)) return raiseArgumentCount();                                        \
+        const char* error = apply(*args, m_ReturnValue, qxrows::smartErrorOn(m_pShared), rule); \
+        return error != nullptr ? raise(error) : isOK;                                          \
     }
 
 QX_ELEMENTWISE_FUNCTION(CSin, ruleSin)

@@ -97,4 +97,13 @@ inline bool clippingOn(const CQXVariable& v) {
     return shared == nullptr || shared->m_bClipping;
 }
 
+// Whether an undefined result gets a substitute (the largest double for a zero divisor, say)
+// instead of an error; without shared parameters the option is on, as by default.
+inline bool smartErrorOn(const CQXSharedParameter* shared) {
+    return shared == nullptr || shared->m_bSmartError;
+}
+inline bool smartErrorOn(const CQXVariable& v) {
+    return smartErrorOn(v.getShared_intern());
+}
+
 }  // namespace qxrows

@@ -3,6 +3,7 @@
 // bit for bit the same value. Library-internal; not installed.
 #pragma once
 
+#include <cfloat>
 #include <climits>
 #include <limits>
 
@@ -16,17 +17,34 @@ constexpr double truth(bool holds) {
 }
 
 // Arithmetic. A zero divisor is the caller's to handle (an error, or the largest double).
+//
+// When both operands are NaN, the result is x's NaN, as the processor gives it for x op y in that
+// order (also with its sign: -NaN + NaN is -NaN). Compilers swap the operands of a commutative
+// operation freely, differently in each loop they vectorise, so for + and * the rule is written
+// out; every tier then gives the same bits. - and / are never swapped.
 constexpr double add(double x, double y) {
-    return x + y;
+    const double sum = x + y;
+    return x != x ? x : sum;
 }
 constexpr double sub(double x, double y) {
     return x - y;
 }
 constexpr double mul(double x, double y) {
-    return x * y;
+    const double product = x * y;
+    return x != x ? x : product;
 }
 constexpr double div(double x, double y) {
     return x / y;
+}
+// The quotient with smart errors on: the largest double where the divisor is 0. A kernel may
+// compute the quotients first and choose afterwards (smartChoice); the quotient by a non-zero
+// divisor is the same either way, and the loop has no branch.
+constexpr double kZeroDivisorQuotient = DBL_MAX;
+constexpr double smartChoice(double quotient, double divisor) {
+    return divisor != 0.0 ? quotient : kZeroDivisorQuotient;
+}
+constexpr double smartQuotient(double x, double y) {
+    return smartChoice(div(x, y), y);
 }
 inline double modulo(double x, double y) {
     return qxmath::fmodExact(x, y);

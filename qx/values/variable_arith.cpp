@@ -35,13 +35,8 @@ Extent common(const CQXVariable& x, const CQXVariable& y, const CQXVariable& z) 
 
 using qxops::Fn;
 using qxrows::clippingOn;
+using qxrows::smartErrorOn;
 using qxrows::withRows;
-
-// A record without shared parameters behaves like a fresh one: both options on.
-bool smartErrorOn(const CQXVariable& v) {
-    const CQXSharedParameter* shared = v.getShared_intern();
-    return shared == nullptr || shared->m_bSmartError;
-}
 
 // out(i, j) := op(a(i, j)) over the extent.
 template <class Op>
@@ -176,7 +171,7 @@ void CQXVariable::mulsingle(double s, const CQXVariable* a) {
 bool CQXVariable::divsingle(double s, const CQXVariable* a) {
     if (s == 0.0) {
         if (!smartErrorOn(*this)) return false;
-        if (m_ppDouble != nullptr) setsingle(DBL_MAX);
+        if (m_ppDouble != nullptr) setsingle(qxops::kZeroDivisorQuotient);
         return true;
     }
     if (m_ppDouble == nullptr || a == nullptr) return true;
@@ -223,25 +218,15 @@ void CQXVariable::elementmul(const CQXVariable* b, const CQXVariable* a) {
 // With smart error off the walk stops at the first zero divisor; what was written stays.
 bool CQXVariable::elementdiv(const CQXVariable* b, const CQXVariable* a) {
     if (m_ppDouble == nullptr || a == nullptr || b == nullptr) return true;
-    const bool smart = smartErrorOn(*this);
-    if (smart) {
-        // The quotient is computed for every pair and replaced where the divisor is 0, so the
-        // loop has no branch; a quotient by a non-zero divisor is the same either way.
-        mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y) {
-            const double q = qxops::div(x, y);
-            return y != 0.0 ? q : DBL_MAX;
-        });
+    if (smartErrorOn(*this)) {
+        mapInto(m_ppDouble, *a, *b, common(*this, *a, *b), Fn<qxops::smartQuotient>());
         return true;
     }
-    return zipInto(m_ppDouble, *a, *b, common(*this, *a, *b),
-                   [smart](double x, double y, double& r) {
-                       if (y != 0.0) {
-                           r = qxops::div(x, y);
-                           return true;
-                       }
-                       if (smart) r = DBL_MAX;
-                       return smart;
-                   });
+    return zipInto(m_ppDouble, *a, *b, common(*this, *a, *b), [](double x, double y, double& r) {
+        if (y == 0.0) return false;
+        r = qxops::div(x, y);
+        return true;
+    });
 }
 
 // The logical kernels write the truth of the rule for each pair of elements.

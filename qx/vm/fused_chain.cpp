@@ -3,7 +3,6 @@
 // step by step with the scalar operators the element kernels use, in the same order and on the
 // same operands, so a fused chain gives the bits its instructions give when run one by one.
 #include <algorithm>
-#include <cfloat>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -347,13 +346,10 @@ template <class Store>
 QX_STRIP_INLINE void divide(double* out, const double* x, const double* y, std::size_t n,
                             Store store) {
     if (out == y) {
-        return each(out, x, y, n, store, [](double v, double w) {
-            const double q = qxops::div(v, w);
-            return w != 0.0 ? q : DBL_MAX;
-        });
+        return each(out, x, y, n, store, qxops::Fn<qxops::smartQuotient>());
     }
     each(out, x, y, n, Keep(), qxops::Fn<qxops::div>());
-    for (std::size_t j = 0; j < n; ++j) out[j] = store(y[j] != 0.0 ? out[j] : DBL_MAX);
+    for (std::size_t j = 0; j < n; ++j) out[j] = store(qxops::smartChoice(out[j], y[j]));
 }
 
 template <class Store>
@@ -427,11 +423,6 @@ bool owned(const CQXVariable* v) {
 // Two variables that each own their storage share none unless they are one.
 bool mayShare(const CQXVariable* x, const CQXVariable* y) {
     return x == y || !owned(x) || !owned(y);
-}
-
-bool smartErrorOn(const CQXVariable& v) {
-    const CQXSharedParameter* shared = v.getShared_intern();
-    return shared == nullptr || shared->m_bSmartError;
 }
 
 // An operand read as one value, the value its element view or whole variable gives.
@@ -591,7 +582,8 @@ bool Fusion::resolveSteps() {
                 (operands[i].rows != m_Rows || operands[i].cols != m_Cols))
                 return false;
         }
-        if (!decide(code.m_Opt, operands[0], operands[1], smartErrorOn(temporary(k)), m_Plans[k]))
+        if (!decide(code.m_Opt, operands[0], operands[1], qxrows::smartErrorOn(temporary(k)),
+                    m_Plans[k]))
             return false;
     }
     return true;
