@@ -17,6 +17,7 @@
 #include "qx/values/variable.h"
 #include "qx/vm/fused_chain_internal.h"
 #include "qx/vm/interpreter.h"
+#include "qx/vm/operand_address_internal.h"
 #include "qx/vm/operand_cache_internal.h"
 
 namespace qxfuse {
@@ -67,10 +68,7 @@ void countVar(const CQXVariable* v, Counts& counts) {
 }
 
 void countOperand(const sByteCodeOperand& op, Counts& counts) {
-    const sByteCodeIndex& x = op.index();
-    for (const CQXVariable* v :
-         {op.m_pVar, x.m_pRow, x.m_pCol, x.m_pRowFrom, x.m_pColFrom, x.m_pRowCount, x.m_pColCount})
-        countVar(v, counts);
+    forEachVariable(op, [&counts](const CQXVariable* v) { countVar(v, counts); });
 }
 
 // Walks the block and every block its instructions run. The compiler reads an expression's
@@ -107,11 +105,11 @@ int producer(const std::vector<sByteCode>& code, std::size_t first, std::size_t 
 // variables, or a temporary that is written at or after step `at`.
 bool linkOf(const std::vector<sByteCode>& code, std::size_t first, std::size_t end, int at,
             const sByteCodeOperand& op, int& link) {
-    const sByteCodeIndex& x = op.index();
-    for (const CQXVariable* v :
-         {x.m_pRow, x.m_pCol, x.m_pRowFrom, x.m_pColFrom, x.m_pRowCount, x.m_pColCount}) {
-        if (v != nullptr && producer(code, first, end, v) >= 0) return false;
-    }
+    bool indexedByChain = false;
+    forEachIndexVariable(op.index(), [&](const CQXVariable* v) {
+        indexedByChain = indexedByChain || (v != nullptr && producer(code, first, end, v) >= 0);
+    });
+    if (indexedByChain) return false;
     link = producer(code, first, end, op.m_pVar);
     return link < 0 || (!op.isIndexed() && link < at);
 }
@@ -434,45 +432,28 @@ bool placeScalar(const CQXVariable& var, int row, int col, Source& out) {
     return true;
 }
 
-// Rows row0 .. row0 + rows - 1 from column col0 on; a 1x1 range is a single. False when a row is
-// absent: the kernels skip such a row, leaving stale elements in their result.
-bool place(const CQXVariable& var, int row0, int col0, int rows, int cols, Source& out) {
-    if (rows == 1 && cols == 1) return placeScalar(var, row0, col0, out);
-    out = Source{Source::kMatrix, 0.0, -1, &var, var.getDataType(), nullptr, row0, col0, rows, cols,
-                 nullptr};
-    bool present = rows >= 1 && cols >= 1;
-    qxrows::withRowArray(var, [&](auto rowArray) {
-        out.rowArray = rowArray;
-        for (int i = 0; present && rowArray != nullptr && i < rows; ++i)
-            present = rowArray[row0 + i] != nullptr;
-    });
-    return present && out.rowArray != nullptr;
+// The addressed rows and columns; a 1x1 range is a single. False when a row is absent: the
+// kernels skip such a row, leaving stale elements in their result.
+bool place(const CQXVariable& var, const qxaddr::sAddress& at, Source& out) {
+    if (at.rows == 1 && at.cols == 1) return placeScalar(var, at.row0, at.col0, out);
+    if (at.rows < 1 || at.cols < 1 || qxaddr::rowsPresent(var, at) != qxaddr::eFault::kNone)
+        return false;
+    out = Source{Source::kMatrix, 0.0,     -1,      &var,   var.getDataType(), nullptr, at.row0,
+                 at.col0,         at.rows, at.cols, nullptr};
+    qxrows::withRowArray(var, [&](auto rowArray) { out.rowArray = rowArray; });
+    return true;
 }
 
 // The operand as the general path resolves it, without its errors: false where that path would
 // report one (it then does).
 bool resolveSource(const sByteCodeOperand& op, Source& out) {
-    using qxrows::isSingle;
     const CQXVariable& var = *op.m_pVar;
-    const sByteCodeIndex& x = op.index();
-    int row = 0;
-    int col = 0;
-    if (op.isSingle() && !(isSingle(x.m_pRow) && isSingle(x.m_pCol) &&
-                           qxcache::indexIn(qxrows::scalarOf(x.m_pRow), var.getRows(), row) &&
-                           qxcache::indexIn(qxrows::scalarOf(x.m_pCol), var.getCols(), col)))
-        return false;
-    if (op.isRange()) {
-        int rows = 0;
-        int cols = 0;
-        if (!isSingle(x.m_pRowFrom) || !isSingle(x.m_pRowCount) || !isSingle(x.m_pColFrom) ||
-            !isSingle(x.m_pColCount) ||
-            !qxcache::spanIn(x.m_pRowFrom, x.m_pRowCount, var.getRows(), row, rows) ||
-            !qxcache::spanIn(x.m_pColFrom, x.m_pColCount, var.getCols(), col, cols))
-            return false;
-        return place(var, row, col, rows, cols, out);
-    }
-    if (op.isSingle() || var.getVarType() == vtSINGLE) return placeScalar(var, row, col, out);
-    return place(var, 0, 0, var.getRows(), var.getCols(), out);
+    qxaddr::sAddress at;
+    if (qxaddr::resolve(op, at) != qxaddr::eFault::kNone) return false;
+    if (op.isRange()) return place(var, at, out);
+    if (op.isSingle() || var.getVarType() == vtSINGLE)
+        return placeScalar(var, at.row0, at.col0, out);
+    return place(var, at, out);
 }
 
 // The address of element (row0 + i, col0) of a matrix source.
@@ -601,7 +582,7 @@ bool Fusion::chooseTarget() {
     if (m_pTarget->getDataType() != edtDOUBLE || !m_pTarget->compareVar(&temporary(last)))
         return false;
     Source target;
-    if (!place(*m_pTarget, 0, 0, m_Rows, m_Cols, target)) return false;
+    if (!place(*m_pTarget, qxaddr::sAddress{0, 0, m_Rows, m_Cols}, target)) return false;
     m_bSaturate = qxrows::clippingOn(*m_pTarget);
     return true;
 }
@@ -630,12 +611,11 @@ bool Fusion::storageApart() {
         if (s.kind == Source::kLink || s.var == nullptr) continue;
         const sByteCodeOperand& op = k % 2 == 0 ? m_Code[m_Chain.steps[k / 2].pc].m_Var1
                                                 : m_Code[m_Chain.steps[k / 2].pc].m_Var2;
-        const sByteCodeIndex& x = op.index();
-        const std::initializer_list<const CQXVariable*> read = {
-            s.var, x.m_pRow, x.m_pCol, x.m_pRowFrom, x.m_pColFrom, x.m_pRowCount, x.m_pColCount};
-        for (const CQXVariable* v : read) {
-            if (meetsTemporaries(v)) return false;
-        }
+        bool readsTemporary = false;
+        forEachVariable(op, [&](const CQXVariable* v) {
+            readsTemporary = readsTemporary || meetsTemporaries(v);
+        });
+        if (readsTemporary) return false;
         if (s.kind != Source::kMatrix) continue;
         if (m_Chain.assign && mayShare(m_pTarget, s.var) && m_pTarget->sharesStorageWith(*s.var)) {
             if (s.type != edtDOUBLE) return false;
@@ -646,7 +626,7 @@ bool Fusion::storageApart() {
         flat = flat && contiguous(s);
     }
     Source target;
-    place(*m_pTarget, 0, 0, m_Rows, m_Cols, target);
+    place(*m_pTarget, qxaddr::sAddress{0, 0, m_Rows, m_Cols}, target);
     m_bFlat = flat && contiguous(target);
     return true;
 }

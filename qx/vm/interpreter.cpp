@@ -15,17 +15,28 @@
 #include "qx/values/rows_internal.h"
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/fused_chain_internal.h"
+#include "qx/vm/operand_address_internal.h"
 #include "qx/vm/operand_cache_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 namespace {
 
-using qxrows::isSingle;
-using qxrows::scalarOf;
-
-// An index read from a double and truncated toward zero must lie in 0 .. limit-1.
-bool toIndex(const CQXVariable* v, int limit, int& out) {
-    return qxcache::indexIn(scalarOf(v), limit, out);
+// The error text of an operand that cannot be addressed.
+const char* faultText(qxaddr::eFault fault) {
+    switch (fault) {
+        case qxaddr::eFault::kRowNotSingle:
+            return "Row-Index must be SINGLE";
+        case qxaddr::eFault::kColNotSingle:
+            return "Column-Index must be SINGLE";
+        case qxaddr::eFault::kRowOutOfRange:
+            return "Row-Index out of Range";
+        case qxaddr::eFault::kColOutOfRange:
+            return "Column-Index out of Range";
+        case qxaddr::eFault::kRowAbsent:
+        case qxaddr::eFault::kNone:
+            break;
+    }
+    return "Unknown Exception";
 }
 
 // Points an element view at element (row, col) of var through the view's one-entry row array.
@@ -281,30 +292,17 @@ bool CQXInterpreter::resolve(const sByteCode& code, Operands& ops) {
 bool CQXInterpreter::resolveElement(const sByteCode& code, int which, CQXVariable*& out) {
     const sByteCodeOperand& operand = which == 0 ? code.m_Var1 : code.m_Var2;
     const CQXVariable& var = *operand.m_pVar;
-    const sByteCodeIndex& index = operand.index();
-    if (!isSingle(index.m_pRow)) {
-        fail(code, "Row-Index must be SINGLE", &var);
-        return false;
-    }
-    if (!isSingle(index.m_pCol)) {
-        fail(code, "Column-Index must be SINGLE", &var);
-        return false;
-    }
-    int row = 0;
-    int col = 0;
-    if (!toIndex(index.m_pRow, var.getRows(), row)) {
-        fail(code, "Row-Index out of Range", &var);
-        return false;
-    }
-    if (!toIndex(index.m_pCol, var.getCols(), col)) {
-        fail(code, "Column-Index out of Range", &var);
+    qxaddr::sAddress at;
+    const qxaddr::eFault fault = qxaddr::element(var, operand.index(), at);
+    if (fault != qxaddr::eFault::kNone) {
+        fail(code, faultText(fault), &var);
         return false;
     }
     CQXVariable& view = m_pViews->m_ElemView[which];
     sViews::ViewCell& cell = m_pViews->m_Cells[which];
     const bool known = qxrows::withType(var.getDataType(), [&](auto tag) {
         using T = typename decltype(tag)::type;
-        pointElement(var, row, col, std::get<T*>(cell), view);
+        pointElement(var, at.row0, at.col0, std::get<T*>(cell), view);
         return true;
     });
     if (!known) view.setView_intern(1, 1, static_cast<double**>(nullptr));
@@ -316,22 +314,10 @@ bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& op
                                   CQXVariable*& out) {
     const sByteCodeOperand& operand = which == 0 ? code.m_Var1 : code.m_Var2;
     const CQXVariable& var = *operand.m_pVar;
-    const sByteCodeIndex& index = operand.index();
-    if (!isSingle(index.m_pRowFrom) || !isSingle(index.m_pRowCount)) {
-        fail(code, "Row-Index must be SINGLE", &var);
-        return false;
-    }
-    if (!isSingle(index.m_pColFrom) || !isSingle(index.m_pColCount)) {
-        fail(code, "Column-Index must be SINGLE", &var);
-        return false;
-    }
-    int r0 = 0, nr = 0, c0 = 0, nc = 0;
-    if (!qxcache::spanIn(index.m_pRowFrom, index.m_pRowCount, var.getRows(), r0, nr)) {
-        fail(code, "Row-Index out of Range", &var);
-        return false;
-    }
-    if (!qxcache::spanIn(index.m_pColFrom, index.m_pColCount, var.getCols(), c0, nc)) {
-        fail(code, "Column-Index out of Range", &var);
+    qxaddr::sAddress at;
+    const qxaddr::eFault fault = qxaddr::range(var, operand.index(), at);
+    if (fault != qxaddr::eFault::kNone) {
+        fail(code, faultText(fault), &var);
         return false;
     }
     // Marked before it is built, so that a failure while building still releases the view.
@@ -340,10 +326,10 @@ bool CQXInterpreter::resolveRange(const sByteCode& code, int which, Operands& op
     sViews::RangeRows& rows = m_pViews->m_RangeRows[which];
     const bool known = qxrows::withType(var.getDataType(), [&](auto tag) {
         using T = typename decltype(tag)::type;
-        pointRange(var, r0, nr, c0, nc, std::get<std::vector<T*>>(rows), view);
+        pointRange(var, at.row0, at.rows, at.col0, at.cols, std::get<std::vector<T*>>(rows), view);
         return true;
     });
-    if (!known) view.setView_intern(nr, nc, static_cast<double**>(nullptr));
+    if (!known) view.setView_intern(at.rows, at.cols, static_cast<double**>(nullptr));
     out = &view;
     return true;
 }

@@ -3,13 +3,14 @@
 #include <utility>
 
 #include "qx/vm/bytecode.h"
+#include "qx/vm/operand_address_internal.h"
 
 namespace {
 
 bool hasIndex(const sByteCodeVar& var) {
-    return var.m_bSingle || var.m_bRange || var.m_pRow != nullptr || var.m_pCol != nullptr ||
-           var.m_pRowFrom != nullptr || var.m_pColFrom != nullptr || var.m_pRowCount != nullptr ||
-           var.m_pColCount != nullptr;
+    bool any = var.m_bSingle || var.m_bRange;
+    forEachIndexVariable(var, [&any](const CQXVariable* v) { any = any || v != nullptr; });
+    return any;
 }
 
 }  // namespace

@@ -6,30 +6,10 @@
 #include "qx/core/shared_parameter.h"
 #include "qx/values/variable.h"
 #include "qx/vm/bytecode.h"
+#include "qx/vm/operand_address_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 namespace qxcache {
-
-// An index read from a double and truncated toward zero must lie in 0 .. limit-1. The test is
-// made on the double, so NaN and values beyond the int range never reach the conversion.
-inline bool indexIn(double value, int limit, int& out) {
-    if (!(value > -1.0 && value < static_cast<double>(limit))) return false;
-    out = static_cast<int>(value);
-    return true;
-}
-
-// A first index and a count, both truncated toward zero, must address a span within 0 .. limit.
-// A negative count is out of range; the end is computed in 64 bits.
-inline bool spanIn(const CQXVariable* from, const CQXVariable* count, int limit, int& first,
-                   int& n) {
-    const double bound = static_cast<double>(limit) + 1.0;
-    const double f = qxrows::scalarOf(from);
-    const double c = qxrows::scalarOf(count);
-    if (!(f > -1.0 && f < bound) || !(c > -1.0 && c < bound)) return false;
-    first = static_cast<int>(f);
-    n = static_cast<int>(c);
-    return static_cast<long long>(first) + n <= limit;
-}
 
 // One operand: absent, a whole 1x1 double, or an element of a double matrix with storage whose
 // indices are whole 1x1 doubles. Only row arrays are kept, never element addresses: the host may
@@ -105,12 +85,12 @@ inline double* locate(const Operand& o) {
     if (o.kind == Operand::kWhole) return o.data[0];
     const double* r = o.rowIndex[0];
     const double* c = o.colIndex[0];
-    int row = 0;
-    int col = 0;
-    if (r == nullptr || c == nullptr || !indexIn(*r, o.rows, row) || !indexIn(*c, o.cols, col))
+    qxaddr::sAddress at;
+    if (r == nullptr || c == nullptr ||
+        qxaddr::elementAt(*r, *c, o.rows, o.cols, at) != qxaddr::eFault::kNone)
         return nullptr;
-    double* line = o.data[row];
-    return line != nullptr ? line + col : nullptr;
+    double* line = o.data[at.row0];
+    return line != nullptr ? line + at.col0 : nullptr;
 }
 
 // Every present operand's cell; false when any of them has none now.
