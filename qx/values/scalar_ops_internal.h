@@ -16,6 +16,14 @@ constexpr double truth(bool holds) {
     return holds ? 1.0 : 0.0;
 }
 
+// The value of an operator as an opcode writes it: a truth becomes 1 or 0.
+constexpr double valueOf(double x) {
+    return x;
+}
+constexpr double valueOf(bool holds) {
+    return truth(holds);
+}
+
 // Arithmetic. A zero divisor is the caller's to handle (an error, or the largest double).
 //
 // When both operands are NaN, the result is x's NaN, as the processor gives it for x op y in that

@@ -5,8 +5,8 @@
 
 const char* opcodeName(int opcode) {
     switch (opcode) {
-#define QX_OPCODE_NAME(value, name, uses, handler, scalar) \
-    case value:                                            \
+#define QX_OPCODE_NAME(value, name, uses, handler, scalar, elem) \
+    case value:                                                  \
         return #name;
         QX_OPCODES(QX_OPCODE_NAME)
 #undef QX_OPCODE_NAME

@@ -37,60 +37,68 @@ enum eOperandUse : unsigned char {
 // whole 1x1 double operands, which the interpreter's direct path computes without operand
 // resolution (scalar_path_internal.h: Binary<f> is R := f(a, b), Dividing<f> the same for a
 // non-zero b, Unary<f> is R := f(a), InPlace<f> changes A, General leaves the opcode to the
-// handler). The functions f are the operators of values/scalar_ops_internal.h, which the
-// element kernels use too. The last two columns name library internals; CONTRIBUTING.md says
+// handler); its element-wise form over matrices of one shape, from which the fused chains are
+// generated (elementwise_internal.h: Mapped<f> is f(a) for each element, Commuting<f> and
+// RightScalar<f> combine two matrices or a matrix and a single on either side or on the right,
+// ScaledBy<f> only a matrix and a single, DividedBy<f> a matrix and a non-zero single,
+// Quotient<f> also two matrices with the smart quotient, Pairwise<f> only two matrices; None
+// never fuses). The functions f are the operators of values/scalar_ops_internal.h, which the
+// element kernels use too. The last three columns name library internals; CONTRIBUTING.md says
 // how to add an opcode.
-#define QX_OPCODES(X)                                                                          \
-    X(0, otASSIGN, ouStore, opAssign, Assign) /* A := B (fill from a single, copy a matrix) */ \
-    X(1, otADD, ouBinary, opAdd, Binary<qxops::add>)                                           \
-    X(2, otSUB, ouBinary, opSub, Binary<qxops::sub>)                                           \
-    X(3, otMUL, ouBinary, opMul, Binary<qxops::mul>)     /* scalar or matrix product */        \
-    X(4, otDIV, ouBinary, opDiv, Dividing<qxops::div>)   /* B single */                        \
-    X(5, otCALL, ouWriteR | ouOwnCheck, opCall, General) /* R := F(params) */                  \
-    X(6, otBLOCK, ouNone, opBlock, General)              /* run a sub-block */                 \
-    X(7, otEQUAL, ouBinary, opEqual, Binary<qxops::equal>)                                     \
-    X(8, otLESS, ouBinary, opLess, Binary<qxops::less>)                                        \
-    X(9, otGREATER, ouBinary, opGreater, Binary<qxops::greater>)                               \
-    X(10, otNOTEQUAL, ouBinary, opNotEqual, Binary<qxops::notEqual>)                           \
-    X(11, otLESSEQUAL, ouBinary, opLessEqual, Binary<qxops::lessEqual>)                        \
-    X(12, otGREATEREQUAL, ouBinary, opGreaterEqual, Binary<qxops::greaterEqual>)               \
-    X(13, otINC, ouInPlace, opInc, InPlace<qxops::increment<double>>)                          \
-    X(14, otDEC, ouInPlace, opDec, InPlace<qxops::decrement<double>>)                          \
-    X(15, otNEGATE, ouUnary, opNegate, Unary<qxops::negate>)                                   \
-    X(16, otCONDITION, ouReadA | ouOwnCheck, opCondition, Condition) /* then, else, repeat */  \
-    X(17, otAND, ouBinary, opAnd, Binary<qxops::logicalAnd>)                                   \
-    X(18, otOR, ouBinary, opOr, Binary<qxops::logicalOr>)                                      \
-    X(19, otPOWER, ouBinary, opPower, General)                                                 \
-    X(20, otELEMMUL, ouBinary, opElemMul, Binary<qxops::mul>)                                  \
-    X(21, otELEMDIV, ouBinary, opElemDiv, Dividing<qxops::div>)                                \
-    X(22, otRETURN, ouStore | ouOwnCheck, opReturn, Return) /* A := B, end with isRETURN */    \
-    X(23, otBREAK, ouNone, opBreak, General)                                                   \
-    X(24, otCONTINUE, ouNone, opContinue, General)                                             \
-    X(25, otMODULO, ouBinary, opModulo, Dividing<qxops::modulo>)                               \
-    X(26, otNOT, ouUnary, opNot, Unary<qxops::logicalNot>)                                     \
-    X(27, otREFERENCE, ouStore, opReference, General) /* A aliases B */                        \
-    X(28, otROWS, ouUnary, opRows, General)                                                    \
-    X(29, otCOLS, ouUnary, opCols, General)                                                    \
-    X(30, otSIZE, ouUnary, opSize, General)                                                    \
-    X(31, otRESIZE, ouBinary, opResize, General) /* R resized to (a, b) */                     \
-    X(32, otMIN, ouUnary, opMin, General)                                                      \
-    X(33, otMAX, ouUnary, opMax, General)                                                      \
-    X(34, otSUM, ouUnary, opSum, General)                                                      \
-    X(35, otMEAN, ouUnary, opMean, General)                                                    \
-    X(36, otMEDIAN, ouUnary, opMedian, General)                                                \
-    X(37, otVARIANCE, ouUnary, opVariance, General)                                            \
-    X(38, otSTD, ouUnary, opStd, General)                                                      \
-    X(39, otDETERMINANT, ouUnary, opDeterminant, General)                                      \
-    X(40, otRANK, ouUnary, opRank, General)                                                    \
-    X(41, otROWCONCAT, ouBinary, opRowConcat, General) /* A on top of B */                     \
-    X(42, otCOLCONCAT, ouBinary, opColConcat, General) /* A left of B */                       \
-    X(43, otELEMAND, ouBinary, opElemAnd, Binary<qxops::logicalAnd>)                           \
-    X(44, otELEMOR, ouBinary, opElemOr, Binary<qxops::logicalOr>)                              \
-    X(45, otELEMXOR, ouBinary, opElemXor, Binary<qxops::logicalXor>)
+#define QX_OPCODES(X)                                                                              \
+    X(0, otASSIGN, ouStore, opAssign, Assign,                                                      \
+      None) /* A := B (fill from a single, copy a matrix) */                                       \
+    X(1, otADD, ouBinary, opAdd, Binary<qxops::add>, Commuting<qxops::add>)                        \
+    X(2, otSUB, ouBinary, opSub, Binary<qxops::sub>, RightScalar<qxops::sub>)                      \
+    X(3, otMUL, ouBinary, opMul, Binary<qxops::mul>,                                               \
+      ScaledBy<qxops::mul>) /* scalar or matrix product */                                         \
+    X(4, otDIV, ouBinary, opDiv, Dividing<qxops::div>, DividedBy<qxops::div>) /* B single */       \
+    X(5, otCALL, ouWriteR | ouOwnCheck, opCall, General, None)                /* R := F(params) */ \
+    X(6, otBLOCK, ouNone, opBlock, General, None) /* run a sub-block */                            \
+    X(7, otEQUAL, ouBinary, opEqual, Binary<qxops::equal>, None)                                   \
+    X(8, otLESS, ouBinary, opLess, Binary<qxops::less>, None)                                      \
+    X(9, otGREATER, ouBinary, opGreater, Binary<qxops::greater>, None)                             \
+    X(10, otNOTEQUAL, ouBinary, opNotEqual, Binary<qxops::notEqual>, None)                         \
+    X(11, otLESSEQUAL, ouBinary, opLessEqual, Binary<qxops::lessEqual>, None)                      \
+    X(12, otGREATEREQUAL, ouBinary, opGreaterEqual, Binary<qxops::greaterEqual>, None)             \
+    X(13, otINC, ouInPlace, opInc, InPlace<qxops::increment<double>>, None)                        \
+    X(14, otDEC, ouInPlace, opDec, InPlace<qxops::decrement<double>>, None)                        \
+    X(15, otNEGATE, ouUnary, opNegate, Unary<qxops::negate>, Mapped<qxops::negate>)                \
+    X(16, otCONDITION, ouReadA | ouOwnCheck, opCondition, Condition,                               \
+      None) /* then, else, repeat */                                                               \
+    X(17, otAND, ouBinary, opAnd, Binary<qxops::logicalAnd>, None)                                 \
+    X(18, otOR, ouBinary, opOr, Binary<qxops::logicalOr>, None)                                    \
+    X(19, otPOWER, ouBinary, opPower, General, None)                                               \
+    X(20, otELEMMUL, ouBinary, opElemMul, Binary<qxops::mul>, Commuting<qxops::mul>)               \
+    X(21, otELEMDIV, ouBinary, opElemDiv, Dividing<qxops::div>, Quotient<qxops::div>)              \
+    X(22, otRETURN, ouStore | ouOwnCheck, opReturn, Return, None) /* A := B, end with isRETURN */  \
+    X(23, otBREAK, ouNone, opBreak, General, None)                                                 \
+    X(24, otCONTINUE, ouNone, opContinue, General, None)                                           \
+    X(25, otMODULO, ouBinary, opModulo, Dividing<qxops::modulo>, None)                             \
+    X(26, otNOT, ouUnary, opNot, Unary<qxops::logicalNot>, None)                                   \
+    X(27, otREFERENCE, ouStore, opReference, General, None) /* A aliases B */                      \
+    X(28, otROWS, ouUnary, opRows, General, None)                                                  \
+    X(29, otCOLS, ouUnary, opCols, General, None)                                                  \
+    X(30, otSIZE, ouUnary, opSize, General, None)                                                  \
+    X(31, otRESIZE, ouBinary, opResize, General, None) /* R resized to (a, b) */                   \
+    X(32, otMIN, ouUnary, opMin, General, None)                                                    \
+    X(33, otMAX, ouUnary, opMax, General, None)                                                    \
+    X(34, otSUM, ouUnary, opSum, General, None)                                                    \
+    X(35, otMEAN, ouUnary, opMean, General, None)                                                  \
+    X(36, otMEDIAN, ouUnary, opMedian, General, None)                                              \
+    X(37, otVARIANCE, ouUnary, opVariance, General, None)                                          \
+    X(38, otSTD, ouUnary, opStd, General, None)                                                    \
+    X(39, otDETERMINANT, ouUnary, opDeterminant, General, None)                                    \
+    X(40, otRANK, ouUnary, opRank, General, None)                                                  \
+    X(41, otROWCONCAT, ouBinary, opRowConcat, General, None) /* A on top of B */                   \
+    X(42, otCOLCONCAT, ouBinary, opColConcat, General, None) /* A left of B */                     \
+    X(43, otELEMAND, ouBinary, opElemAnd, Binary<qxops::logicalAnd>, Pairwise<qxops::logicalAnd>)  \
+    X(44, otELEMOR, ouBinary, opElemOr, Binary<qxops::logicalOr>, Pairwise<qxops::logicalOr>)      \
+    X(45, otELEMXOR, ouBinary, opElemXor, Binary<qxops::logicalXor>, Pairwise<qxops::logicalXor>)
 
 enum eOptType {
     otNONE = -1,
-#define QX_OPCODE_ENUM(value, name, uses, handler, scalar) name = value,
+#define QX_OPCODE_ENUM(value, name, uses, handler, scalar, elem) name = value,
     QX_OPCODES(QX_OPCODE_ENUM)
 #undef QX_OPCODE_ENUM
 };
@@ -98,8 +106,8 @@ enum eOptType {
 // The operands an opcode uses (eOperandUse); ouNone for a value outside the set.
 constexpr unsigned char opcodeUses(int opcode) {
     switch (opcode) {
-#define QX_OPCODE_USES(value, name, uses, handler, scalar) \
-    case value:                                            \
+#define QX_OPCODE_USES(value, name, uses, handler, scalar, elem) \
+    case value:                                                  \
         return uses;
         QX_OPCODES(QX_OPCODE_USES)
 #undef QX_OPCODE_USES

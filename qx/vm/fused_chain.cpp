@@ -15,6 +15,7 @@
 #include "qx/values/rows_internal.h"
 #include "qx/values/scalar_ops_internal.h"
 #include "qx/values/variable.h"
+#include "qx/vm/elementwise_internal.h"
 #include "qx/vm/fused_chain_internal.h"
 #include "qx/vm/interpreter.h"
 #include "qx/vm/operand_address_internal.h"
@@ -36,26 +37,12 @@ constexpr std::size_t kStride = kStrip + 24;
 
 // ---- Finding chains ----
 
-// An element-wise instruction with every operand its opcode uses, writing a compiler temporary.
+// An instruction with an element-wise form (the opcode table's last column) and every operand the
+// form reads, writing a compiler temporary.
 bool fusible(const sByteCode& code) {
-    switch (code.m_Opt) {
-        case otADD:
-        case otSUB:
-        case otMUL:
-        case otDIV:
-        case otELEMMUL:
-        case otELEMDIV:
-        case otELEMAND:
-        case otELEMOR:
-        case otELEMXOR:
-            if (code.m_Var2.m_pVar == nullptr) return false;
-            break;
-        case otNEGATE:
-            break;
-        default:
-            return false;
-    }
-    return code.m_Var1.m_pVar != nullptr && code.m_pResult != nullptr &&
+    const int arity = qxelem::arity(code.m_Opt);
+    return arity > 0 && code.m_Var1.m_pVar != nullptr &&
+           (arity < 2 || code.m_Var2.m_pVar != nullptr) && code.m_pResult != nullptr &&
            code.m_pResult->getName().empty();
 }
 
@@ -125,7 +112,7 @@ bool buildSteps(const std::vector<sByteCode>& code, std::size_t first, std::size
         Step step{i, -1, -1};
         if (producer(code, first, i, c.m_pResult) >= 0 ||
             !linkOf(code, first, end, at, c.m_Var1, step.linkA) ||
-            (c.m_Opt != otNEGATE && !linkOf(code, first, end, at, c.m_Var2, step.linkB)))
+            (qxelem::arity(c.m_Opt) > 1 && !linkOf(code, first, end, at, c.m_Var2, step.linkB)))
             return false;
         steps.push_back(step);
     }
@@ -214,25 +201,11 @@ struct Source {
     double* buffer;  // kMatrix of another element type: its strip read as doubles
 };
 
-// The element operations of the kernels: with a scalar s (f(x, s), the matrix element first, as
-// the kernels of a single operand compute it), with two matrices (f(a, b)), or of one.
-enum class Op : unsigned char {
-    kAddS,
-    kSubS,
-    kMulS,
-    kDivS,
-    kAddM,
-    kSubM,
-    kMulM,
-    kDivM,
-    kNeg,
-    kAnd,
-    kOr,
-    kXor
-};
-
+// One step as it runs: its opcode, the shape its element-wise form computes in, its operands
+// (x the matrix, y the second matrix of a pair) and the single s of qxelem::eShape::kScalar.
 struct Plan {
-    Op op;
+    eOptType opcode;
+    qxelem::eShape shape;
     const Source* x;
     const Source* y;
     double s;
@@ -242,72 +215,21 @@ bool isScalar(const Source& s) {
     return s.kind == Source::kScalar;
 }
 
-Op scalarOp(eOptType opt) {
-    switch (opt) {
-        case otADD:
-            return Op::kAddS;
-        case otSUB:
-            return Op::kSubS;
-        case otDIV:
-        case otELEMDIV:
-            return Op::kDivS;
-        default:
-            return Op::kMulS;
+// The plan of a step with operands a and b (b unused by a unary form); false where the opcode's
+// handler computes something else on them. A single on either side is the kernel's argument, so
+// the step computes f(element, single) whichever side it stands on, as the kernel does.
+bool decide(eOptType opcode, const Source& a, const Source& b, bool smart, Plan& p) {
+    const qxelem::sOperand oa{isScalar(a), a.value};
+    const qxelem::sOperand ob{isScalar(b), b.value};
+    p = {opcode, qxelem::eShape::kEach, &a, nullptr, 0.0};
+    if (!qxelem::decide(opcode, oa, ob, smart, p.shape)) return false;
+    if (p.shape == qxelem::eShape::kScalar) {
+        p.x = oa.single ? &b : &a;
+        p.s = oa.single ? a.value : b.value;
+    } else if (p.shape != qxelem::eShape::kEach) {
+        p.y = &b;
     }
-}
-
-Op pairOp(eOptType opt) {
-    switch (opt) {
-        case otADD:
-            return Op::kAddM;
-        case otSUB:
-            return Op::kSubM;
-        case otELEMDIV:
-            return Op::kDivM;
-        case otELEMAND:
-            return Op::kAnd;
-        case otELEMOR:
-            return Op::kOr;
-        case otELEMXOR:
-            return Op::kXor;
-        default:
-            return Op::kMulM;
-    }
-}
-
-// The element operation the opcode's handler runs on these operands. False where the handler
-// reports an error, gives a 1x1 result or computes something else (a matrix product, a division
-// by a zero scalar, an element-wise division that stops at a zero divisor).
-bool decide(eOptType opt, const Source& a, const Source& b, bool smart, Plan& p) {
-    if (opt == otNEGATE) {
-        p = {Op::kNeg, &a, nullptr, 0.0};
-        return !isScalar(a);
-    }
-    const bool sa = isScalar(a);
-    const bool sb = isScalar(b);
-    if (sa && sb) return false;
-    if (sb) {
-        p = {scalarOp(opt), &a, nullptr, b.value};
-    } else if (sa) {
-        p = {scalarOp(opt), &b, nullptr, a.value};
-    } else {
-        p = {pairOp(opt), &a, &b, 0.0};
-    }
-    switch (opt) {
-        case otADD:
-        case otELEMMUL:
-            return true;
-        case otMUL:
-            return sa || sb;
-        case otSUB:
-            return !sa;
-        case otDIV:
-            return sb && b.value != 0.0;
-        case otELEMDIV:
-            return sb ? b.value != 0.0 : !sa && smart;
-        default:
-            return !sa && !sb;
-    }
+    return true;
 }
 
 // How the last step stores into the assignment's target: as computed, or with the clipping rule
@@ -337,51 +259,61 @@ QX_STRIP_INLINE void each(double* out, const double* x, const double* y, std::si
     for (std::size_t j = 0; j < n; ++j) out[j] = store(f(x[j], y[j]));
 }
 
-// The element-wise division with smart errors: the largest double where the divisor is 0. The
-// quotients come first, in a loop the compiler vectorises (a select in the same loop becomes a
-// branch around the division); a divisor that the quotients overwrote needs the loop with both.
-template <class Store>
-QX_STRIP_INLINE void divide(double* out, const double* x, const double* y, std::size_t n,
-                            Store store) {
+// Two matrices with the smart quotient: the largest double where the divisor is 0. The quotients
+// come first, in a loop the compiler vectorises (a select in the same loop becomes a branch
+// around the division); a divisor that the quotients overwrote needs the loop with both.
+template <auto F, class Store>
+QX_STRIP_INLINE void smartPairs(double* out, const double* x, const double* y, std::size_t n,
+                                Store store) {
     if (out == y) {
-        return each(out, x, y, n, store, qxops::Fn<qxops::smartQuotient>());
+        return each(out, x, y, n, store,
+                    [](double v, double w) { return qxops::smartChoice(F(v, w), w); });
     }
-    each(out, x, y, n, Keep(), qxops::Fn<qxops::div>());
+    each(out, x, y, n, Keep(), qxops::Fn<F>());
     for (std::size_t j = 0; j < n; ++j) out[j] = store(qxops::smartChoice(out[j], y[j]));
 }
 
+// One strip of a step, by the step's element-wise form.
+template <class Store>
+QX_STRIP_INLINE void applyForm(qxelem::None, const Plan&, double*, const double*, const double*,
+                               std::size_t, Store) {}
+
+template <auto F, class Store>
+QX_STRIP_INLINE void applyForm(qxelem::Mapped<F>, const Plan&, double* out, const double* x,
+                               const double*, std::size_t n, Store st) {
+    each(out, x, n, st, [](double v) { return qxops::valueOf(F(v)); });
+}
+
+template <auto F, qxelem::eScalarSide Sides, bool Pairs, bool Divides, class Store>
+QX_STRIP_INLINE void applyForm(qxelem::Binary<F, Sides, Pairs, Divides>, const Plan& p, double* out,
+                               const double* x, const double* y, std::size_t n, Store st) {
+    const double s = p.s;
+    switch (p.shape) {
+        case qxelem::eShape::kScalar:
+            return each(out, x, n, st, [s](double v) { return qxops::valueOf(F(v, s)); });
+        case qxelem::eShape::kPair:
+            return each(out, x, y, n, st,
+                        [](double v, double w) { return qxops::valueOf(F(v, w)); });
+        case qxelem::eShape::kSmartPair:
+            if constexpr (Divides) return smartPairs<F>(out, x, y, n, st);
+            return;
+        case qxelem::eShape::kEach:
+            return;
+    }
+}
+
+// One case per row of the opcode table; an opcode without an element-wise form never has a plan.
 template <class Store>
 QX_STRIP_INLINE void apply(const Plan& p, double* out, const double* x, const double* y,
                            std::size_t n, Store st) {
-    const double s = p.s;
-    switch (p.op) {
-        case Op::kAddS:
-            return each(out, x, n, st, [s](double v) { return qxops::add(v, s); });
-        case Op::kSubS:
-            return each(out, x, n, st, [s](double v) { return qxops::sub(v, s); });
-        case Op::kMulS:
-            return each(out, x, n, st, [s](double v) { return qxops::mul(v, s); });
-        case Op::kDivS:
-            return each(out, x, n, st, [s](double v) { return qxops::div(v, s); });
-        case Op::kAddM:
-            return each(out, x, y, n, st, qxops::Fn<qxops::add>());
-        case Op::kSubM:
-            return each(out, x, y, n, st, qxops::Fn<qxops::sub>());
-        case Op::kMulM:
-            return each(out, x, y, n, st, qxops::Fn<qxops::mul>());
-        case Op::kDivM:
-            return divide(out, x, y, n, st);
-        case Op::kNeg:
-            return each(out, x, n, st, qxops::Fn<qxops::negate>());
-        case Op::kAnd:
-            return each(out, x, y, n, st,
-                        [](double v, double w) { return qxops::truth(qxops::logicalAnd(v, w)); });
-        case Op::kOr:
-            return each(out, x, y, n, st,
-                        [](double v, double w) { return qxops::truth(qxops::logicalOr(v, w)); });
-        case Op::kXor:
-            return each(out, x, y, n, st,
-                        [](double v, double w) { return qxops::truth(qxops::logicalXor(v, w)); });
+    switch (p.opcode) {
+#define QX_FUSED_CASE(value, name, uses, handler, scalar, elem) \
+    case name:                                                  \
+        return applyForm(qxelem::elem(), p, out, x, y, n, st);
+        QX_OPCODES(QX_FUSED_CASE)
+#undef QX_FUSED_CASE
+        case otNONE:
+            return;
     }
 }
 
@@ -551,7 +483,7 @@ bool Fusion::resolveSteps() {
         const int links[2] = {step.linkA, step.linkB};
         const sByteCodeOperand* ops[2] = {&code.m_Var1, &code.m_Var2};
         operands[1] = Source{};
-        for (int i = 0; i < (code.m_Opt == otNEGATE ? 1 : 2); ++i) {
+        for (int i = 0; i < qxelem::arity(code.m_Opt); ++i) {
             if (links[i] >= 0) {
                 operands[i] = Source{};
                 operands[i].kind = Source::kLink;

@@ -599,8 +599,8 @@ void CQXInterpreter::unbindPending(std::size_t pc) {
 eInterpreterState CQXInterpreter::execute(sByteCode& code, Operands& ops, Flow& flow) {
     const sOpcodeArgs x{ops.a, ops.b, code.m_pResult, *this, code, flow};
     switch (code.m_Opt) {
-#define QX_OPCODE_CASE(value, name, uses, handler, scalar) \
-    case name:                                             \
+#define QX_OPCODE_CASE(value, name, uses, handler, scalar, elem) \
+    case name:                                                   \
         return present(uses, x) ? x.finish(handler(x)) : isOK;
         QX_OPCODES(QX_OPCODE_CASE)
 #undef QX_OPCODE_CASE

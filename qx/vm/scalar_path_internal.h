@@ -57,13 +57,7 @@ struct General {
     static Outcome run(const Cells&, bool&) { return Outcome::kGeneral; }
 };
 
-// The value of a scalar operator as the opcode writes it: a truth becomes 1 or 0.
-constexpr double valueOf(double x) {
-    return x;
-}
-constexpr double valueOf(bool holds) {
-    return qxops::truth(holds);
-}
+using qxops::valueOf;
 
 // R := F(a, b). A division leaves a zero divisor to the general path (Divides).
 template <auto F, bool Divides = false>
@@ -120,8 +114,8 @@ struct Condition {
 // table, so each opcode's case is one dispatch.
 QX_SCALAR_INLINE Outcome compute(eOptType opt, const Cells& c, bool& holds) {
     switch (opt) {
-#define QX_SCALAR_CASE(value, name, uses, handler, scalar) \
-    case name:                                             \
+#define QX_SCALAR_CASE(value, name, uses, handler, scalar, elem) \
+    case name:                                                   \
         return scalar::run(c, holds);
         QX_OPCODES(QX_SCALAR_CASE)
 #undef QX_SCALAR_CASE
@@ -135,8 +129,8 @@ QX_SCALAR_INLINE Outcome compute(eOptType opt, const Cells& c, bool& holds) {
 // row array that is gone by now.
 constexpr bool hasDirectPath(eOptType opt) {
     switch (opt) {
-#define QX_DIRECT_CASE(number, name, uses, handler, scalar) \
-    case name:                                              \
+#define QX_DIRECT_CASE(number, name, uses, handler, scalar, elem) \
+    case name:                                                    \
         return !std::is_same<scalar, General>::value;
         QX_OPCODES(QX_DIRECT_CASE)
 #undef QX_DIRECT_CASE
