@@ -616,6 +616,14 @@ void Fusion::run() {
 
 }  // namespace
 
+namespace {
+thread_local unsigned long long tFusedRuns = 0;
+}  // namespace
+
+unsigned long long fusedRunCount() {
+    return tFusedRuns;
+}
+
 bool runChain(const Chain& chain, const std::vector<sByteCode>& code, CQXSharedParameter* shared) {
     const long long rest = static_cast<long long>(chain.count()) - 1;
     if (shared == nullptr || shared->m_InstructionsLeft < rest || chain.steps.empty()) return false;
@@ -623,6 +631,7 @@ bool runChain(const Chain& chain, const std::vector<sByteCode>& code, CQXSharedP
     if (!fusion.prepare()) return false;
     fusion.run();
     shared->m_InstructionsLeft -= rest;
+    ++tFusedRuns;
     return true;
 }
 
