@@ -156,4 +156,42 @@ struct Fn {
     }
 };
 
+// The spelling of operator F for code that computes one value at a time (the interpreter's direct
+// path): the same bits as F. + and * compute x op y and take F's rule only when that is NaN, out
+// of line: the mask would lengthen the path that a scalar loop's sum waits for, a branch that the
+// compiler cannot turn into a select costs nothing while it is not taken. The kernels' loops
+// call F itself, where the branch would keep them from being vectorised.
+#if defined(__GNUC__)
+#define QX_OUT_OF_LINE __attribute__((noinline, cold))
+#else
+#define QX_OUT_OF_LINE
+#endif
+QX_OUT_OF_LINE inline double addWithNaN(double x, double y) {
+    return add(x, y);
+}
+QX_OUT_OF_LINE inline double mulWithNaN(double x, double y) {
+    return mul(x, y);
+}
+template <auto F>
+struct OneAtATime {
+    template <class... Args>
+    static constexpr auto apply(Args... args) {
+        return F(args...);
+    }
+};
+template <>
+struct OneAtATime<add> {
+    static double apply(double x, double y) {
+        const double sum = x + y;
+        return sum == sum ? sum : addWithNaN(x, y);
+    }
+};
+template <>
+struct OneAtATime<mul> {
+    static double apply(double x, double y) {
+        const double product = x * y;
+        return product == product ? product : mulWithNaN(x, y);
+    }
+};
+
 }  // namespace qxops

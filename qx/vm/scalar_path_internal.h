@@ -64,7 +64,7 @@ template <auto F, bool Divides = false>
 struct Binary {
     static Outcome run(const Cells& c, bool&) {
         if (c.b == nullptr || c.r == nullptr || (Divides && *c.b == 0.0)) return Outcome::kGeneral;
-        *c.r = valueOf(F(*c.a, *c.b));
+        *c.r = valueOf(qxops::OneAtATime<F>::apply(*c.a, *c.b));
         return Outcome::kDone;
     }
 };
