@@ -157,7 +157,8 @@ struct Fn {
 };
 
 // The spelling of operator F for code that computes one value at a time (the interpreter's direct
-// path): the same bits as F. + and * compute x op y and take F's rule only when that is NaN, out
+// path): the same bits as F. Without a NaN operand x op y has one value whichever operand the
+// processor takes first, so + and * compute x op y and take F's rule only when that is NaN, out
 // of line: the mask would lengthen the path that a scalar loop's sum waits for, a branch that the
 // compiler cannot turn into a select costs nothing while it is not taken. The kernels' loops
 // call F itself, where the branch would keep them from being vectorised.
