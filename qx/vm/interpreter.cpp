@@ -16,6 +16,7 @@
 #include "qx/values/storage_fault_internal.h"
 #include "qx/vm/fused_chain_internal.h"
 #include "qx/vm/operand_cache_internal.h"
+#include "qx/vm/plan_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 namespace {
@@ -113,6 +114,7 @@ CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
       m_Resolved(),
       m_pChains(),
       m_pViews(),
+      m_pPlan(),
       m_Error(),
       m_pShared(shared),
       m_bLoopBlock(false) {}
@@ -128,6 +130,7 @@ void CQXInterpreter::addByteCode(sByteCode code, int line, int pos) {
 }
 
 void CQXInterpreter::clear() {
+    m_pPlan.reset();
     m_ByteCode.clear();
     m_Resolved.clear();
     m_pChains.reset();
@@ -136,6 +139,10 @@ void CQXInterpreter::clear() {
 // Counts the nesting of running blocks in the shared run state, so a run can never exhaust the
 // native stack.
 eInterpreterState CQXInterpreter::Interprete() {
+    return enter(true);
+}
+
+eInterpreterState CQXInterpreter::enter(bool root) {
     if (m_pShared == nullptr) return run();
     if (m_pShared->m_CallDepth >= kMaxRunDepth) {
         return failAt(m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Line,
@@ -143,7 +150,7 @@ eInterpreterState CQXInterpreter::Interprete() {
                       std::string());
     }
     ++m_pShared->m_CallDepth;
-    const eInterpreterState state = run();
+    const eInterpreterState state = root && preparePlan() ? runPlan() : run();
     --m_pShared->m_CallDepth;
     return state;
 }
@@ -201,6 +208,73 @@ eInterpreterState CQXInterpreter::run() {
     return isOK;
 }
 
+// The run loop of a plan. Every step that is an instruction first takes its share of the
+// instruction budget and looks for an interrupt, exactly as the block loop does.
+eInterpreterState CQXInterpreter::runPlan() {
+    const std::vector<qxplan::Step>& steps = m_pPlan->steps;
+    CQXSharedParameter* const shared = m_pShared;
+    int k = 0;
+    for (;;) {
+        const qxplan::Step& step = steps[static_cast<std::size_t>(k)];
+        if (step.kind == qxplan::Kind::kJump) {
+            k = step.target;
+            continue;
+        }
+        if (step.kind == qxplan::Kind::kEnd) return isOK;
+        CQXInterpreter* const block = step.block;
+        if (--shared->m_InstructionsLeft < 0 ||
+            shared->m_bInterrupt.load(std::memory_order_relaxed)) {
+            block->unbindPending(step.pc);
+            return leavePlan(k, block->stopRun(block->m_ByteCode[step.pc]), block);
+        }
+        switch (step.kind) {
+            case qxplan::Kind::kExec: {
+                Flow flow = Flow::kNext;
+                const bool call = step.depth > 0 && block->m_ByteCode[step.pc].m_Opt == otCALL;
+                if (call) shared->m_CallDepth += step.depth;
+                const eInterpreterState state =
+                    block->step(step.pc, block->m_ByteCode.size(), flow);
+                if (call) shared->m_CallDepth -= step.depth;
+                if (state != isOK) {
+                    if (state != isBREAK && state != isCONTINUE) return leavePlan(k, state, block);
+                    k = qxplan::leapFrom(steps, k, state);
+                    if (k < 0) return state;
+                    continue;
+                }
+                k += flow == Flow::kFused
+                         ? static_cast<int>(block->chainAt(step.pc).count())
+                         : 1;
+                continue;
+            }
+            case qxplan::Kind::kBlock: {
+                CQXInterpreter* sub = block->m_ByteCode[step.pc].m_pBlock;
+                if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
+                    return leavePlan(k, enterFailed(sub), sub);
+                ++k;
+                continue;
+            }
+            case qxplan::Kind::kCondition: {
+                bool holds = false;
+                const eInterpreterState state = block->testCondition(step.pc, holds);
+                if (state != isOK) return leavePlan(k, state, block);
+                const sByteCode& code = block->m_ByteCode[step.pc];
+                CQXInterpreter* sub = holds ? code.m_pBlock : code.m_pElseBlock;
+                if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
+                    return leavePlan(k, enterFailed(sub), sub);
+                k = holds ? k + 1 : step.target;
+                continue;
+            }
+            default: {  // kBreak, kContinue
+                const eInterpreterState state =
+                    step.kind == qxplan::Kind::kBreak ? isBREAK : isCONTINUE;
+                if (step.target < 0) return state;
+                k = step.target;
+                continue;
+            }
+        }
+    }
+}
+
 // The operand cache and the fused chains are made on the first run, so a program compiled but
 // never run holds neither; both follow a block that a called function cleared or refilled. The
 // cache is sized last: should finding the chains fail (no memory), the next run tries again.
@@ -240,6 +314,27 @@ eInterpreterState CQXInterpreter::stepGeneral(sByteCode& code, Flow& flow) {
     eInterpreterState state = isEXCEPTION;
     try {
         if (resolve(code, ops)) state = execute(code, ops, flow);
+    } catch (...) {
+        state = failCaught(code);
+    }
+    releaseRanges(ops);
+    return state;
+}
+
+// The truth of the otCONDITION at pc, as the direct path or the general path would test it before
+// running a branch. isEXCEPTION when resolving its operand fails (the error is this block's).
+eInterpreterState CQXInterpreter::testCondition(std::size_t pc, bool& holds) {
+    sByteCode& code = m_ByteCode[pc];
+    holds = false;
+    if (runDirect(code, m_Resolved[pc], m_pShared, holds) == qxscalar::Outcome::kCondition)
+        return isOK;
+    Operands ops{code.m_Var1.m_pVar, code.m_Var2.m_pVar, {false, false}};
+    eInterpreterState state = isEXCEPTION;
+    try {
+        if (resolve(code, ops)) {
+            holds = ops.a != nullptr && ops.a->isInitialized() && !ops.a->equalsingle(0.0);
+            state = isOK;
+        }
     } catch (...) {
         state = failCaught(code);
     }
@@ -358,7 +453,7 @@ void CQXInterpreter::releaseRanges(const Operands& ops) {
 // the sub-block's record along.
 eInterpreterState CQXInterpreter::runBlock(CQXInterpreter* block) {
     if (block == nullptr) return isOK;
-    const eInterpreterState state = block->Interprete();
+    const eInterpreterState state = block->enter(false);
     if (state == isOK || state == isBREAK || state == isCONTINUE) return state;
     m_Error = block->m_Error;
     return state;
@@ -376,7 +471,7 @@ eInterpreterState CQXInterpreter::runCondition(const sByteCode& code, const CQXV
 
 eInterpreterState CQXInterpreter::runBranch(const sByteCode& code, bool holds, Flow& flow) {
     CQXInterpreter* branch = holds ? code.m_pBlock : code.m_pElseBlock;
-    const eInterpreterState state = branch != nullptr ? branch->Interprete() : isOK;
+    const eInterpreterState state = branch != nullptr ? branch->enter(false) : isOK;
     const bool repeat = holds && code.m_bRepeat;
     switch (state) {
         case isOK:
