@@ -172,12 +172,19 @@ inline eInterpreterState CQXInterpreter::step(std::size_t pc, std::size_t end, F
         case qxscalar::Outcome::kGeneral:
             break;
     }
+    return stepBeyondDirect(pc, end, flow);
+}
+
+// The instruction at pc once the direct path has left it: the fused chain it starts, when that
+// may run now, else the general path.
+inline eInterpreterState CQXInterpreter::stepBeyondDirect(std::size_t pc, std::size_t end,
+                                                          Flow& flow) {
     eInterpreterState state = isOK;
     if (m_Resolved[pc].chain >= 0 && runFused(pc, end, state)) {
         flow = Flow::kFused;
         return state;
     }
-    return stepGeneral(code, flow);
+    return stepGeneral(m_ByteCode[pc], flow);
 }
 
 eInterpreterState CQXInterpreter::run() {
@@ -208,70 +215,120 @@ eInterpreterState CQXInterpreter::run() {
     return isOK;
 }
 
+// An instruction step through its tiers: the direct path, then its fused chain or the general
+// path. A call made from inside sub-blocks counts them in the call depth, as running the blocks
+// one inside the other would. Moves k past what ran when the step succeeds.
+inline eInterpreterState CQXInterpreter::execStep(qxplan::Step& step, int& k) {
+    bool holds = false;
+    const qxscalar::Outcome outcome = step.direct
+                                          ? runDirect(*step.code, *step.entry, m_pShared, holds)
+                                          : qxscalar::Outcome::kGeneral;
+    switch (outcome) {
+        case qxscalar::Outcome::kDone:
+            ++k;
+            return isOK;
+        case qxscalar::Outcome::kReturn:
+            return isRETURN;
+        default:
+            break;
+    }
+    CQXInterpreter* const block = step.block;
+    Flow flow = Flow::kNext;
+    const int depth = step.code->m_Opt == otCALL ? step.depth : 0;
+    m_pShared->m_CallDepth += depth;
+    const eInterpreterState state =
+        block->stepBeyondDirect(step.pc, block->m_ByteCode.size(), flow);
+    m_pShared->m_CallDepth -= depth;
+    if (state == isOK)
+        k += flow == Flow::kFused ? static_cast<int>(block->chainAt(step.pc).count()) : 1;
+    return state;
+}
+
+// Resolves the step's operands at the present storage count, and gives it its register form when
+// every operand it has is a whole 1x1 double.
+inline void CQXInterpreter::takeRegisterForm(qxplan::Step& step) {
+    qxcache::Entry& entry = *step.entry;
+    const unsigned long long epoch = m_pShared->m_StorageEpoch;
+    if (entry.epoch != epoch) qxcache::resolve(*step.code, m_pShared, entry);
+    step.epoch = epoch;
+    step.kind = step.base;
+    using qxcache::Operand;
+    const auto whole = [](const Operand& o) { return o.kind != Operand::kElement; };
+    if (!entry.direct || !whole(entry.a) || !whole(entry.b) || !whole(entry.r)) return;
+    step.a = entry.a.data;
+    step.b = entry.b.kind == Operand::kAbsent ? nullptr : entry.b.data;
+    step.r = entry.r.kind == Operand::kAbsent ? nullptr : entry.r.data;
+    step.kind = static_cast<unsigned char>(qxplan::kWhole + step.code->m_Opt);
+}
+
 // The run loop of a plan. Every step that is an instruction first takes its share of the
-// instruction budget and looks for an interrupt, exactly as the block loop does.
+// instruction budget and looks for an interrupt, exactly as the block loop does. A step in its
+// register form computes in place; whatever that form cannot do (a zero divisor, a row the host
+// took away, storage that changed since) sends the step through its tiers instead.
 eInterpreterState CQXInterpreter::runPlan() {
-    const std::vector<qxplan::Step>& steps = m_pPlan->steps;
+    std::vector<qxplan::Step>& steps = m_pPlan->steps;
     CQXSharedParameter* const shared = m_pShared;
     int k = 0;
     for (;;) {
-        const qxplan::Step& step = steps[static_cast<std::size_t>(k)];
-        if (step.kind == qxplan::Kind::kJump) {
+        qxplan::Step& step = steps[static_cast<std::size_t>(k)];
+        if (step.kind == qxplan::kJump) {
             k = step.target;
             continue;
         }
-        if (step.kind == qxplan::Kind::kEnd) return isOK;
-        CQXInterpreter* const block = step.block;
+        if (step.kind == qxplan::kEnd) return isOK;
         if (--shared->m_InstructionsLeft < 0 ||
             shared->m_bInterrupt.load(std::memory_order_relaxed)) {
-            block->unbindPending(step.pc);
-            return leavePlan(k, block->stopRun(block->m_ByteCode[step.pc]), block);
+            step.block->unbindPending(step.pc);
+            return leavePlan(k, step.block->stopRun(*step.code), step.block);
         }
+        bool holds = false;
+        qxscalar::Outcome done = qxscalar::Outcome::kGeneral;
         switch (step.kind) {
-            case qxplan::Kind::kExec: {
-                Flow flow = Flow::kNext;
-                const bool call = step.depth > 0 && block->m_ByteCode[step.pc].m_Opt == otCALL;
-                if (call) shared->m_CallDepth += step.depth;
-                const eInterpreterState state =
-                    block->step(step.pc, block->m_ByteCode.size(), flow);
-                if (call) shared->m_CallDepth -= step.depth;
-                if (state != isOK) {
-                    if (state != isBREAK && state != isCONTINUE) return leavePlan(k, state, block);
-                    k = qxplan::leapFrom(steps, k, state);
-                    if (k < 0) return state;
-                    continue;
-                }
-                k += flow == Flow::kFused
-                         ? static_cast<int>(block->chainAt(step.pc).count())
-                         : 1;
-                continue;
-            }
-            case qxplan::Kind::kBlock: {
-                CQXInterpreter* sub = block->m_ByteCode[step.pc].m_pBlock;
+#define QX_WHOLE_CASE(value, name, uses, handler, scalar)           \
+    case qxplan::kWhole + value:                                    \
+        if (step.epoch == shared->m_StorageEpoch)                   \
+            done = qxplan::runWhole<qxscalar::scalar>(step, holds); \
+        break;
+            QX_OPCODES(QX_WHOLE_CASE)
+#undef QX_WHOLE_CASE
+            case qxplan::kBlock: {
+                CQXInterpreter* sub = step.code->m_pBlock;
                 if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
                     return leavePlan(k, enterFailed(sub), sub);
                 ++k;
                 continue;
             }
-            case qxplan::Kind::kCondition: {
-                bool holds = false;
-                const eInterpreterState state = block->testCondition(step.pc, holds);
-                if (state != isOK) return leavePlan(k, state, block);
-                const sByteCode& code = block->m_ByteCode[step.pc];
-                CQXInterpreter* sub = holds ? code.m_pBlock : code.m_pElseBlock;
-                if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
-                    return leavePlan(k, enterFailed(sub), sub);
-                k = holds ? k + 1 : step.target;
-                continue;
-            }
-            default: {  // kBreak, kContinue
-                const eInterpreterState state =
-                    step.kind == qxplan::Kind::kBreak ? isBREAK : isCONTINUE;
-                if (step.target < 0) return state;
+            case qxplan::kBreak:
+            case qxplan::kContinue:
+                if (step.target < 0) return step.kind == qxplan::kBreak ? isBREAK : isCONTINUE;
                 k = step.target;
                 continue;
-            }
+            default:
+                break;
         }
+        if (done == qxscalar::Outcome::kDone) {
+            ++k;
+            continue;
+        }
+        if (done == qxscalar::Outcome::kReturn) return leavePlan(k, isRETURN, step.block);
+        if (done == qxscalar::Outcome::kGeneral) {
+            if (step.direct && step.epoch != shared->m_StorageEpoch) takeRegisterForm(step);
+            const eInterpreterState state = step.base == qxplan::kCondition
+                                                ? step.block->testCondition(step.pc, holds)
+                                                : execStep(step, k);
+            if (state == isBREAK || state == isCONTINUE) {
+                k = qxplan::leapFrom(steps, k, state);
+                if (k < 0) return state;
+                continue;
+            }
+            if (state != isOK) return leavePlan(k, state, step.block);
+            if (step.base != qxplan::kCondition) continue;
+        }
+        // A condition: into the then-branch that follows, or to the else-branch or past it.
+        CQXInterpreter* sub = holds ? step.code->m_pBlock : step.code->m_pElseBlock;
+        if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
+            return leavePlan(k, enterFailed(sub), sub);
+        k = holds ? k + 1 : step.target;
     }
 }
 

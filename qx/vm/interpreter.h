@@ -22,7 +22,8 @@ struct Chain;
 }
 namespace qxplan {
 struct Plan;
-}
+struct Step;
+}  // namespace qxplan
 
 // Blocks are not copyable: a block's instructions and views belong to one program.
 class QX_API CQXInterpreter {
@@ -84,10 +85,13 @@ private:
     eInterpreterState enter(bool root);
     bool preparePlan();
     eInterpreterState runPlan();
+    eInterpreterState execStep(qxplan::Step& step, int& k);
+    void takeRegisterForm(qxplan::Step& step);
     eInterpreterState testCondition(std::size_t pc, bool& holds);
     eInterpreterState enterFailed(CQXInterpreter* block);
     eInterpreterState leavePlan(int at, eInterpreterState state, const CQXInterpreter* origin);
     eInterpreterState step(std::size_t pc, std::size_t end, Flow& flow);
+    eInterpreterState stepBeyondDirect(std::size_t pc, std::size_t end, Flow& flow);
     eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
     eInterpreterState failCaught(const sByteCode& code);
     void unbindPending(std::size_t pc);

@@ -29,7 +29,7 @@ public:
     bool build(CQXInterpreter* root) {
         if (!emit(root, -1, 0)) return false;
         Step end;
-        end.kind = Kind::kEnd;
+        end.kind = kEnd;
         end.depth = 0;
         m_Steps.push_back(end);
         return resolveLeaps();
@@ -40,18 +40,18 @@ public:
 private:
     int size() const { return static_cast<int>(m_Steps.size()); }
 
-    static Kind kindOf(eOptType opt) {
+    static unsigned char kindOf(eOptType opt) {
         switch (opt) {
             case otBLOCK:
-                return Kind::kBlock;
+                return kBlock;
             case otCONDITION:
-                return Kind::kCondition;
+                return kCondition;
             case otBREAK:
-                return Kind::kBreak;
+                return kBreak;
             case otCONTINUE:
-                return Kind::kContinue;
+                return kContinue;
             default:
-                return Kind::kExec;
+                return kExec;
         }
     }
 
@@ -66,6 +66,8 @@ private:
             own.push_back(at);
             Step step;
             step.kind = kindOf(code[pc].m_Opt);
+            step.base = step.kind;
+            step.direct = qxscalar::hasDirectPath(code[pc].m_Opt);
             step.depth = depth;
             step.parent = parent;
             step.pc = pc;
@@ -83,12 +85,13 @@ private:
     // The regions an otBLOCK or otCONDITION step enters. A then-branch ends with a jump: back to
     // its block's first step when the condition repeats, else past the else-branch.
     bool emitBranches(const sByteCode& code, int at, int depth) {
-        if (code.m_Opt == otBLOCK) return code.m_pBlock == nullptr || emit(code.m_pBlock, at, depth + 1);
+        if (code.m_Opt == otBLOCK)
+            return code.m_pBlock == nullptr || emit(code.m_pBlock, at, depth + 1);
         if (code.m_Opt != otCONDITION) return true;
         if (code.m_pBlock != nullptr && !emit(code.m_pBlock, at, depth + 1)) return false;
         const int jump = size();
         Step close;
-        close.kind = Kind::kJump;
+        close.kind = kJump;
         close.depth = depth + 1;
         close.parent = at;
         m_Steps.push_back(close);
@@ -104,16 +107,33 @@ private:
         return true;
     }
 
-    // Restart targets of repeating conditions, and the targets of break and continue.
+    // The step a run that arrives at `to` really executes next: past any jumps, which then
+    // cost no dispatch wherever a step leads into them.
+    int thread(int to) const {
+        for (int hops = 0; hops <= size() && m_Steps[static_cast<std::size_t>(to)].kind == kJump;
+             ++hops)
+            to = m_Steps[static_cast<std::size_t>(to)].target;
+        return to;
+    }
+
+    // Restart targets of repeating conditions and the targets of break and continue; jumps that
+    // lead into jumps are threaded through.
     bool resolveLeaps() {
         for (Step& step : m_Steps) {
-            if (step.kind == Kind::kJump && step.target == -2)
+            if (step.kind == kJump && step.target == -2)
                 step.target = m_Steps[static_cast<std::size_t>(step.parent)].blockStart;
         }
         for (std::size_t k = 0; k < m_Steps.size(); ++k) {
             Step& step = m_Steps[k];
-            if (step.kind == Kind::kBreak) step.target = leap(static_cast<int>(k), isBREAK);
-            if (step.kind == Kind::kContinue) step.target = leap(static_cast<int>(k), isCONTINUE);
+            if (step.kind == kBreak) step.target = leap(static_cast<int>(k), isBREAK);
+            if (step.kind == kContinue) step.target = leap(static_cast<int>(k), isCONTINUE);
+        }
+        for (std::size_t k = 0; k + 1 < m_Steps.size(); ++k) {
+            Step& step = m_Steps[k];
+            const bool leads = step.kind == kCondition || step.kind == kBreak ||
+                               step.kind == kContinue || step.kind == kJump;
+            if (leads && step.target >= 0) step.target = thread(step.target);
+            if (step.kind == kCondition) step.after = thread(step.after);
         }
         return true;
     }
@@ -136,7 +156,7 @@ int leapFrom(const std::vector<Step>& steps, int from, eInterpreterState state) 
         const int p = steps[static_cast<std::size_t>(cur)].parent;
         if (p < 0) return -1;
         const Step& enter = steps[static_cast<std::size_t>(p)];
-        if (enter.kind == Kind::kCondition && enter.block->isLoopBlock()) {
+        if (enter.base == kCondition && enter.block->isLoopBlock()) {
             if (state == isBREAK) return enter.blockEnd;
             const bool inThen = cur < enter.target;
             return inThen && enter.repeat ? enter.blockStart : enter.after;
@@ -169,6 +189,11 @@ bool CQXInterpreter::preparePlan() {
     if (!qxplan::build(this, *plan, blocks)) return false;
     for (CQXInterpreter* block : blocks) {
         if (block->m_Resolved.size() != block->m_ByteCode.size()) block->prepareRun();
+    }
+    for (qxplan::Step& step : plan->steps) {
+        if (step.block == nullptr) continue;
+        step.code = &step.block->m_ByteCode[step.pc];
+        step.entry = &step.block->m_Resolved[step.pc];
     }
     plan->rootCount = m_ByteCode.size();
     m_pPlan = std::move(plan);
