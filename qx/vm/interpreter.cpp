@@ -215,15 +215,25 @@ eInterpreterState CQXInterpreter::run() {
     return isOK;
 }
 
+// The direct path of a step whose operand cache entry is current (takeRegisterForm resolved it
+// at the present storage count): element operands, or operands counted elsewhere.
+inline qxscalar::Outcome CQXInterpreter::directOn(const qxplan::Step& step, bool& holds) {
+    const qxcache::Entry& entry = *step.entry;
+    if (!entry.direct) return qxscalar::run(*step.code, holds);
+    double* a = nullptr;
+    double* b = nullptr;
+    double* r = nullptr;
+    if (!qxcache::locateAll(entry, a, b, r)) return qxscalar::Outcome::kGeneral;
+    return qxscalar::compute(step.code->m_Opt, qxscalar::Cells{a, b, r, step.code->m_Var1.m_pVar},
+                             holds);
+}
+
 // An instruction step through its tiers: the direct path, then its fused chain or the general
 // path. A call made from inside sub-blocks counts them in the call depth, as running the blocks
 // one inside the other would. Moves k past what ran when the step succeeds.
 inline eInterpreterState CQXInterpreter::execStep(qxplan::Step& step, int& k) {
     bool holds = false;
-    const qxscalar::Outcome outcome = step.direct
-                                          ? runDirect(*step.code, *step.entry, m_pShared, holds)
-                                          : qxscalar::Outcome::kGeneral;
-    switch (outcome) {
+    switch (step.direct ? directOn(step, holds) : qxscalar::Outcome::kGeneral) {
         case qxscalar::Outcome::kDone:
             ++k;
             return isOK;
@@ -262,74 +272,110 @@ inline void CQXInterpreter::takeRegisterForm(qxplan::Step& step) {
 }
 
 // The run loop of a plan. Every step that is an instruction first takes its share of the
-// instruction budget and looks for an interrupt, exactly as the block loop does. A step in its
-// register form computes in place; whatever that form cannot do (a zero divisor, a row the host
-// took away, storage that changed since) sends the step through its tiers instead.
+// instruction budget and looks for an interrupt, exactly as the block loop does; the budget and
+// the storage count live in locals while only register forms run, and are exchanged with the
+// shared run state around every step that may call out. A step in its register form computes in
+// place; whatever that form cannot do (a zero divisor, a row the host took away, storage that
+// changed since) sends the step through its tiers instead.
 eInterpreterState CQXInterpreter::runPlan() {
-    std::vector<qxplan::Step>& steps = m_pPlan->steps;
+    qxplan::Step* const steps = m_pPlan->steps.data();
     CQXSharedParameter* const shared = m_pShared;
+    long long left = shared->m_InstructionsLeft;
+    unsigned long long epoch = shared->m_StorageEpoch;
+    // Leaves the run with a state; the shared run state gets the budget back first.
+    const auto leave = [&](int at, eInterpreterState state, const CQXInterpreter* origin) {
+        shared->m_InstructionsLeft = left;
+        return leavePlan(at, state, origin);
+    };
+    const auto charge = [&](const qxplan::Step&) {
+        return --left >= 0 && !shared->m_bInterrupt.load(std::memory_order_relaxed);
+    };
     int k = 0;
     for (;;) {
-        qxplan::Step& step = steps[static_cast<std::size_t>(k)];
-        if (step.kind == qxplan::kJump) {
-            k = step.target;
-            continue;
-        }
-        if (step.kind == qxplan::kEnd) return isOK;
-        if (--shared->m_InstructionsLeft < 0 ||
-            shared->m_bInterrupt.load(std::memory_order_relaxed)) {
-            step.block->unbindPending(step.pc);
-            return leavePlan(k, step.block->stopRun(*step.code), step.block);
-        }
+        qxplan::Step* step = &steps[k];
         bool holds = false;
         qxscalar::Outcome done = qxscalar::Outcome::kGeneral;
-        switch (step.kind) {
-#define QX_WHOLE_CASE(value, name, uses, handler, scalar)           \
-    case qxplan::kWhole + value:                                    \
-        if (step.epoch == shared->m_StorageEpoch)                   \
-            done = qxplan::runWhole<qxscalar::scalar>(step, holds); \
+        switch (step->kind) {
+            case qxplan::kJump:
+                k = step->target;
+                continue;
+            case qxplan::kEnd:
+                shared->m_InstructionsLeft = left;
+                return isOK;
+#define QX_WHOLE_CASE(value, name, uses, handler, scalar)                                  \
+    case qxplan::kWhole + value:                                                           \
+        if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);           \
+        if (step->epoch == epoch) done = qxplan::runWhole<qxscalar::scalar>(*step, holds); \
         break;
-            QX_OPCODES(QX_WHOLE_CASE)
+                QX_OPCODES(QX_WHOLE_CASE)
 #undef QX_WHOLE_CASE
             case qxplan::kBlock: {
-                CQXInterpreter* sub = step.code->m_pBlock;
-                if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
-                    return leavePlan(k, enterFailed(sub), sub);
+                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                CQXInterpreter* sub = step->code->m_pBlock;
+                if (sub != nullptr && shared->m_CallDepth + step->depth >= kMaxRunDepth)
+                    return leave(k, enterFailed(sub), sub);
                 ++k;
                 continue;
             }
             case qxplan::kBreak:
             case qxplan::kContinue:
-                if (step.target < 0) return step.kind == qxplan::kBreak ? isBREAK : isCONTINUE;
-                k = step.target;
+                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                if (step->target < 0) {
+                    shared->m_InstructionsLeft = left;
+                    return step->kind == qxplan::kBreak ? isBREAK : isCONTINUE;
+                }
+                k = step->target;
                 continue;
-            default:
+            default:  // kExec, kCondition
+                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
                 break;
         }
         if (done == qxscalar::Outcome::kDone) {
             ++k;
-            continue;
-        }
-        if (done == qxscalar::Outcome::kReturn) return leavePlan(k, isRETURN, step.block);
-        if (done == qxscalar::Outcome::kGeneral) {
-            if (step.direct && step.epoch != shared->m_StorageEpoch) takeRegisterForm(step);
-            const eInterpreterState state = step.base == qxplan::kCondition
-                                                ? step.block->testCondition(step.pc, holds)
-                                                : execStep(step, k);
+            // A comparison whose truth the next step tests: the test follows without a dispatch.
+            if (!step->pairs || steps[k].kind != qxplan::kWhole + otCONDITION ||
+                steps[k].epoch != epoch)
+                continue;
+            step = &steps[k];
+            if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+            done = qxplan::runWhole<qxscalar::Condition>(*step, holds);
+            if (done == qxscalar::Outcome::kGeneral) {
+                ++left;  // the test runs through its tiers instead, and takes its share there
+                continue;
+            }
+        } else if (done == qxscalar::Outcome::kReturn) {
+            return leave(k, isRETURN, step->block);
+        } else if (done == qxscalar::Outcome::kGeneral) {
+            if (step->direct && step->epoch != epoch) takeRegisterForm(*step);
+            shared->m_InstructionsLeft = left;
+            const eInterpreterState state = step->base == qxplan::kCondition
+                                                ? step->block->testCondition(step->pc, holds)
+                                                : execStep(*step, k);
+            left = shared->m_InstructionsLeft;
+            epoch = shared->m_StorageEpoch;
             if (state == isBREAK || state == isCONTINUE) {
-                k = qxplan::leapFrom(steps, k, state);
+                k = qxplan::leapFrom(m_pPlan->steps, k, state);
                 if (k < 0) return state;
                 continue;
             }
-            if (state != isOK) return leavePlan(k, state, step.block);
-            if (step.base != qxplan::kCondition) continue;
+            if (state != isOK) return leave(k, state, step->block);
+            if (step->base != qxplan::kCondition) continue;
         }
         // A condition: into the then-branch that follows, or to the else-branch or past it.
-        CQXInterpreter* sub = holds ? step.code->m_pBlock : step.code->m_pElseBlock;
-        if (sub != nullptr && shared->m_CallDepth + step.depth >= kMaxRunDepth)
-            return leavePlan(k, enterFailed(sub), sub);
-        k = holds ? k + 1 : step.target;
+        CQXInterpreter* sub = holds ? step->code->m_pBlock : step->code->m_pElseBlock;
+        if (sub != nullptr && shared->m_CallDepth + step->depth >= kMaxRunDepth)
+            return leave(k, enterFailed(sub), sub);
+        k = holds ? k + 1 : step->target;
     }
+}
+
+// The instruction budget ran out or an interrupt came at the step: the shared run state gets the
+// budget back and the step's block records why the run stops.
+eInterpreterState CQXInterpreter::stopPlan(const qxplan::Step& step, long long left) {
+    m_pShared->m_InstructionsLeft = left;
+    step.block->unbindPending(step.pc);
+    const eInterpreterState state = step.block->stopRun(*step.code);
+    return state;
 }
 
 // The operand cache and the fused chains are made on the first run, so a program compiled but

@@ -24,6 +24,9 @@ namespace qxplan {
 struct Plan;
 struct Step;
 }  // namespace qxplan
+namespace qxscalar {
+enum class Outcome;
+}  // namespace qxscalar
 
 // Blocks are not copyable: a block's instructions and views belong to one program.
 class QX_API CQXInterpreter {
@@ -86,6 +89,8 @@ private:
     bool preparePlan();
     eInterpreterState runPlan();
     eInterpreterState execStep(qxplan::Step& step, int& k);
+    eInterpreterState stopPlan(const qxplan::Step& step, long long left);
+    qxscalar::Outcome directOn(const qxplan::Step& step, bool& holds);
     void takeRegisterForm(qxplan::Step& step);
     eInterpreterState testCondition(std::size_t pc, bool& holds);
     eInterpreterState enterFailed(CQXInterpreter* block);

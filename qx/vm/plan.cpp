@@ -130,12 +130,27 @@ private:
         }
         for (std::size_t k = 0; k + 1 < m_Steps.size(); ++k) {
             Step& step = m_Steps[k];
+            step.pairs = testsResultOf(k);
             const bool leads = step.kind == kCondition || step.kind == kBreak ||
                                step.kind == kContinue || step.kind == kJump;
             if (leads && step.target >= 0) step.target = thread(step.target);
             if (step.kind == kCondition) step.after = thread(step.after);
         }
         return true;
+    }
+
+    // Whether step k+1 is an otCONDITION of step k's block that tests step k's result, a
+    // comparison's, as a loop or an if does.
+    bool testsResultOf(std::size_t k) const {
+        const Step& step = m_Steps[k];
+        const Step& next = m_Steps[k + 1];
+        if (step.kind != kExec || !step.direct || next.kind != kCondition ||
+            next.block != step.block)
+            return false;
+        const sByteCode& code = step.block->getByteCode()[step.pc];
+        const sByteCode& test = next.block->getByteCode()[next.pc];
+        return code.m_pResult != nullptr && test.m_Var1.m_pVar == code.m_pResult &&
+               !test.m_Var1.isIndexed();
     }
 
     int leap(int from, eInterpreterState state) const { return leapFrom(m_Steps, from, state); }
