@@ -52,6 +52,8 @@ def load(path):
         times.setdefault(key, {})[variant] = bench["cpu_time"] * scale
         if "bytes_per_line" in bench:
             counters["bytes_per_line"] = bench["bytes_per_line"]
+        if "run_bytes_per_line" in bench:
+            counters["run_bytes_per_line"] = bench["run_bytes_per_line"]
     return times, counters
 
 
@@ -95,6 +97,9 @@ def print_goals(times, counters):
     if "bytes_per_line" in counters:
         b = counters["bytes_per_line"]
         print(f"{'program memory <= 1 KB per line':<40} {b:>8.0f} B  {'yes' if b <= 1024 else 'no'}")
+        if "run_bytes_per_line" in counters:
+            t = b + counters["run_bytes_per_line"]
+            print(f"{'  ... once run (plan, caches) <= 1 KB':<40} {t:>8.0f} B  {'yes' if t <= 1024 else 'no'}")
 
 
 def main():

@@ -22,8 +22,11 @@ public:
     virtual ~CQXSharedParameter();
 
     std::recursive_mutex m_Lock;
-    bool m_bClipping;    // saturating stores into integer and float variables
-    bool m_bSmartError;  // domain errors give substitute values instead of run-time errors
+    bool m_bClipping;       // saturating stores into integer and float variables
+    bool m_bSmartError;     // domain errors give substitute values instead of run-time errors
+    bool m_bReferenceMode;  // every instruction runs on the general path (no fast paths)
+
+    bool fastPathsOff() const { return m_bReferenceMode; }
 
     // Limits of a run, set by the host through the compiler object. A copy carries the three
     // limits; the run state (instructions left, interrupt request, call depth, storage counted)

@@ -713,6 +713,11 @@ void CQXVariable::setData(int row, int col, double value) {
 }
 
 double CQXVariable::getData_intern(int row, int col) const {
+    // Doubles, the common case, without the visit of the element type.
+    if (m_DataType == edtDOUBLE) {
+        const double* element = elementPtr(m_ppDouble, row, col, m_Rows, m_Cols);
+        return element != nullptr ? *element : 0.0;
+    }
     double value = 0.0;
     withRowArray(*this, [&](auto rowArray) {
         const auto* element = elementPtr(rowArray, row, col, m_Rows, m_Cols);
@@ -722,6 +727,11 @@ double CQXVariable::getData_intern(int row, int col) const {
 }
 
 void CQXVariable::setData_intern(int row, int col, double value) {
+    if (m_DataType == edtDOUBLE) {
+        double* element = elementPtr(m_ppDouble, row, col, m_Rows, m_Cols);
+        if (element != nullptr) *element = value;
+        return;
+    }
     withRowArray(*this, [&](auto rowArray) {
         using T = ElemOf<decltype(rowArray)>;
         T* element = elementPtr(rowArray, row, col, m_Rows, m_Cols);
@@ -853,6 +863,11 @@ void CQXVariable::setmatrix(const CQXVariable* src) {
     if (rows == 1 && cols == 1) {
         const double value = src->getData_intern(0, 0);
         const bool clip = clippingOn(*this);
+        if (m_DataType == edtDOUBLE) {
+            if (m_ppDouble != nullptr && m_ppDouble[0] != nullptr)
+                m_ppDouble[0][0] = storeConvert<double>(value, clip);
+            return;
+        }
         withRowArray(*this, [&](auto rowArray) {
             using T = ElemOf<decltype(rowArray)>;
             if (rowArray[0] != nullptr) rowArray[0][0] = storeConvert<T>(value, clip);

@@ -17,6 +17,7 @@
 #include "qx/vm/fused_chain_internal.h"
 #include "qx/vm/operand_address_internal.h"
 #include "qx/vm/operand_cache_internal.h"
+#include "qx/vm/plan_internal.h"
 #include "qx/vm/scalar_path_internal.h"
 
 namespace {
@@ -124,6 +125,7 @@ CQXInterpreter::CQXInterpreter(CQXSharedParameter* shared)
       m_Resolved(),
       m_pChains(),
       m_pViews(),
+      m_pPlan(),
       m_Error(),
       m_pShared(shared),
       m_bLoopBlock(false) {}
@@ -139,6 +141,7 @@ void CQXInterpreter::addByteCode(sByteCode code, int line, int pos) {
 }
 
 void CQXInterpreter::clear() {
+    m_pPlan.reset();
     m_ByteCode.clear();
     m_Resolved.clear();
     m_pChains.reset();
@@ -147,6 +150,10 @@ void CQXInterpreter::clear() {
 // Counts the nesting of running blocks in the shared run state, so a run can never exhaust the
 // native stack.
 eInterpreterState CQXInterpreter::Interprete() {
+    return enter(true);
+}
+
+eInterpreterState CQXInterpreter::enter(bool root) {
     if (m_pShared == nullptr) return run();
     if (m_pShared->m_CallDepth >= kMaxRunDepth) {
         return failAt(m_ByteCode.empty() ? -1 : m_ByteCode[0].m_Line,
@@ -154,7 +161,7 @@ eInterpreterState CQXInterpreter::Interprete() {
                       std::string());
     }
     ++m_pShared->m_CallDepth;
-    const eInterpreterState state = run();
+    const eInterpreterState state = root && preparePlan() ? runPlan() : run();
     --m_pShared->m_CallDepth;
     return state;
 }
@@ -176,12 +183,19 @@ inline eInterpreterState CQXInterpreter::step(std::size_t pc, std::size_t end, F
         case qxscalar::Outcome::kGeneral:
             break;
     }
+    return stepBeyondDirect(pc, end, flow);
+}
+
+// The instruction at pc once the direct path has left it: the fused chain it starts, when that
+// may run now, else the general path.
+inline eInterpreterState CQXInterpreter::stepBeyondDirect(std::size_t pc, std::size_t end,
+                                                          Flow& flow) {
     eInterpreterState state = isOK;
     if (m_Resolved[pc].chain >= 0 && runFused(pc, end, state)) {
         flow = Flow::kFused;
         return state;
     }
-    return stepGeneral(code, flow);
+    return stepGeneral(m_ByteCode[pc], flow);
 }
 
 eInterpreterState CQXInterpreter::run() {
@@ -210,6 +224,169 @@ eInterpreterState CQXInterpreter::run() {
         pc = flow == Flow::kRestart ? 0 : pc + 1;
     }
     return isOK;
+}
+
+// The direct path of a step whose operand cache entry is current (takeRegisterForm resolved it
+// at the present storage count): element operands, or operands counted elsewhere.
+inline qxscalar::Outcome CQXInterpreter::directOn(const qxplan::Step& step, bool& holds) {
+    const qxcache::Entry& entry = *step.entry;
+    if (!entry.direct) return qxscalar::run(*step.code, holds);
+    double* a = nullptr;
+    double* b = nullptr;
+    double* r = nullptr;
+    if (!qxcache::locateAll(entry, a, b, r)) return qxscalar::Outcome::kGeneral;
+    return qxscalar::compute(step.code->m_Opt, qxscalar::Cells{a, b, r, step.code->m_Var1.m_pVar},
+                             holds);
+}
+
+// An instruction step through its tiers: the direct path, then its fused chain or the general
+// path. A call made from inside sub-blocks counts them in the call depth, as running the blocks
+// one inside the other would. Moves k past what ran when the step succeeds.
+inline eInterpreterState CQXInterpreter::execStep(qxplan::Step& step, int& k) {
+    bool holds = false;
+    switch (step.direct ? directOn(step, holds) : qxscalar::Outcome::kGeneral) {
+        case qxscalar::Outcome::kDone:
+            ++k;
+            return isOK;
+        case qxscalar::Outcome::kReturn:
+            return isRETURN;
+        default:
+            break;
+    }
+    CQXInterpreter* const block = step.block;
+    Flow flow = Flow::kNext;
+    const int depth = step.code->m_Opt == otCALL ? step.depth : 0;
+    m_pShared->m_CallDepth += depth;
+    const eInterpreterState state =
+        block->stepBeyondDirect(step.pc, block->m_ByteCode.size(), flow);
+    m_pShared->m_CallDepth -= depth;
+    if (state == isOK)
+        k += flow == Flow::kFused ? static_cast<int>(block->chainAt(step.pc).count()) : 1;
+    return state;
+}
+
+// Resolves the step's operands at the present storage count, and gives it its register form when
+// every operand it has is a whole 1x1 double.
+inline void CQXInterpreter::takeRegisterForm(qxplan::Step& step) {
+    qxcache::Entry& entry = *step.entry;
+    const unsigned long long epoch = m_pShared->m_StorageEpoch;
+    if (entry.epoch != epoch) qxcache::resolve(*step.code, m_pShared, entry);
+    step.epoch = epoch;
+    step.kind = step.base;
+    using qxcache::Operand;
+    const auto whole = [](const Operand& o) { return o.kind != Operand::kElement; };
+    if (!entry.direct || !whole(entry.a) || !whole(entry.b) || !whole(entry.r)) return;
+    step.a = entry.a.data;
+    step.b = entry.b.kind == Operand::kAbsent ? nullptr : entry.b.data;
+    step.r = entry.r.kind == Operand::kAbsent ? nullptr : entry.r.data;
+    step.kind = static_cast<unsigned char>(qxplan::kWhole + step.code->m_Opt);
+}
+
+// The run loop of a plan. Every step that is an instruction first takes its share of the
+// instruction budget and looks for an interrupt, exactly as the block loop does; the budget and
+// the storage count live in locals while only register forms run, and are exchanged with the
+// shared run state around every step that may call out. A step in its register form computes in
+// place; whatever that form cannot do (a zero divisor, a row the host took away, storage that
+// changed since) sends the step through its tiers instead.
+eInterpreterState CQXInterpreter::runPlan() {
+    qxplan::Step* const steps = m_pPlan->steps.data();
+    CQXSharedParameter* const shared = m_pShared;
+    long long left = shared->m_InstructionsLeft;
+    unsigned long long epoch = shared->m_StorageEpoch;
+    // Leaves the run with a state; the shared run state gets the budget back first.
+    const auto leave = [&](int at, eInterpreterState state, const CQXInterpreter* origin) {
+        shared->m_InstructionsLeft = left;
+        return leavePlan(at, state, origin);
+    };
+    const auto charge = [&](const qxplan::Step&) {
+        return --left >= 0 && !shared->m_bInterrupt.load(std::memory_order_relaxed);
+    };
+    int k = 0;
+    for (;;) {
+        qxplan::Step* step = &steps[k];
+        bool holds = false;
+        qxscalar::Outcome done = qxscalar::Outcome::kGeneral;
+        switch (step->kind) {
+            case qxplan::kJump:
+                k = step->target;
+                continue;
+            case qxplan::kEnd:
+                shared->m_InstructionsLeft = left;
+                return isOK;
+#define QX_WHOLE_CASE(value, name, uses, handler, scalar, elem)                            \
+    case qxplan::kWhole + value:                                                           \
+        if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);           \
+        if (step->epoch == epoch) done = qxplan::runWhole<qxscalar::scalar>(*step, holds); \
+        break;
+                QX_OPCODES(QX_WHOLE_CASE)
+#undef QX_WHOLE_CASE
+            case qxplan::kBlock: {
+                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                CQXInterpreter* sub = step->code->m_pBlock;
+                if (sub != nullptr && shared->m_CallDepth + step->depth >= kMaxRunDepth)
+                    return leave(k, enterFailed(sub), sub);
+                ++k;
+                continue;
+            }
+            case qxplan::kBreak:
+            case qxplan::kContinue:
+                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                if (step->target < 0) {
+                    shared->m_InstructionsLeft = left;
+                    return step->kind == qxplan::kBreak ? isBREAK : isCONTINUE;
+                }
+                k = step->target;
+                continue;
+            default:  // kExec, kCondition
+                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                break;
+        }
+        if (done == qxscalar::Outcome::kDone) {
+            ++k;
+            // A comparison whose truth the next step tests: the test follows without a dispatch.
+            if (!step->pairs || steps[k].kind != qxplan::kWhole + otCONDITION ||
+                steps[k].epoch != epoch)
+                continue;
+            step = &steps[k];
+            if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+            done = qxplan::runWhole<qxscalar::Condition>(*step, holds);
+            if (done == qxscalar::Outcome::kGeneral) {
+                ++left;  // the test runs through its tiers instead, and takes its share there
+                continue;
+            }
+        } else if (done == qxscalar::Outcome::kReturn) {
+            return leave(k, isRETURN, step->block);
+        } else if (done == qxscalar::Outcome::kGeneral) {
+            if (step->direct && step->epoch != epoch) takeRegisterForm(*step);
+            shared->m_InstructionsLeft = left;
+            const eInterpreterState state = step->base == qxplan::kCondition
+                                                ? step->block->testCondition(step->pc, holds)
+                                                : execStep(*step, k);
+            left = shared->m_InstructionsLeft;
+            epoch = shared->m_StorageEpoch;
+            if (state == isBREAK || state == isCONTINUE) {
+                k = qxplan::leapFrom(m_pPlan->steps, k, state);
+                if (k < 0) return state;
+                continue;
+            }
+            if (state != isOK) return leave(k, state, step->block);
+            if (step->base != qxplan::kCondition) continue;
+        }
+        // A condition: into the then-branch that follows, or to the else-branch or past it.
+        CQXInterpreter* sub = holds ? step->code->m_pBlock : step->code->m_pElseBlock;
+        if (sub != nullptr && shared->m_CallDepth + step->depth >= kMaxRunDepth)
+            return leave(k, enterFailed(sub), sub);
+        k = holds ? k + 1 : step->target;
+    }
+}
+
+// The instruction budget ran out or an interrupt came at the step: the shared run state gets the
+// budget back and the step's block records why the run stops.
+eInterpreterState CQXInterpreter::stopPlan(const qxplan::Step& step, long long left) {
+    m_pShared->m_InstructionsLeft = left;
+    step.block->unbindPending(step.pc);
+    const eInterpreterState state = step.block->stopRun(*step.code);
+    return state;
 }
 
 // The operand cache and the fused chains are made on the first run, so a program compiled but
@@ -251,6 +428,27 @@ eInterpreterState CQXInterpreter::stepGeneral(sByteCode& code, Flow& flow) {
     eInterpreterState state = isEXCEPTION;
     try {
         if (resolve(code, ops)) state = execute(code, ops, flow);
+    } catch (...) {
+        state = failCaught(code);
+    }
+    releaseRanges(ops);
+    return state;
+}
+
+// The truth of the otCONDITION at pc, as the direct path or the general path would test it before
+// running a branch. isEXCEPTION when resolving its operand fails (the error is this block's).
+eInterpreterState CQXInterpreter::testCondition(std::size_t pc, bool& holds) {
+    sByteCode& code = m_ByteCode[pc];
+    holds = false;
+    if (runDirect(code, m_Resolved[pc], m_pShared, holds) == qxscalar::Outcome::kCondition)
+        return isOK;
+    Operands ops{code.m_Var1.m_pVar, code.m_Var2.m_pVar, {false, false}};
+    eInterpreterState state = isEXCEPTION;
+    try {
+        if (resolve(code, ops)) {
+            holds = ops.a != nullptr && ops.a->isInitialized() && !ops.a->equalsingle(0.0);
+            state = isOK;
+        }
     } catch (...) {
         state = failCaught(code);
     }
@@ -344,7 +542,7 @@ void CQXInterpreter::releaseRanges(const Operands& ops) {
 // the sub-block's record along.
 eInterpreterState CQXInterpreter::runBlock(CQXInterpreter* block) {
     if (block == nullptr) return isOK;
-    const eInterpreterState state = block->Interprete();
+    const eInterpreterState state = block->enter(false);
     if (state == isOK || state == isBREAK || state == isCONTINUE) return state;
     m_Error = block->m_Error;
     return state;
@@ -362,7 +560,7 @@ eInterpreterState CQXInterpreter::runCondition(const sByteCode& code, const CQXV
 
 eInterpreterState CQXInterpreter::runBranch(const sByteCode& code, bool holds, Flow& flow) {
     CQXInterpreter* branch = holds ? code.m_pBlock : code.m_pElseBlock;
-    const eInterpreterState state = branch != nullptr ? branch->Interprete() : isOK;
+    const eInterpreterState state = branch != nullptr ? branch->enter(false) : isOK;
     const bool repeat = holds && code.m_bRepeat;
     switch (state) {
         case isOK:

@@ -20,6 +20,13 @@ struct Entry;
 namespace qxfuse {
 struct Chain;
 }
+namespace qxplan {
+struct Plan;
+struct Step;
+}  // namespace qxplan
+namespace qxscalar {
+enum class Outcome;
+}  // namespace qxscalar
 
 // Blocks are not copyable: a block's instructions and views belong to one program.
 class QX_API CQXInterpreter {
@@ -76,7 +83,20 @@ private:
     // past the fused chain that the instruction started.
     enum class Flow { kNext, kRestart, kEnd, kFused };
 
+    // Runs this block: a root block through its plan when it has one (plan.cpp), a sub-block
+    // (root false) or a block in the reference mode instruction by instruction.
+    eInterpreterState enter(bool root);
+    bool preparePlan();
+    eInterpreterState runPlan();
+    eInterpreterState execStep(qxplan::Step& step, int& k);
+    eInterpreterState stopPlan(const qxplan::Step& step, long long left);
+    qxscalar::Outcome directOn(const qxplan::Step& step, bool& holds);
+    void takeRegisterForm(qxplan::Step& step);
+    eInterpreterState testCondition(std::size_t pc, bool& holds);
+    eInterpreterState enterFailed(CQXInterpreter* block);
+    eInterpreterState leavePlan(int at, eInterpreterState state, const CQXInterpreter* origin);
     eInterpreterState step(std::size_t pc, std::size_t end, Flow& flow);
+    eInterpreterState stepBeyondDirect(std::size_t pc, std::size_t end, Flow& flow);
     eInterpreterState stepGeneral(sByteCode& code, Flow& flow);
     eInterpreterState failCaught(const sByteCode& code);
     void unbindPending(std::size_t pc);
@@ -117,6 +137,8 @@ private:
     // entry of m_Resolved names the chain that starts at its instruction.
     std::unique_ptr<std::vector<qxfuse::Chain>> m_pChains;
     std::unique_ptr<sViews> m_pViews;
+    // The flat plan of the blocks this block runs, made on its first run as a root block.
+    std::unique_ptr<qxplan::Plan> m_pPlan;
     CQXError m_Error;
     CQXSharedParameter* m_pShared;
     bool m_bLoopBlock;

@@ -1,0 +1,219 @@
+// The execution plan against the blocks run one inside the other (the reference mode): the same
+// programs on two compilers, compared after every run bit for bit, error records and traces
+// included. The cases are those where a flat plan could go wrong: where break, continue and
+// return land, the instruction limit and the nesting limit, errors deep inside blocks, and the
+// register form when the host's rows or a variable's shape change under it.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qx/qx.h"
+#include "tests/core/host_function.h"
+
+namespace {
+
+using Setup = std::function<void(CQXCompiler&)>;
+
+// What one run leaves behind that a script or a host can see.
+struct Outcome {
+    bool ok = false;
+    std::string error;
+    std::vector<std::string> trace;
+    std::vector<std::string> values;  // name, shape and the bytes of every element
+};
+
+std::string bits(double v) {
+    unsigned long long u = 0;
+    std::memcpy(&u, &v, sizeof u);
+    return std::to_string(u);
+}
+
+Outcome observe(CQXCompiler& qx, bool ok) {
+    Outcome out;
+    out.ok = ok;
+    if (!ok) out.error = qx.getException();
+    for (const sCallSite& site : qx.getExceptionTrace())
+        out.trace.push_back(site.m_Function + "@" + std::to_string(site.m_Line) + ":" +
+                            std::to_string(site.m_Pos));
+    for (int i = 0; i < qx.getVarCount(); ++i) {
+        const CQXVariable* v = qx.getVar(i);
+        std::string text =
+            v->getName() + " " + std::to_string(v->getRows()) + "x" + std::to_string(v->getCols());
+        for (int r = 0; r < v->getRows(); ++r)
+            for (int c = 0; c < v->getCols(); ++c) text += " " + bits(v->getData(r, c));
+        out.values.push_back(text);
+    }
+    return out;
+}
+
+// One compiler running the plan, one in the reference mode.
+struct Twins {
+    Twins(const std::string& script, const Setup& setup = nullptr) {
+        for (int k = 0; k < 2; ++k) {
+            qx[k].loadStdFunctions();
+            qx[k].getSharedParameter()->m_bReferenceMode = k == 1;
+            if (setup) setup(qx[k]);
+            compiled[k] = qx[k].runCompiler(script);
+        }
+    }
+    // Runs both `times` times and checks that they agree after every run; the plan's outcomes.
+    std::vector<Outcome> runBoth(int times = 3) {
+        std::vector<Outcome> plan;
+        for (int n = 0; n < times; ++n) {
+            const Outcome fast = observe(qx[0], qx[0].runInterpreter());
+            const Outcome reference = observe(qx[1], qx[1].runInterpreter());
+            EXPECT_EQ(fast.ok, reference.ok) << "run " << n;
+            EXPECT_EQ(fast.error, reference.error) << "run " << n;
+            EXPECT_EQ(fast.trace, reference.trace) << "run " << n;
+            EXPECT_EQ(fast.values, reference.values) << "run " << n;
+            plan.push_back(fast);
+        }
+        return plan;
+    }
+    CQXCompiler qx[2];
+    bool compiled[2] = {false, false};
+};
+
+double valueOf(CQXCompiler& qx, const char* name) {
+    return qx.getVar(name)->getData(0, 0);
+}
+
+TEST(PlanTest, BreakContinueAndReturnLandWhereTheBlocksWouldTakeThem) {
+    const std::string functions =
+        "func first(limit) { double k; for (k = 0; k < 100; k++;) { if (k * k > limit) { "
+        "return k; } } return -1; }\n";
+    const char* const scripts[] = {
+        // continue runs the for loop's step; break leaves only the inner loop
+        "double i, j, s; s = 0; for (i = 0; i < 6; i++;) { if (i == 2) { continue; } "
+        "for (j = 0; j < 10; j++;) { if (j == i) { break; } s += j; } s += 100; }",
+        // break and continue in else branches and in while loops
+        "double i, s; i = 0; s = 0; while (i < 20) { i++; if (i % 2 == 0) { s += 1; } else "
+        "{ if (i > 13) { break; } else { continue; } } s += 10; }",
+        // a loop whose condition holds with && and a bare element on the right
+        "double M[4][1], i, n; M = [1; 1; 0; 1]; i = 0; n = 0; while (i < 4 && M[i][0]) { "
+        "n++; i++; }",
+        // return from inside a loop inside a branch of a function, called in a loop
+        "double s, q; s = 0; for (q = 0; q < 5; q++;) { s = s * 10 + first(q * 3); }",
+        // empty branches, empty loop bodies and a repeat with nothing in it
+        "double i; i = 0; while (i < 3) { if (i) { } else { } i++; } if (0) { } else { }",
+    };
+    for (const char* script : scripts) {
+        SCOPED_TRACE(script);
+        Twins twins(script, [&](CQXCompiler& qx) { ASSERT_TRUE(qx.runCompiler(functions)); });
+        ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+        ASSERT_TRUE(twins.compiled[1]);
+        for (const Outcome& run : twins.runBoth()) EXPECT_TRUE(run.ok) << run.error;
+    }
+    // Values worked out by hand, in case both ways went wrong alike.
+    Twins loops(scripts[0]);
+    loops.runBoth(1);
+    EXPECT_EQ(valueOf(loops.qx[0], "s"), (0 + 0 + 3 + 6 + 10) + 5 * 100);
+    Twins odd(scripts[1]);
+    odd.runBoth(1);
+    EXPECT_EQ(valueOf(odd.qx[0], "i"), 15);
+    EXPECT_EQ(valueOf(odd.qx[0], "s"), 77);
+    Twins guard(scripts[2]);
+    guard.runBoth(1);
+    EXPECT_EQ(valueOf(guard.qx[0], "n"), 2);
+}
+
+TEST(PlanTest, InstructionLimitStopsAtTheSameInstructionAsBlockByBlock) {
+    const std::string script =
+        "double i, s; s = 0; for (i = 0; i < 4; i++;) { if (i % 2 == 0) { s += i; } else { "
+        "while (s < 5) { s++; if (s == 3) { continue; } } } }";
+    for (long long limit = 1; limit <= 90; ++limit) {
+        SCOPED_TRACE(limit);
+        Twins twins(script, [&](CQXCompiler& qx) { qx.setInstructionLimit(limit); });
+        twins.runBoth(2);
+    }
+    Twins unlimited(script);
+    EXPECT_TRUE(unlimited.runBoth(1)[0].ok);
+}
+
+TEST(PlanTest, ErrorsDeepInsideBlocksKeepTheirPlaceTraceAndVariable) {
+    const std::string functions =
+        "func inner(m[3][1], k) { double x; if (k > 1) { while (1) { x = m[k][0]; k++; } } "
+        "return x; }\n"
+        "func outer(m[3][1]) { double k, r; for (k = 0; k < 3; k++;) { r = inner(m, k); } "
+        "return r; }\n";
+    Twins twins("double v[3][1], r;\nif (1) {\n  r = outer(v);\n}",
+                [&](CQXCompiler& qx) { ASSERT_TRUE(qx.runCompiler(functions)); });
+    ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+    const std::vector<Outcome> runs = twins.runBoth();
+    EXPECT_FALSE(runs[0].ok);
+    EXPECT_NE(runs[0].error.find("Row-Index out of Range accessing Variable m"), std::string::npos)
+        << runs[0].error;
+    EXPECT_EQ(runs[0].trace.size(), 3u);
+}
+
+TEST(PlanTest, NestingLimitCountsTheBlocksAroundACall) {
+    // h calls g again from the host; g calls h from three blocks deep. The chain ends at the
+    // same depth, with the same record, whether the blocks are entered or laid out flat.
+    Twins twins("n = 0; g();", [](CQXCompiler& qx) {
+        qx.addDoubleVar("n", 1, 1);
+        qx.addFunc(new qxtest::CHostFunc(qx, "h", 0, [&qx](const std::vector<CQXVariable*>&) {
+            return qx.callFuncByName("g", 0);
+        }));
+        ASSERT_TRUE(qx.runCompiler("func g() { n++; if (1) { while (1) { if (1) { h(); } } } }"));
+    });
+    ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+    const std::vector<Outcome> runs = twins.runBoth(1);
+    EXPECT_FALSE(runs[0].ok);
+    EXPECT_GT(valueOf(twins.qx[0], "n"), 10);
+}
+
+TEST(PlanTest, RegisterFormFollowsTheHostsRowsAndChangingShapes) {
+    double cells[2] = {1, 100};
+    double* row = &cells[0];
+    CQXCompiler qx;
+    qx.addReferenceVar("h", 1, 1, &row);
+    qx.addDoubleVar("s", 1, 1);
+    ASSERT_TRUE(qx.runCompiler("double i; s = 0; for (i = 0; i < 3; i++;) { s = s + h; }"));
+    ASSERT_TRUE(qx.runInterpreter());
+    EXPECT_EQ(valueOf(qx, "s"), 3);
+    row = &cells[1];  // the host re-points its row between runs, without telling anyone
+    ASSERT_TRUE(qx.runInterpreter());
+    EXPECT_EQ(valueOf(qx, "s"), 300);
+
+    // A host function re-points the row while the loop runs.
+    CQXCompiler moving;
+    row = &cells[0];
+    moving.addReferenceVar("h", 1, 1, &row);
+    moving.addDoubleVar("s", 1, 1);
+    moving.addFunc(new qxtest::CHostFunc(moving, "flip", 0, [&](const std::vector<CQXVariable*>&) {
+        row = row == &cells[0] ? &cells[1] : &cells[0];
+        return true;
+    }));
+    ASSERT_TRUE(
+        moving.runCompiler("double i; s = 0; for (i = 0; i < 4; i++;) { s = s + h; flip(); }"));
+    ASSERT_TRUE(moving.runInterpreter()) << moving.getException();
+    EXPECT_EQ(valueOf(moving, "s"), 202);
+
+    // A resizable variable grows into a matrix inside the loop and shrinks back.
+    Twins shapes(
+        "double i, r[]; r = 1; for (i = 0; i < 6; i++;) { r = r + i; "
+        "if (i == 2) { r = [r, r; r, r]; } if (i == 4) { r = r[0][1]; } }");
+    ASSERT_TRUE(shapes.compiled[0]) << shapes.qx[0].getError();
+    for (const Outcome& run : shapes.runBoth()) EXPECT_TRUE(run.ok) << run.error;
+}
+
+TEST(PlanTest, RegisterFormLeavesZeroDivisorsToTheGeneralPath) {
+    Twins smart("double a, z, q; a = 1; z = 0; q = a / z; q = q + a % z;");
+    ASSERT_TRUE(smart.compiled[0]) << smart.qx[0].getError();
+    const std::vector<Outcome> smartRuns = smart.runBoth();
+    EXPECT_TRUE(smartRuns[0].ok) << smartRuns[0].error;
+    EXPECT_EQ(valueOf(smart.qx[0], "q"), DBL_MAX);
+    Twins strict("double a, z, q; a = 1; z = 0; q = a / z;",
+                 [](CQXCompiler& qx) { qx.setSmartError(false); });
+    const std::vector<Outcome> strictRuns = strict.runBoth();
+    EXPECT_FALSE(strictRuns[0].ok);
+    EXPECT_NE(strictRuns[0].error.find("Division by zero"), std::string::npos)
+        << strictRuns[0].error;
+}
+
+}  // namespace
