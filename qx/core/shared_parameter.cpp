@@ -7,6 +7,7 @@
 CQXSharedParameter::CQXSharedParameter()
     : m_bClipping(true),
       m_bSmartError(true),
+      m_bReferenceMode(false),
       m_InstructionLimit(0),
       m_StorageLimit(0),
       m_TotalStorageLimit(0),
@@ -23,6 +24,7 @@ CQXSharedParameter::CQXSharedParameter()
 CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
     : m_bClipping(other.m_bClipping),
       m_bSmartError(other.m_bSmartError),
+      m_bReferenceMode(other.m_bReferenceMode),
       m_InstructionLimit(other.m_InstructionLimit),
       m_StorageLimit(other.m_StorageLimit),
       m_TotalStorageLimit(other.m_TotalStorageLimit),
@@ -38,6 +40,7 @@ CQXSharedParameter::CQXSharedParameter(const CQXSharedParameter& other)
 CQXSharedParameter& CQXSharedParameter::operator=(const CQXSharedParameter& other) {
     m_bClipping = other.m_bClipping;
     m_bSmartError = other.m_bSmartError;
+    m_bReferenceMode = other.m_bReferenceMode;
     m_InstructionLimit = other.m_InstructionLimit;
     m_StorageLimit = other.m_StorageLimit;
     m_TotalStorageLimit = other.m_TotalStorageLimit;
