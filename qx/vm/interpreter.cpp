@@ -245,7 +245,7 @@ eInterpreterState CQXInterpreter::stepGeneral(sByteCode& code, Flow& flow) {
     Operands ops{code.m_Var1.m_pVar, code.m_Var2.m_pVar, {false, false}};
     eInterpreterState state = isEXCEPTION;
     try {
-        if (leftOfAndFails(code, ops)) {
+        if (leftOfAndIsFalse(code, ops)) {
             if (code.m_pResult->hasStorage()) code.m_pResult->setData_intern(0, 0, 0.0);
             state = isOK;
         } else if (resolve(code, ops)) {
@@ -294,7 +294,7 @@ bool CQXInterpreter::resolve(const sByteCode& code, Operands& ops) {
 // (an element, say, whose index the left side guards) is not resolved, so it raises nothing.
 // The left operand is resolved first for the test; should that fail, the full resolution runs
 // and reports the error as it would for any instruction.
-bool CQXInterpreter::leftOfAndFails(const sByteCode& code, Operands& ops) {
+bool CQXInterpreter::leftOfAndIsFalse(const sByteCode& code, Operands& ops) {
     if (code.m_Opt != otAND || ops.a == nullptr || ops.b == nullptr || code.m_pResult == nullptr)
         return false;
     CQXVariable* left = ops.a;

@@ -61,7 +61,7 @@ public:
             "for (i = 0; i < 12; i++;) { for (j = 0; j < 16; j++;) {"
             " A[i][j] = i * 16 - j * 3.5; B[i][j] = (j - 7) * 0.25; } }\n"
             "for (j = 0; j < 16; j++;) { v[0][j] = j - 4; w[0][j] = 16 - j; }\n"
-            "i = 1; j = 2; k = 3;\n";
+            "i = 1; j = 2; k = 3; s3 = linspace(2, 3, 1); t = -1e308 * 10;\n";
         // A few special values among the matrices' elements.
         for (int n = pick(6); n > 0; --n) out += element() + " = " + value() + ";\n";
         for (int n = 1 + pick(12); n > 0 && !exhausted(); --n) out += statement(0);
