@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,8 @@ inline std::vector<double> generatedHostValues(int count, double salt) {
     }
     // A quiet NaN with its sign bit set, and one without.
     if (count > 40) {
-        values[5] = -__builtin_nan("");
-        values[40] = __builtin_nan("");
+        values[5] = -std::numeric_limits<double>::quiet_NaN();
+        values[40] = std::numeric_limits<double>::quiet_NaN();
     }
     return values;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -93,8 +94,8 @@ inline void unifyNaNs(sTierState& state) {
                 std::memcpy(&v.bytes[at], &nan, sizeof(T));
             }
         };
-        if (v.type == edtDOUBLE) unify(__builtin_nan(""));
-        if (v.type == edtFLOAT) unify(__builtin_nanf(""));
+        if (v.type == edtDOUBLE) unify(std::numeric_limits<double>::quiet_NaN());
+        if (v.type == edtFLOAT) unify(std::numeric_limits<float>::quiet_NaN());
     }
 }
 
