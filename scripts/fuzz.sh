@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the two libFuzzer targets in build-fuzz/ (clang, with ASan and UBSan) and runs each for
+# Builds the libFuzzer targets in build-fuzz/ (clang, with ASan and UBSan) and runs each for
 # SECONDS (default 60), one after the other, from a corpus seeded with the golden scripts, the
 # examples and fuzz/seeds/ (scripts that use the run target's host functions). Exits non-zero
 # when a target finds a crash, a leak, a timeout or a sanitizer report; the input that caused it
@@ -28,7 +28,7 @@ export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 status=0
-for target in compile_fuzzer run_fuzzer; do
+for target in compile_fuzzer run_fuzzer tier_fuzzer; do
     corpus=$dir/corpus/$target
     mkdir -p "$corpus"
     echo "== $target: $seconds s"

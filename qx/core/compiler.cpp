@@ -56,6 +56,15 @@ bool CQXCompiler::getSmartError() const {
     return m_Shared.m_bSmartError;
 }
 
+void CQXCompiler::setReferenceMode(bool on) {
+    CQXCriticalSectionLock lock(&m_Shared.m_Lock);
+    m_Shared.m_bReferenceMode = on;
+}
+
+bool CQXCompiler::getReferenceMode() const {
+    return m_Shared.m_bReferenceMode;
+}
+
 namespace {
 
 // The three limits share one rule: set under the lock, and 0 (none) for anything not positive.

@@ -43,6 +43,13 @@ public:
     bool getClipping() const;
     void setSmartError(bool on);
     bool getSmartError() const;
+    // Reference mode (off by default): every instruction runs on the interpreter's general path,
+    // none on its fast paths (the direct path of 1x1 doubles, the operand cache, the fused
+    // element-wise chains). Results, errors and instruction counts are the same; runs are only
+    // slower. Meant as the oracle of tests and fuzzers, and for a host that suspects a fast
+    // path. May be switched between runs of one compiled program. Holds the lock.
+    void setReferenceMode(bool on);
+    bool getReferenceMode() const;
     CQXSharedParameter* getSharedParameter() { return &m_Shared; }
 
     // Limits for running scripts written by the host's users.

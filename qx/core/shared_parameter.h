@@ -1,6 +1,6 @@
-// The per-compiler options (clipping, smart error) and the recursive lock that serialises the
-// compiler's public operations with the host's access to variables. Every variable, block,
-// function and variable manager of one compiler points to that compiler's single instance.
+// The per-compiler options (clipping, smart error, reference mode) and the recursive lock that
+// serialises the compiler's public operations with the host's access to variables. Every variable,
+// block, function and variable manager of one compiler points to that compiler's single instance.
 #pragma once
 
 #include <atomic>
@@ -15,17 +15,21 @@ class CQXVariable;
 class QX_API CQXSharedParameter {
 public:
     CQXSharedParameter();
-    // A copy carries the two option flags and gets a lock of its own: two records never share
-    // one lock's state.
+    // A copy carries the option flags and gets a lock of its own: two records never share one
+    // lock's state.
     CQXSharedParameter(const CQXSharedParameter& other);
     CQXSharedParameter& operator=(const CQXSharedParameter& other);
     virtual ~CQXSharedParameter();
 
     std::recursive_mutex m_Lock;
-    bool m_bClipping;       // saturating stores into integer and float variables
-    bool m_bSmartError;     // domain errors give substitute values instead of run-time errors
-    bool m_bReferenceMode;  // every instruction runs on the general path (no fast paths)
+    bool m_bClipping;    // saturating stores into integer and float variables
+    bool m_bSmartError;  // domain errors give substitute values instead of run-time errors
+    // Every instruction runs on the interpreter's general path (operand resolution into views,
+    // then the opcode's handler): no plan, no direct path, no operand cache, no fused chains. The
+    // results are the same bits, only slower; tests and fuzzers compare the fast paths against it.
+    bool m_bReferenceMode;
 
+    // The one test of the interpreter's fast paths: while it holds, none of them may run.
     bool fastPathsOff() const { return m_bReferenceMode; }
 
     // Limits of a run, set by the host through the compiler object. A copy carries the three

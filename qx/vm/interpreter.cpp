@@ -40,6 +40,11 @@ const char* faultText(qxaddr::eFault fault) {
     return "Unknown Exception";
 }
 
+// The truth of a condition: a defined value with an element other than 0.
+bool conditionHolds(const CQXVariable* cond) {
+    return cond != nullptr && cond->isInitialized() && !cond->equalsingle(0.0);
+}
+
 // Points an element view at element (row, col) of var through the view's one-entry row array.
 // A variable without storage gives a view without storage, which no kernel dereferences.
 template <class T>
@@ -169,9 +174,10 @@ eInterpreterState CQXInterpreter::enter(bool root) {
 // One instruction. Whole 1x1 double operands, and elements of double matrices addressed by such,
 // take the direct path, which builds no views and throws nothing; the first instruction of a
 // fused chain runs the whole chain when it may (Flow::kFused); everything else takes the general
-// path.
+// path. In reference mode every instruction takes the general path.
 inline eInterpreterState CQXInterpreter::step(std::size_t pc, std::size_t end, Flow& flow) {
     sByteCode& code = m_ByteCode[pc];
+    if (m_pShared != nullptr && m_pShared->fastPathsOff()) return stepGeneral(code, flow);
     bool holds = false;
     switch (runDirect(code, m_Resolved[pc], m_pShared, holds)) {
         case qxscalar::Outcome::kDone:
@@ -427,7 +433,12 @@ eInterpreterState CQXInterpreter::stepGeneral(sByteCode& code, Flow& flow) {
     Operands ops{code.m_Var1.m_pVar, code.m_Var2.m_pVar, {false, false}};
     eInterpreterState state = isEXCEPTION;
     try {
-        if (resolve(code, ops)) state = execute(code, ops, flow);
+        if (leftOfAndIsFalse(code, ops)) {
+            if (code.m_pResult->hasStorage()) code.m_pResult->setData_intern(0, 0, 0.0);
+            state = isOK;
+        } else if (resolve(code, ops)) {
+            state = execute(code, ops, flow);
+        }
     } catch (...) {
         state = failCaught(code);
     }
@@ -446,7 +457,7 @@ eInterpreterState CQXInterpreter::testCondition(std::size_t pc, bool& holds) {
     eInterpreterState state = isEXCEPTION;
     try {
         if (resolve(code, ops)) {
-            holds = ops.a != nullptr && ops.a->isInitialized() && !ops.a->equalsingle(0.0);
+            holds = conditionHolds(ops.a);
             state = isOK;
         }
     } catch (...) {
@@ -485,6 +496,20 @@ bool CQXInterpreter::resolve(const sByteCode& code, Operands& ops) {
     if (code.m_Var1.isRange() && !resolveRange(code, 0, ops, ops.a)) return false;
     if (hasB && code.m_Var2.isRange() && !resolveRange(code, 1, ops, ops.b)) return false;
     return true;
+}
+
+// otAND is 0 without its right operand when its left one does not hold by the test of the
+// otCONDITION before it, which then skipped the right side's instructions: the right operand
+// (an element, say, whose index the left side guards) is not resolved, so it raises nothing.
+// The left operand is resolved first for the test; should that fail, the full resolution runs
+// and reports the error as it would for any instruction.
+bool CQXInterpreter::leftOfAndIsFalse(const sByteCode& code, Operands& ops) {
+    if (code.m_Opt != otAND || ops.a == nullptr || ops.b == nullptr || code.m_pResult == nullptr)
+        return false;
+    CQXVariable* left = ops.a;
+    if (code.m_Var1.isSingle() && !resolveElement(code, 0, left)) return false;
+    if (code.m_Var1.isRange() && !resolveRange(code, 0, ops, left)) return false;
+    return !conditionHolds(left);
 }
 
 bool CQXInterpreter::resolveElement(const sByteCode& code, int which, CQXVariable*& out) {
@@ -554,8 +579,7 @@ eInterpreterState CQXInterpreter::runBlock(CQXInterpreter* block) {
 // body had finished; elsewhere both travel up unchanged.
 eInterpreterState CQXInterpreter::runCondition(const sByteCode& code, const CQXVariable* cond,
                                                Flow& flow) {
-    const bool holds = cond != nullptr && cond->isInitialized() && !cond->equalsingle(0.0);
-    return runBranch(code, holds, flow);
+    return runBranch(code, conditionHolds(cond), flow);
 }
 
 eInterpreterState CQXInterpreter::runBranch(const sByteCode& code, bool holds, Flow& flow) {

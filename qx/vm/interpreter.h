@@ -101,6 +101,7 @@ private:
     eInterpreterState failCaught(const sByteCode& code);
     void unbindPending(std::size_t pc);
     bool resolve(const sByteCode& code, Operands& ops);
+    bool leftOfAndIsFalse(const sByteCode& code, Operands& ops);
     bool resolveElement(const sByteCode& code, int which, CQXVariable*& out);
     bool resolveRange(const sByteCode& code, int which, Operands& ops, CQXVariable*& out);
     void releaseRanges(const Operands& ops);

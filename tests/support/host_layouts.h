@@ -1,12 +1,14 @@
 // Host matrices laid out the ways real hosts lay them out, for tests and fuzz targets: rows of
-// any element type in one ascending block, one allocation per row, descending addresses,
-// interleaved with other matrices' rows in one shared buffer, scattered over the heap and the
-// host object, or a flat array; any shape, also zero rows or columns. Only the public interface
-// of qx is used, as a host would.
+// any element type in one ascending block, one allocation per row (wherever the allocator puts
+// it, or at descending addresses), one block with descending addresses, interleaved with other
+// matrices' rows in one shared buffer, scattered over the heap and the host object, or a flat
+// array; any shape, also zero rows or columns. Only the public interface of qx is used, as a
+// host would.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <new>
@@ -20,20 +22,21 @@
 namespace qxtest {
 
 enum class eHostLayout {
-    Block,        // one allocation per matrix, rows in ascending order
-    PerRow,       // one allocation per row, placed wherever the allocator puts it
-    Descending,   // one allocation per matrix, the last row first
-    Interleaved,  // one buffer for all matrices: row k of every matrix, then row k + 1 of every
-                  // matrix, so that other matrices' rows lie between two rows of one matrix
-    Scattered,    // the first and the last row inside the host object (on the stack where the
-                  // host keeps it there), the others on the heap: far apart, with the heap
-                  // blocks of other matrices between them
-    Flat,         // matrices of one row are flat references; the others one allocation per row
+    Block,         // one allocation per matrix, rows in ascending order
+    PerRow,        // one allocation per row, placed wherever the allocator puts it
+    Descending,    // one allocation per matrix, the last row first
+    Interleaved,   // one buffer for all matrices: row k of every matrix, then row k + 1 of every
+                   // matrix, so that other matrices' rows lie between two rows of one matrix
+    Scattered,     // the first and the last row inside the host object (on the stack where the
+                   // host keeps it there), the others on the heap: far apart, with the heap
+                   // blocks of other matrices between them
+    Flat,          // matrices of one row are flat references; the others one allocation per row
+    ReversedRows,  // one allocation per row, the rows at descending addresses
 };
 
-constexpr eHostLayout kHostLayouts[] = {eHostLayout::Block,      eHostLayout::PerRow,
-                                        eHostLayout::Descending, eHostLayout::Interleaved,
-                                        eHostLayout::Scattered,  eHostLayout::Flat};
+constexpr eHostLayout kHostLayouts[] = {
+    eHostLayout::Block,     eHostLayout::PerRow, eHostLayout::Descending,  eHostLayout::Interleaved,
+    eHostLayout::Scattered, eHostLayout::Flat,   eHostLayout::ReversedRows};
 constexpr std::size_t kHostLayoutCount = std::size(kHostLayouts);
 
 // Calls f with a null pointer of the element type of `type` (edtDOUBLE for anything unknown).
@@ -142,6 +145,10 @@ public:
         for (std::size_t r = 0; r < mostRows; ++r)
             for (sMatrix& m : m_Matrices)
                 if (r < m.rowPointers.size()) m.rowPointers[r] = place(m, r);
+        // Rows allocated one by one usually ascend; handed out the other way round they descend.
+        if (m_Layout == eHostLayout::ReversedRows)
+            for (sMatrix& m : m_Matrices)
+                std::sort(m.rowPointers.begin(), m.rowPointers.end(), std::greater<void*>());
         for (sMatrix& m : m_Matrices) fill(m);
     }
 
