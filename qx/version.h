@@ -6,10 +6,10 @@
 
 #include "qx/export.h"
 
-#define QX_VERSION_MAJOR 1
-#define QX_VERSION_MINOR 1
+#define QX_VERSION_MAJOR 2
+#define QX_VERSION_MINOR 0
 #define QX_VERSION_PATCH 0
-#define QX_VERSION "1.1.0"
+#define QX_VERSION "2.0.0"
 
 // The version of the library the program runs with, as "MAJOR.MINOR.PATCH".
 QX_API const char* qxVersion();
