@@ -349,10 +349,9 @@ eInterpreterState CQXInterpreter::runPlan() {
         }
         if (done == qxscalar::Outcome::kDone) {
             ++k;
-            // A comparison whose truth the next step tests: the test follows without a dispatch.
-            if (!step->pairs || steps[k].kind != qxplan::kWhole + otCONDITION ||
-                steps[k].epoch != epoch)
-                continue;
+            // A condition in its register form right after (a loop's or an if's test of the
+            // comparison before it) follows without a dispatch.
+            if (steps[k].kind != qxplan::kWhole + otCONDITION || steps[k].epoch != epoch) continue;
             step = &steps[k];
             if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
             done = qxplan::runWhole<qxscalar::Condition>(*step, holds);

@@ -32,7 +32,8 @@ public:
         end.kind = kEnd;
         end.depth = 0;
         m_Steps.push_back(end);
-        return resolveLeaps();
+        resolveLeaps();
+        return true;
     }
 
     const std::vector<CQXInterpreter*>& blocks() const { return m_Blocks; }
@@ -107,18 +108,8 @@ private:
         return true;
     }
 
-    // The step a run that arrives at `to` really executes next: past any jumps, which then
-    // cost no dispatch wherever a step leads into them.
-    int thread(int to) const {
-        for (int hops = 0; hops <= size() && m_Steps[static_cast<std::size_t>(to)].kind == kJump;
-             ++hops)
-            to = m_Steps[static_cast<std::size_t>(to)].target;
-        return to;
-    }
-
-    // Restart targets of repeating conditions and the targets of break and continue; jumps that
-    // lead into jumps are threaded through.
-    bool resolveLeaps() {
+    // Restart targets of repeating conditions and the targets of break and continue.
+    void resolveLeaps() {
         for (Step& step : m_Steps) {
             if (step.kind == kJump && step.target == -2)
                 step.target = m_Steps[static_cast<std::size_t>(step.parent)].blockStart;
@@ -128,29 +119,6 @@ private:
             if (step.kind == kBreak) step.target = leap(static_cast<int>(k), isBREAK);
             if (step.kind == kContinue) step.target = leap(static_cast<int>(k), isCONTINUE);
         }
-        for (std::size_t k = 0; k + 1 < m_Steps.size(); ++k) {
-            Step& step = m_Steps[k];
-            step.pairs = testsResultOf(k);
-            const bool leads = step.kind == kCondition || step.kind == kBreak ||
-                               step.kind == kContinue || step.kind == kJump;
-            if (leads && step.target >= 0) step.target = thread(step.target);
-            if (step.kind == kCondition) step.after = thread(step.after);
-        }
-        return true;
-    }
-
-    // Whether step k+1 is an otCONDITION of step k's block that tests step k's result, a
-    // comparison's, as a loop or an if does.
-    bool testsResultOf(std::size_t k) const {
-        const Step& step = m_Steps[k];
-        const Step& next = m_Steps[k + 1];
-        if (step.kind != kExec || !step.direct || next.kind != kCondition ||
-            next.block != step.block)
-            return false;
-        const sByteCode& code = step.block->getByteCode()[step.pc];
-        const sByteCode& test = next.block->getByteCode()[next.pc];
-        return code.m_pResult != nullptr && test.m_Var1.m_pVar == code.m_pResult &&
-               !test.m_Var1.isIndexed();
     }
 
     int leap(int from, eInterpreterState state) const { return leapFrom(m_Steps, from, state); }

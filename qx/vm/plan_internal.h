@@ -43,7 +43,6 @@ struct Step {
     unsigned char base = kEnd;  // the kind the step has when its register form does not apply
     bool repeat = false;        // kCondition: a then-branch that ends normally restarts the block
     bool direct = false;        // the opcode has a direct path (and so a register form)
-    bool pairs = false;  // the next step is an otCONDITION of the same block testing this result
     int depth = 0;
     int parent = -1;
     int target = -1;  // kCondition: where a false condition goes; kJump, kBreak, kContinue: the

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "qx/qx.h"
+#include "qx/vm/interpreter.h"
 #include "tests/core/host_function.h"
 
 namespace {
@@ -152,19 +153,80 @@ TEST(PlanTest, ErrorsDeepInsideBlocksKeepTheirPlaceTraceAndVariable) {
 }
 
 TEST(PlanTest, NestingLimitCountsTheBlocksAroundACall) {
-    // h calls g again from the host; g calls h from three blocks deep. The chain ends at the
-    // same depth, with the same record, whether the blocks are entered or laid out flat.
-    Twins twins("n = 0; g();", [](CQXCompiler& qx) {
-        qx.addDoubleVar("n", 1, 1);
-        qx.addFunc(new qxtest::CHostFunc(qx, "h", 0, [&qx](const std::vector<CQXVariable*>&) {
-            return qx.callFuncByName("g", 0);
-        }));
-        ASSERT_TRUE(qx.runCompiler("func g() { n++; if (1) { while (1) { if (1) { h(); } } } }"));
-    });
-    ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
-    const std::vector<Outcome> runs = twins.runBoth(1);
-    EXPECT_FALSE(runs[0].ok);
-    EXPECT_GT(valueOf(twins.qx[0], "n"), 10);
+    // h calls g again from the host; g calls h from inside nested blocks, one more of them each
+    // time, so the limit falls on every kind of entry in turn: a branch, a loop block, a loop
+    // body, a function. The chain ends at the same depth, with the same record, whether the
+    // blocks are entered or laid out flat.
+    for (int extra = 0; extra < 5; ++extra) {
+        std::string body = "h();";
+        for (int k = 0; k < extra; ++k) body = "if (1) { " + body + " }";
+        const std::string g = "func g() { n++; if (1) { while (1) { " + body + " } } }";
+        SCOPED_TRACE(g);
+        Twins twins("n = 0; g();", [&g](CQXCompiler& qx) {
+            qx.addDoubleVar("n", 1, 1);
+            qx.addFunc(new qxtest::CHostFunc(qx, "h", 0, [&qx](const std::vector<CQXVariable*>&) {
+                return qx.callFuncByName("g", 0);
+            }));
+            ASSERT_TRUE(qx.runCompiler(g));
+        });
+        ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+        const std::vector<Outcome> runs = twins.runBoth(1);
+        EXPECT_FALSE(runs[0].ok);
+        EXPECT_GT(valueOf(twins.qx[0], "n"), 10);
+    }
+}
+
+TEST(PlanTest, NestingLimitFallsOnTheSameBlockEntry) {
+    // A chain of script functions, each calling the next from a loop inside `outer` branches,
+    // runs into the nesting limit; the error keeps the place of the entry that failed. The
+    // number of branches moves that entry through every kind: a function's own block (outer 1),
+    // a loop block (0, 3), a loop body (4), a branch (6).
+    for (int outer = 0; outer <= 6; ++outer) {
+        std::string text = "func f400() { n++; }\n";
+        for (int k = 399; k >= 0; --k) {
+            std::string body = "while (1) { n++; f" + std::to_string(k + 1) + "(); break; }";
+            for (int e = 0; e < outer; ++e) body = "if (n >= 0) { " + body + " }";
+            text += "func f" + std::to_string(k) + "() { " + body + " }\n";
+        }
+        SCOPED_TRACE(outer);
+        Twins twins(text + "n = 0; f0();", [](CQXCompiler& qx) { qx.addDoubleVar("n", 1, 1); });
+        ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+        const std::vector<Outcome> runs = twins.runBoth(1);
+        EXPECT_FALSE(runs[0].ok);
+        EXPECT_NE(runs[0].error.find("Call nesting too deep"), std::string::npos) << runs[0].error;
+    }
+}
+
+// Blocks built by hand, which no compile makes: a block that enters itself is deeper than any
+// plan lays out, so it runs block by block until the nesting limit stops it, exactly as in the
+// reference mode; and a root block that grew after its first run gets a new plan.
+TEST(PlanTest, HandBuiltTreesRunAsBlockByBlock) {
+    for (bool reference : {false, true}) {
+        CQXSharedParameter shared;
+        shared.m_bReferenceMode = reference;
+        CQXVariable x(&shared);
+        x.initialize("x", 1, 1, edtDOUBLE);
+        CQXInterpreter block(&shared);
+        block.addByteCode(sByteCode(otINC, sByteCodeVar(&x), {}, nullptr), 3, 7);
+        sByteCode again;
+        again.m_Opt = otBLOCK;
+        again.m_pBlock = &block;
+        block.addByteCode(again, 4, 2);
+        EXPECT_EQ(block.Interprete(), isEXCEPTION);
+        EXPECT_EQ(block.getError().getText(), "Call nesting too deep");
+        EXPECT_EQ(block.getError().getLine(), 3);
+        EXPECT_EQ(block.getError().getPos(), 7);
+        const double limit = CQXInterpreter::kMaxRunDepth;
+        EXPECT_EQ(x.getData(0, 0), limit);
+
+        CQXInterpreter grows(&shared);
+        grows.addByteCode(sByteCode(otINC, sByteCodeVar(&x), {}, nullptr), 1, 1);
+        x.setData(0, 0, 0);
+        EXPECT_EQ(grows.Interprete(), isOK);
+        grows.addByteCode(sByteCode(otINC, sByteCodeVar(&x), {}, nullptr), 2, 1);
+        EXPECT_EQ(grows.Interprete(), isOK);
+        EXPECT_EQ(x.getData(0, 0), 3);
+    }
 }
 
 TEST(PlanTest, RegisterFormFollowsTheHostsRowsAndChangingShapes) {
