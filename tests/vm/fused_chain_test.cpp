@@ -496,6 +496,34 @@ TEST_F(FusedBlockTest, ATemporaryReadElsewhereEndsNoChainEarly) {
     }
 }
 
+// A host reference over the rows of the chain's first temporary, read beside that temporary:
+// one by one it reads the value the first instruction has just stored, a fused run would read
+// what the run before left there. The chain is left to the instructions.
+TEST_F(FusedBlockTest, AnOperandOverATemporarysRowsIsLeftToTheInstructions) {
+    CQXVariable* a = named("a", 1);
+    CQXVariable* b = named("b", 2);
+    CQXVariable* t0 = temp();
+    CQXVariable* t1 = temp();
+    ASSERT_TRUE(t0->resizeVar_intern(kN, kN));
+    CQXVariable* r = fresh();
+    r->setDouble("r", kN, kN, t0->getDoublePtr_intern());
+    ASSERT_TRUE(r->sharesStorageWith(*t0));
+    CQXInterpreter block(&m_Shared);
+    block.addByteCode(sByteCode(otELEMMUL, a, b, t0), 1, 1);
+    block.addByteCode(sByteCode(otADD, t0, r, t1), 1, 2);
+    ASSERT_EQ(qxfuse::findChains(block.getByteCode()).size(), 1u);
+    for (double first : {40.0, -3.0}) {
+        a->setData(0, 0, first);
+        m_Shared.m_InstructionsLeft = 1000;
+        const unsigned long long before = qxfuse::fusedRunCount();
+        ASSERT_EQ(block.Interprete(), isOK);
+        EXPECT_EQ(qxfuse::fusedRunCount(), before);
+        const double t00 = first * b->getData(0, 0);
+        EXPECT_EQ(bitsOf(t1->getData(0, 0)), bitsOf(t00 + t00));
+        ASSERT_TRUE(r->sharesStorageWith(*t0));  // the temporary kept its rows
+    }
+}
+
 // A binary instruction without its second operand does nothing; it joins no chain, whose strips
 // would read through the missing variable.
 TEST_F(FusedBlockTest, AnInstructionWithoutItsSecondOperandJoinsNoChain) {
