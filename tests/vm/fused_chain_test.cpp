@@ -406,6 +406,51 @@ TEST(FusedChainTest, AnInstructionBudgetSmallerThanTheChainIsLeftToTheInstructio
     EXPECT_NE(whole.bits, before.bits);
 }
 
+// An element of a temporary is no link to the step that computes it: a strip of the whole
+// temporary is not the element.
+TEST(FusedChainTest, AnElementOfATemporaryIsNoLink) {
+    for (const char* text : {"y = (a .* b)[1][2] + c;", "y = c .* s - (a + b)[3][0];"}) {
+        Standard p(text);
+        expectRunsAgree(p, false, text);
+    }
+}
+
+// A temporary keeps the shape its last run gave it, also when that run stopped at an error
+// before reaching it: its shape then differs from the chain's, and the instructions run one by
+// one and give the assignment's target the operands' new shape.
+TEST(FusedChainTest, ATemporaryLeftWithAnotherShapeIsLeftToTheInstructions) {
+    Program p;
+    CQXVariable* a = p.c.addResizeDoubleVar("a");
+    CQXVariable* b = p.c.addResizeDoubleVar("b");
+    CQXVariable* y = p.c.addResizeDoubleVar("y");
+    const auto shape = [&](int aCols, int bCols) {
+        ASSERT_TRUE(a->resizeVar(2, aCols));
+        ASSERT_TRUE(b->resizeVar(2, bCols));
+        Program::fillWith(a, 1);
+        Program::fillWith(b, 2);
+    };
+    p.watch(y);
+    ASSERT_TRUE(p.compile("y = a .* 2 + b;"));
+    shape(kN * 10, kN * 10);
+    EXPECT_EQ(p.run().error, "");
+    EXPECT_TRUE(p.run().fused);
+    shape(kN * 5, kN * 10);  // the first step runs, the second fails on b
+    const Outcome failed = p.run();
+    EXPECT_FALSE(failed.fused);
+    EXPECT_NE(failed.error.find("Size mismatch"), std::string::npos) << failed.error;
+    shape(kN * 5, kN * 5);
+    const Outcome later = p.run();
+    EXPECT_FALSE(later.fused);
+    EXPECT_EQ(later.error, "");
+    EXPECT_EQ(y->getRows(), 2);
+    EXPECT_EQ(y->getCols(), kN * 5);
+    EXPECT_EQ(y->getData(1, kN * 5 - 1), a->getData(1, kN * 5 - 1) * 2 + b->getData(1, kN * 5 - 1));
+    // The temporaries have the operands' shape again: the chain fuses from the next run on.
+    const Outcome next = p.run();
+    EXPECT_TRUE(next.fused);
+    EXPECT_EQ(next.bits, later.bits);
+}
+
 // Instructions built by hand: a chain whose first temporary is also read by a later instruction
 // does not form (the fused run would leave that temporary unwritten), one without such a reader
 // does, and both blocks give what their instructions give one by one.
@@ -448,6 +493,53 @@ TEST_F(FusedBlockTest, ATemporaryReadElsewhereEndsNoChainEarly) {
         if (readElsewhere) {
             EXPECT_EQ(bitsOf(t2->getData(0, 0)), bitsOf(t00 - b->getData(0, 0)));
         }
+    }
+}
+
+// A host reference over the rows of the chain's first temporary, read beside that temporary:
+// one by one it reads the value the first instruction has just stored, a fused run would read
+// what the run before left there. The chain is left to the instructions.
+TEST_F(FusedBlockTest, AnOperandOverATemporarysRowsIsLeftToTheInstructions) {
+    CQXVariable* a = named("a", 1);
+    CQXVariable* b = named("b", 2);
+    CQXVariable* t0 = temp();
+    CQXVariable* t1 = temp();
+    ASSERT_TRUE(t0->resizeVar_intern(kN, kN));
+    CQXVariable* r = fresh();
+    r->setDouble("r", kN, kN, t0->getDoublePtr_intern());
+    ASSERT_TRUE(r->sharesStorageWith(*t0));
+    CQXInterpreter block(&m_Shared);
+    block.addByteCode(sByteCode(otELEMMUL, a, b, t0), 1, 1);
+    block.addByteCode(sByteCode(otADD, t0, r, t1), 1, 2);
+    ASSERT_EQ(qxfuse::findChains(block.getByteCode()).size(), 1u);
+    for (double first : {40.0, -3.0}) {
+        a->setData(0, 0, first);
+        m_Shared.m_InstructionsLeft = 1000;
+        const unsigned long long before = qxfuse::fusedRunCount();
+        ASSERT_EQ(block.Interprete(), isOK);
+        EXPECT_EQ(qxfuse::fusedRunCount(), before);
+        const double t00 = first * b->getData(0, 0);
+        EXPECT_EQ(bitsOf(t1->getData(0, 0)), bitsOf(t00 + t00));
+        ASSERT_TRUE(r->sharesStorageWith(*t0));  // the temporary kept its rows
+    }
+}
+
+// A binary instruction without its second operand does nothing; it joins no chain, whose strips
+// would read through the missing variable.
+TEST_F(FusedBlockTest, AnInstructionWithoutItsSecondOperandJoinsNoChain) {
+    CQXVariable* a = named("a", 1);
+    CQXVariable* b = named("b", 2);
+    CQXVariable* t0 = temp();
+    CQXVariable* t1 = temp();
+    t1->setData(0, 0, 7.0);
+    CQXInterpreter block(&m_Shared);
+    block.addByteCode(sByteCode(otELEMMUL, a, b, t0), 1, 1);
+    block.addByteCode(sByteCode(otADD, t0, sByteCodeVar(), t1), 1, 2);
+    EXPECT_TRUE(qxfuse::findChains(block.getByteCode()).empty());
+    for (int run = 0; run < 2; ++run) {
+        m_Shared.m_InstructionsLeft = 1000;
+        ASSERT_EQ(block.Interprete(), isOK);
+        EXPECT_EQ(t1->getData(0, 0), 7.0);
     }
 }
 

@@ -125,6 +125,12 @@ TEST_F(VmTest, ResultsWithoutTheirShapeAndOperandsWithoutStorage) {
     }
     EXPECT_EQ(run(otOR, at(h, {1, 1}), num(0), r), isOK);
     EXPECT_EQ(r->getData(0, 0), 0.0);
+    // && that lacks one side does nothing either, also when the side it has is false.
+    r->setData(0, 0, 7.0);
+    EXPECT_EQ(run(otAND, num(0), sByteCodeVar(), r), isOK);
+    EXPECT_EQ(r->getData(0, 0), 7.0);
+    EXPECT_EQ(run(otAND, sByteCodeVar(), num(0), r), isOK);
+    EXPECT_EQ(r->getData(0, 0), 7.0);
 
     CQXVariable* a = var("a", 1, 1, {1});
     EXPECT_EQ(run(otASSIGN, at(nullptr, {9, 9}), at(a, {9, 9})), isOK);
