@@ -295,6 +295,7 @@ inline void CQXInterpreter::takeRegisterForm(qxplan::Step& step) {
 // place; whatever that form cannot do (a zero divisor, a row the host took away, storage that
 // changed since) sends the step through its tiers instead.
 eInterpreterState CQXInterpreter::runPlan() {
+    qxplan::notePlannedRun();
     qxplan::Step* const steps = m_pPlan->steps.data();
     CQXSharedParameter* const shared = m_pShared;
     long long left = shared->m_InstructionsLeft;

@@ -148,6 +148,18 @@ int leapFrom(const std::vector<Step>& steps, int from, eInterpreterState state) 
     }
 }
 
+namespace {
+thread_local unsigned long long tPlannedRuns = 0;
+}  // namespace
+
+unsigned long long plannedRunCount() {
+    return tPlannedRuns;
+}
+
+void notePlannedRun() {
+    ++tPlannedRuns;
+}
+
 bool build(CQXInterpreter* root, Plan& plan, std::vector<CQXInterpreter*>& blocks) {
     plan.steps.clear();
     Builder builder(plan);

@@ -14,6 +14,7 @@
 
 #include "qx/qx.h"
 #include "qx/vm/interpreter.h"
+#include "qx/vm/plan_internal.h"
 #include "tests/core/host_function.h"
 
 namespace {
@@ -194,6 +195,45 @@ TEST(PlanTest, NestingLimitFallsOnTheSameBlockEntry) {
         const std::vector<Outcome> runs = twins.runBoth(1);
         EXPECT_FALSE(runs[0].ok);
         EXPECT_NE(runs[0].error.find("Call nesting too deep"), std::string::npos) << runs[0].error;
+    }
+}
+
+TEST(PlanTest, RootBlocksRunThroughThePlanOutsideTheReferenceMode) {
+    CQXCompiler qx;
+    ASSERT_TRUE(
+        qx.runCompiler("func f(v) { return v * 2; }\ndouble i, s; s = 0; for (i = 0; i < 3; i++;) "
+                       "{ s = s + f(i); }"));
+    for (bool reference : {false, true, false}) {
+        qx.setReferenceMode(reference);
+        const unsigned long long before = qxplan::plannedRunCount();
+        ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+        // The main block and each of the three calls of f.
+        EXPECT_EQ(qxplan::plannedRunCount() - before, reference ? 0u : 4u);
+        EXPECT_EQ(valueOf(qx, "s"), 6);
+    }
+}
+
+// The parameter list of a function, which only the library reads.
+struct ParameterPeek : CQXFunction {
+    static CQXVarManager& of(CQXFunction& func) { return func.*(&ParameterPeek::m_Varlist); }
+};
+
+TEST(PlanTest, AStoppedCallLeavesNoArgumentBound) {
+    // The instruction limit stops the run at every instruction in turn, also between the
+    // bindings of f's reference parameters and the call; afterwards none of them is bound to
+    // the caller's storage, on either way of running.
+    const std::string script =
+        "func f(&x, &y, z) { x = x + y + z; }\n"
+        "double a[2][2], b[2][2], i; for (i = 0; i < 2; i++;) { if (i >= 0) { f(a, b, i); } }";
+    for (long long limit = 1; limit <= 30; ++limit) {
+        SCOPED_TRACE(limit);
+        Twins twins(script, [&](CQXCompiler& qx) { qx.setInstructionLimit(limit); });
+        ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+        twins.runBoth(1);
+        for (CQXCompiler& qx : twins.qx) {
+            CQXVarManager& params = ParameterPeek::of(*qx.getFunc("f"));
+            for (int k = 0; k < 2; ++k) EXPECT_FALSE(params.getVar(k)->isBound_intern()) << k;
+        }
     }
 }
 
