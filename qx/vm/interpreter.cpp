@@ -207,9 +207,9 @@ inline eInterpreterState CQXInterpreter::stepBeyondDirect(std::size_t pc, std::s
 eInterpreterState CQXInterpreter::run() {
     const std::size_t count = m_ByteCode.size();
     std::size_t pc = 0;
-    // The second bound only matters if a function called from this block cleared it: the
-    // loop then stops instead of reading instructions that are gone.
-    while (pc < count && pc < m_ByteCode.size()) {
+    // A function called from this block may have cleared it: the loop then stops instead of
+    // reading instructions that are gone.
+    while (pc < m_ByteCode.size()) {
         // The host's instruction limit and interrupt request: one decrement, one compare and
         // one relaxed load per instruction.
         if (m_pShared != nullptr && (--m_pShared->m_InstructionsLeft < 0 ||
@@ -286,6 +286,7 @@ inline void CQXInterpreter::takeRegisterForm(qxplan::Step& step) {
     step.b = entry.b.kind == Operand::kAbsent ? nullptr : entry.b.data;
     step.r = entry.r.kind == Operand::kAbsent ? nullptr : entry.r.data;
     step.kind = static_cast<unsigned char>(qxplan::kWhole + step.code->m_Opt);
+    qxplan::noteRegisterForm();
 }
 
 // The run loop of a plan. Every step that is an instruction first takes its share of the

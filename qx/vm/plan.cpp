@@ -150,14 +150,23 @@ int leapFrom(const std::vector<Step>& steps, int from, eInterpreterState state) 
 
 namespace {
 thread_local unsigned long long tPlannedRuns = 0;
+thread_local unsigned long long tRegisterForms = 0;
 }  // namespace
 
 unsigned long long plannedRunCount() {
     return tPlannedRuns;
 }
 
+unsigned long long registerFormCount() {
+    return tRegisterForms;
+}
+
 void notePlannedRun() {
     ++tPlannedRuns;
+}
+
+void noteRegisterForm() {
+    ++tRegisterForms;
 }
 
 bool build(CQXInterpreter* root, Plan& plan, std::vector<CQXInterpreter*>& blocks) {

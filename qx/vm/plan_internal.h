@@ -91,10 +91,13 @@ bool build(CQXInterpreter* root, Plan& plan, std::vector<CQXInterpreter*>& block
 // step, or -1 when no loop block encloses it and the run ends with the state.
 int leapFrom(const std::vector<Step>& steps, int from, eInterpreterState state);
 
-// The runs of root blocks that went through their plan on this thread so far. Tests tell a run
-// through the plan from one block by block with it; the library itself never reads it.
+// The runs of root blocks that went through their plan, and the steps that took their register
+// form, on this thread so far. Tests tell the plan's ways of running an instruction apart with
+// them; the library itself never reads them.
 unsigned long long plannedRunCount();
+unsigned long long registerFormCount();
 void notePlannedRun();
+void noteRegisterForm();
 
 // The deepest nesting of sub-blocks a plan is made for; a deeper tree (which no compile makes)
 // runs block by block.

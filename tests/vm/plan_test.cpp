@@ -199,16 +199,24 @@ TEST(PlanTest, NestingLimitFallsOnTheSameBlockEntry) {
 }
 
 TEST(PlanTest, RootBlocksRunThroughThePlanOutsideTheReferenceMode) {
-    CQXCompiler qx;
-    ASSERT_TRUE(
-        qx.runCompiler("func f(v) { return v * 2; }\ndouble i, s; s = 0; for (i = 0; i < 3; i++;) "
-                       "{ s = s + f(i); }"));
-    for (bool reference : {false, true, false}) {
+    for (bool reference : {false, true}) {
+        CQXCompiler qx;
         qx.setReferenceMode(reference);
-        const unsigned long long before = qxplan::plannedRunCount();
+        ASSERT_TRUE(
+            qx.runCompiler("func f(v) { return v * 2; }\n"
+                           "double i, s; s = 0; for (i = 0; i < 3; i++;) { s = s + f(i); }"));
+        const unsigned long long runs = qxplan::plannedRunCount();
+        const unsigned long long forms = qxplan::registerFormCount();
         ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
-        // The main block and each of the three calls of f.
-        EXPECT_EQ(qxplan::plannedRunCount() - before, reference ? 0u : 4u);
+        // The main block and each of the three calls of f; the loop's scalar steps.
+        EXPECT_EQ(qxplan::plannedRunCount() - runs, reference ? 0u : 4u);
+        EXPECT_EQ(qxplan::registerFormCount() > forms, !reference);
+        EXPECT_EQ(valueOf(qx, "s"), 6);
+        // A compiled program may switch modes between runs.
+        qx.setReferenceMode(!reference);
+        const unsigned long long again = qxplan::plannedRunCount();
+        ASSERT_TRUE(qx.runInterpreter()) << qx.getException();
+        EXPECT_EQ(qxplan::plannedRunCount() - again, reference ? 4u : 0u);
         EXPECT_EQ(valueOf(qx, "s"), 6);
     }
 }
