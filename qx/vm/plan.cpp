@@ -93,7 +93,6 @@ private:
         const int jump = size();
         Step close;
         close.kind = kJump;
-        close.depth = depth + 1;
         close.parent = at;
         m_Steps.push_back(close);
         const int elseStart = size();
@@ -211,7 +210,7 @@ eInterpreterState CQXInterpreter::enterFailed(CQXInterpreter* block) {
                          "Call nesting too deep", std::string());
 }
 
-// A step ended the run with a state other than isOK, recorded by the block `origin`. The root takes
+// A step ended the run with an error or a return, recorded by the block `origin`. The root takes
 // that block's record, as each enclosing block would have taken its sub-block's; an error also
 // releases the pending call arguments of the step's block and of every block around it.
 eInterpreterState CQXInterpreter::leavePlan(int at, eInterpreterState state,
@@ -223,6 +222,6 @@ eInterpreterState CQXInterpreter::leavePlan(int at, eInterpreterState state,
             step.block->unbindPending(step.pc);
         }
     }
-    if ((state == isEXCEPTION || state == isRETURN) && origin != this) m_Error = origin->m_Error;
+    if (origin != this) m_Error = origin->m_Error;
     return state;
 }

@@ -194,3 +194,20 @@ TEST_F(VmTest, CallsCopyTheValueAndPassFailingStatesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A comparison's truth lands in a result of any element type, not only in a double's first
+// cell.
+TEST_F(VmTest, TruthsLandInResultsOfEveryElementType) {
+    for (eDataType type : {edtBYTE, edtINT, edtFLOAT}) {
+        CQXVariable truth(&m_Shared);
+        truth.initialize("t", 1, 1, type);
+        EXPECT_EQ(run(otLESS, num(1), num(2), &truth), isOK);
+        EXPECT_EQ(truth.getData(0, 0), 1.0) << type;
+        EXPECT_EQ(run(otEQUAL, num(1), num(2), &truth), isOK);
+        EXPECT_EQ(truth.getData(0, 0), 0.0) << type;
+    }
+}
+
+}  // namespace
