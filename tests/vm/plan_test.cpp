@@ -124,15 +124,24 @@ TEST(PlanTest, BreakContinueAndReturnLandWhereTheBlocksWouldTakeThem) {
     EXPECT_EQ(valueOf(guard.qx[0], "n"), 2);
 }
 
+// Runs script on twins stopped by every instruction limit from 1 to last, `runs` times each,
+// and hands the twins to `after`.
+void atEveryLimit(const std::string& script, long long last, int runs,
+                  const std::function<void(Twins&)>& after = nullptr) {
+    for (long long limit = 1; limit <= last; ++limit) {
+        SCOPED_TRACE(limit);
+        Twins twins(script, [&](CQXCompiler& qx) { qx.setInstructionLimit(limit); });
+        ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
+        twins.runBoth(runs);
+        if (after) after(twins);
+    }
+}
+
 TEST(PlanTest, InstructionLimitStopsAtTheSameInstructionAsBlockByBlock) {
     const std::string script =
         "double i, s; s = 0; for (i = 0; i < 4; i++;) { if (i % 2 == 0) { s += i; } else { "
         "while (s < 5) { s++; if (s == 3) { continue; } } } }";
-    for (long long limit = 1; limit <= 90; ++limit) {
-        SCOPED_TRACE(limit);
-        Twins twins(script, [&](CQXCompiler& qx) { qx.setInstructionLimit(limit); });
-        twins.runBoth(2);
-    }
+    atEveryLimit(script, 90, 2);
     Twins unlimited(script);
     EXPECT_TRUE(unlimited.runBoth(1)[0].ok);
 }
@@ -233,16 +242,12 @@ TEST(PlanTest, AStoppedCallLeavesNoArgumentBound) {
     const std::string script =
         "func f(&x, &y, z) { x = x + y + z; }\n"
         "double a[2][2], b[2][2], i; for (i = 0; i < 2; i++;) { if (i >= 0) { f(a, b, i); } }";
-    for (long long limit = 1; limit <= 30; ++limit) {
-        SCOPED_TRACE(limit);
-        Twins twins(script, [&](CQXCompiler& qx) { qx.setInstructionLimit(limit); });
-        ASSERT_TRUE(twins.compiled[0]) << twins.qx[0].getError();
-        twins.runBoth(1);
+    atEveryLimit(script, 30, 1, [](Twins& twins) {
         for (CQXCompiler& qx : twins.qx) {
             CQXVarManager& params = ParameterPeek::of(*qx.getFunc("f"));
             for (int k = 0; k < 2; ++k) EXPECT_FALSE(params.getVar(k)->isBound_intern()) << k;
         }
-    }
+    });
 }
 
 // Blocks built by hand, which no compile makes: a block that enters itself is deeper than any
