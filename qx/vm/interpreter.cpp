@@ -339,7 +339,7 @@ eInterpreterState CQXInterpreter::runPlan() {
             case qxplan::kBreak:
             case qxplan::kContinue:
                 if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
-                if (step->target < 0) {
+                if (step->target == -1) {
                     shared->m_InstructionsLeft = left;
                     return step->kind == qxplan::kBreak ? isBREAK : isCONTINUE;
                 }
@@ -373,7 +373,7 @@ eInterpreterState CQXInterpreter::runPlan() {
             epoch = shared->m_StorageEpoch;
             if (state == isBREAK || state == isCONTINUE) {
                 k = qxplan::leapFrom(m_pPlan->steps, k, state);
-                if (k < 0) return state;
+                if (k == -1) return state;
                 continue;
             }
             if (state != isOK) return leave(k, state, step->block);

@@ -136,7 +136,7 @@ int leapFrom(const std::vector<Step>& steps, int from, eInterpreterState state) 
     int cur = from;
     for (;;) {
         const int p = steps[static_cast<std::size_t>(cur)].parent;
-        if (p < 0) return -1;
+        if (p == -1) return -1;
         const Step& enter = steps[static_cast<std::size_t>(p)];
         if (enter.base == kCondition && enter.block->isLoopBlock()) {
             if (state == isBREAK) return enter.blockEnd;
@@ -217,7 +217,7 @@ eInterpreterState CQXInterpreter::leavePlan(int at, eInterpreterState state,
                                             const CQXInterpreter* origin) {
     const std::vector<qxplan::Step>& steps = m_pPlan->steps;
     if (state == isEXCEPTION) {
-        for (int k = at; k >= 0; k = steps[static_cast<std::size_t>(k)].parent) {
+        for (int k = at; k != -1; k = steps[static_cast<std::size_t>(k)].parent) {
             const qxplan::Step& step = steps[static_cast<std::size_t>(k)];
             step.block->unbindPending(step.pc);
         }
