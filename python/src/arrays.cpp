@@ -158,20 +158,20 @@ const char* dtypeName(eDataType type) {
     return type >= edtBYTE && type <= edtDOUBLE ? kNames[type - edtBYTE] : "float64";
 }
 
-eDataType elementTypeNamed(const py::handle& spec) {
+eDataType elementTypeNamed(const py::handle& given) {
     static const char* const kQxNames[] = {"byte", "short", "int", "float", "double"};
-    if (py::isinstance<py::str>(spec)) {
-        const std::string name = spec.cast<std::string>();
+    if (py::isinstance<py::str>(given)) {
+        const std::string name = given.cast<std::string>();
         for (int i = 0; i < 5; ++i)
             if (name == kQxNames[i]) return static_cast<eDataType>(edtBYTE + i);
     }
     eDataType type = edtDOUBLE;
     try {
-        if (elementTypeOf(py::dtype::from_args(py::reinterpret_borrow<py::object>(spec)), type))
+        if (elementTypeOf(py::dtype::from_args(py::reinterpret_borrow<py::object>(given)), type))
             return type;
     } catch (const py::error_already_set&) {
     }
-    throw py::type_error("element type " + str(py::repr(spec)) +
+    throw py::type_error("element type " + str(py::repr(given)) +
                          " is not one of 'byte', 'short', 'int', 'float', 'double' (or "
                          "np.uint8, np.uint16, np.int32, np.float32, np.float64)");
 }

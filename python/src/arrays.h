@@ -23,7 +23,7 @@ py::dtype dtypeOf(eDataType type);
 const char* dtypeName(eDataType type);
 // The element type named by a qx type name ("byte" ... "double") or anything np.dtype accepts;
 // TypeError for anything else.
-eDataType elementTypeNamed(const py::handle& spec);
+eDataType elementTypeNamed(const py::handle& given);
 
 // A numpy array whose memory a variable refers to: the array (kept alive as long as this
 // lives) and the row array that points into it, one entry per row.

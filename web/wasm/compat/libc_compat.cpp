@@ -106,12 +106,12 @@ to_chars_result to_chars(char* first, char* last, float value) {
 }
 
 to_chars_result to_chars(char* first, char* last, double value, chars_format fmt, int precision) {
-    const char* spec = fmt == chars_format::fixed        ? "%.*f"
-                       : fmt == chars_format::scientific ? "%.*e"
-                                                         : "%.*g";
-    const int length = std::snprintf(nullptr, 0, spec, precision, value);
+    const char* pattern = fmt == chars_format::fixed        ? "%.*f"
+                          : fmt == chars_format::scientific ? "%.*e"
+                                                            : "%.*g";
+    const int length = std::snprintf(nullptr, 0, pattern, precision, value);
     std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::snprintf(&text[0], text.size(), spec, precision, value);
+    std::snprintf(&text[0], text.size(), pattern, precision, value);
     text.pop_back();
     return put(first, last, text);
 }
