@@ -306,7 +306,7 @@ eInterpreterState CQXInterpreter::runPlan() {
         shared->m_InstructionsLeft = left;
         return leavePlan(at, state, origin);
     };
-    const auto charge = [&](const qxplan::Step&) {
+    const auto charge = [&]() {
         return --left >= 0 && !shared->m_bInterrupt.load(std::memory_order_relaxed);
     };
     int k = 0;
@@ -323,13 +323,13 @@ eInterpreterState CQXInterpreter::runPlan() {
                 return isOK;
 #define QX_WHOLE_CASE(value, name, uses, handler, scalar, elem)                            \
     case qxplan::kWhole + value:                                                           \
-        if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);           \
+        if (!charge()) return leave(k, stopPlan(*step, left), step->block);                \
         if (step->epoch == epoch) done = qxplan::runWhole<qxscalar::scalar>(*step, holds); \
         break;
                 QX_OPCODES(QX_WHOLE_CASE)
 #undef QX_WHOLE_CASE
             case qxplan::kBlock: {
-                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                if (!charge()) return leave(k, stopPlan(*step, left), step->block);
                 CQXInterpreter* sub = step->code->m_pBlock;
                 if (sub != nullptr && shared->m_CallDepth + step->depth >= kMaxRunDepth)
                     return leave(k, enterFailed(sub), sub);
@@ -338,7 +338,7 @@ eInterpreterState CQXInterpreter::runPlan() {
             }
             case qxplan::kBreak:
             case qxplan::kContinue:
-                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                if (!charge()) return leave(k, stopPlan(*step, left), step->block);
                 if (step->target == -1) {
                     shared->m_InstructionsLeft = left;
                     return step->kind == qxplan::kBreak ? isBREAK : isCONTINUE;
@@ -346,7 +346,7 @@ eInterpreterState CQXInterpreter::runPlan() {
                 k = step->target;
                 continue;
             default:  // kExec, kCondition
-                if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+                if (!charge()) return leave(k, stopPlan(*step, left), step->block);
                 break;
         }
         if (done == qxscalar::Outcome::kDone) {
@@ -355,7 +355,7 @@ eInterpreterState CQXInterpreter::runPlan() {
             // comparison before it) follows without a dispatch.
             if (steps[k].kind != qxplan::kWhole + otCONDITION || steps[k].epoch != epoch) continue;
             step = &steps[k];
-            if (!charge(*step)) return leave(k, stopPlan(*step, left), step->block);
+            if (!charge()) return leave(k, stopPlan(*step, left), step->block);
             done = qxplan::runWhole<qxscalar::Condition>(*step, holds);
             if (done == qxscalar::Outcome::kGeneral) {
                 ++left;  // the test runs through its tiers instead, and takes its share there
